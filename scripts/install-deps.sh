@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the programs need.
+# Idempotent: packages already present are skipped, so running it again is cheap.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-dev
+  ghostscript poppler-utils libpoppler-cpp-dev zlib1g-dev libxlsxwriter-dev
+  libgtest-dev libgmock-dev
+  fonts-noto-cjk fonts-liberation fontconfig
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

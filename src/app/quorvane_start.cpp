@@ -1,0 +1,26 @@
+#include "app/quorvane_start.h"
+
+#include <QApplication>
+
+#include "app/quorvapp.h"
+#include "mainwin/w_frn.h"
+#include "platform/qtdesktop.h"
+
+namespace quorv {
+
+int runQuorvane(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QuorvApp app;
+    QtDesktop desktop;
+    app.setReportSink(
+        [&desktop](const QString& title, const QString& text) { desktop.messageBox(title, text); });
+    app.startCommon();
+
+    w_frn window(desktop);
+    desktop.setMainWindow(&window);
+    app.runHandler(QStringLiteral("w_frn"), QStringLiteral("open"), [&] { window.open(); });
+    window.show();
+    return qtApp.exec();
+}
+
+}  // namespace quorv

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace quorv {
+
+// The extension of a file name or path: the text after the last "." anywhere in it
+// (the whole text when there is none), in lower case.
+QString qfilehz(const QString& yfilename);
+
+// npath + the source's file name up to and including its last "." + nfilehzm. No
+// separator is inserted: npath ends in "/". A name without a dot after its last "/"
+// keeps its whole bare name and gains the dot.
+QString filegszh(const QString& yfilename, const QString& nfilehzm, const QString& npath);
+
+// fname when fpath + fname does not exist, else the first free name of 0fname,
+// 1fname, 2fname, ...
+QString fzmccf(const QString& fpath, const QString& fname);
+
+}  // namespace quorv

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quorv {
+
+// Everything the handlers need from a person or the window system. The program uses
+// QtDesktop; tests use a scripted one that answers dialogs from a queue.
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+
+    // A modal message box with a single OK button.
+    virtual void messageBox(const QString& title, const QString& text) = 0;
+
+    // Folder dialog: true and the chosen folder, or false when cancelled.
+    virtual bool folderDialog(const QString& title, QString* folder) = 0;
+
+    struct FileOpenResult {
+        int result = 0;     // 1 chosen, 0 cancelled, -1 failed
+        QString folder;     // the folder of the chosen files, ending in "/"
+        QStringList names;  // file names without folder
+    };
+    // File-open dialog. filter is "description,pattern[,description,pattern...]".
+    virtual FileOpenResult fileOpenDialog(const QString& title, const QString& filter,
+                                          const QString& defaultExtension,
+                                          const QString& startFolder, bool multiple) = 0;
+
+    virtual void setBusyCursor(bool on) = 0;
+    virtual void minimizeMainWindow() = 0;
+    virtual void restoreMainWindow() = 0;
+
+    // Whether Escape is held down right now.
+    virtual bool escapeHeld() = 0;
+
+    // Lets pending window events be processed once.
+    virtual void pumpEvents() = 0;
+};
+
+}  // namespace quorv

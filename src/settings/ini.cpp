@@ -1,0 +1,191 @@
+#include "settings/ini.h"
+
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <optional>
+#include <vector>
+
+namespace quorv {
+
+namespace {
+
+// Long enough for another program's write to finish; a crashed writer's lock is stale
+// at once because its process is gone.
+constexpr int kLockWaitMs = 15000;
+
+QString trimBlanks(QStringView s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && (s[b] == QLatin1Char(' ') || s[b] == QLatin1Char('\t'))) ++b;
+    while (e > b && (s[e - 1] == QLatin1Char(' ') || s[e - 1] == QLatin1Char('\t'))) --e;
+    return s.mid(b, e - b).toString();
+}
+
+QStringList splitLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\n')) {
+            qsizetype end = i;
+            if (end > start && text[end - 1] == QLatin1Char('\r')) --end;
+            lines.append(text.mid(start, end - start));
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) {
+        QString last = text.mid(start);
+        if (last.endsWith(QLatin1Char('\r'))) last.chop(1);
+        lines.append(last);
+    }
+    return lines;
+}
+
+// A section header "[name]" gives its name.
+std::optional<QString> sectionName(const QString& line) {
+    const QString t = trimBlanks(line);
+    if (!t.startsWith(QLatin1Char('['))) return std::nullopt;
+    const qsizetype close = t.indexOf(QLatin1Char(']'));
+    if (close < 0) return std::nullopt;
+    return trimBlanks(QStringView(t).mid(1, close - 1));
+}
+
+// A key line "key = value" gives its key and value.
+bool keyLine(const QString& line, QString* key, QString* value) {
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq < 0) return false;
+    const QString k = trimBlanks(QStringView(line).left(eq));
+    if (k.isEmpty() || k.startsWith(QLatin1Char(';'))) return false;
+    if (key) *key = k;
+    if (value) *value = trimBlanks(QStringView(line).mid(eq + 1));
+    return true;
+}
+
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// Reads the whole file; nullopt when it exists but cannot be read.
+std::optional<QString> loadText(const QString& file, bool* exists) {
+    QFile f(file);
+    *exists = f.exists();
+    if (!*exists) return QString();
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    return decodeIniText(f.readAll());
+}
+
+QString joinLines(const QStringList& lines) {
+    QString out;
+    for (const QString& l : lines) {
+        out += l;
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+// A value is one line: line breaks inside it would inject keys into the file.
+QString oneLine(const QString& value) {
+    QString v = value;
+    v.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    v.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    v.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return v;
+}
+
+void setKey(QStringList& lines, const QString& section, const QString& key, const QString& value) {
+    const QString newLine = key + QLatin1Char('=') + oneLine(value);
+    qsizetype secHeader = -1;  // header of the first matching section
+    qsizetype lastContent = -1;
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (auto name = sectionName(lines[i])) {
+            if (inSection) break;
+            if (secHeader < 0 && sameName(*name, section)) {
+                secHeader = i;
+                lastContent = i;
+                inSection = true;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        QString k;
+        if (keyLine(lines[i], &k, nullptr) && sameName(k, key)) {
+            lines[i] = newLine;
+            return;
+        }
+        if (!trimBlanks(lines[i]).isEmpty()) lastContent = i;
+    }
+    if (secHeader >= 0) {
+        lines.insert(lastContent + 1, newLine);
+        return;
+    }
+    lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+    lines.append(newLine);
+}
+
+// Writes text to file atomically; OpenFailed / WriteFailed tell the two failures apart.
+IniRestoreResult saveAtomically(const QString& file, const QString& text) {
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) return IniRestoreResult::OpenFailed;
+    const QByteArray bytes = text.toUtf8();
+    // QSaveFile commits even after a failed buffered write (a full disk), so every byte
+    // is pushed to the disk and checked before the file may replace the old one.
+    const bool written = out.write(bytes) == bytes.size() && out.flush() &&
+                         out.error() == QFileDevice::NoError && ::fsync(out.handle()) == 0;
+    if (!written) {
+        out.cancelWriting();
+        return IniRestoreResult::WriteFailed;
+    }
+    return out.commit() ? IniRestoreResult::Ok : IniRestoreResult::WriteFailed;
+}
+
+}  // namespace
+
+QString decodeIniText(const QByteArray& bytes) {
+    QByteArray b = bytes;
+    if (b.startsWith("\xEF\xBB\xBF")) b.remove(0, 3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(b);
+    if (!utf8.hasError()) return text;
+    QStringDecoder gb("GB18030");
+    if (gb.isValid()) return gb(b);
+    return QString::fromLocal8Bit(b);
+}
+
+QString readIniKey(const QString& file, const QString& section, const QString& key,
+                   const QString& defaultValue) {
+    bool exists = false;
+    const auto text = loadText(file, &exists);
+    if (!text || !exists) return defaultValue;
+    bool inSection = false;
+    for (const QString& line : splitLines(*text)) {
+        if (auto name = sectionName(line)) {
+            inSection = sameName(*name, section);
+            continue;
+        }
+        QString k, v;
+        if (inSection && keyLine(line, &k, &v) && sameName(k, key)) return v;
+    }
+    return defaultValue;
+}
+
+int writeIniKey(const QString& file, const QString& section, const QString& key,
+                const QString& value) {
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs)) return -1;
+    bool exists = false;
+    const auto text = loadText(file, &exists);
+    if (!text) return -1;  // unreadable: never replace what we could not read
+    QStringList lines = splitLines(*text);
+    setKey(lines, section, key, value);
+    return saveAtomically(file, joinLines(lines)) == IniRestoreResult::Ok ? 1 : -1;
+}
+
+IniRestoreResult replaceIniFile(const QString& file, const QStringList& lines) {
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs)) return IniRestoreResult::OpenFailed;
+    return saveAtomically(file, joinLines(lines));
+}
+
+}  // namespace quorv

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace quorv::testing {
+
+// A desktop without a display: dialogs are answered from queues filled by the test,
+// and every message box is recorded in order.
+class ScriptedDesktop : public Desktop {
+  public:
+    struct Message {
+        QString title;
+        QString text;
+    };
+
+    // Answers, consumed in order. An empty queue answers "cancelled".
+    std::deque<QString> folderAnswers;  // an empty string means cancel
+    std::deque<FileOpenResult> fileOpenAnswers;
+    // Escape states returned by successive escapeHeld() calls; false once empty.
+    std::deque<bool> escapeAnswers;
+
+    std::vector<Message> messages;
+    QStringList dialogTitles;  // titles of the dialogs asked, in order
+    int busyDepth = 0;
+    bool minimized = false;
+    int pumps = 0;
+
+    void messageBox(const QString& title, const QString& text) override;
+    bool folderDialog(const QString& title, QString* folder) override;
+    FileOpenResult fileOpenDialog(const QString& title, const QString& filter,
+                                  const QString& defaultExtension, const QString& startFolder,
+                                  bool multiple) override;
+    void setBusyCursor(bool on) override;
+    void minimizeMainWindow() override { minimized = true; }
+    void restoreMainWindow() override { minimized = false; }
+    bool escapeHeld() override;
+    void pumpEvents() override { ++pumps; }
+};
+
+}  // namespace quorv::testing

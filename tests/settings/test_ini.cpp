@@ -1,0 +1,171 @@
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "gtest/gtest.h"
+#include "settings/defaults.h"
+#include "settings/ini.h"
+
+namespace quorv {
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+class IniTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    QString file() const { return dir.filePath(QStringLiteral("tovk.ini")); }
+};
+
+TEST_F(IniTest, MissingFileSectionOrKeyGivesTheCallersDefault) {
+    EXPECT_EQ(readIniKey(file(), "other", "flashv", "9"), "9");
+    writeBytes(file(), "[other]\nflashv=7\n");
+    EXPECT_EQ(readIniKey(file(), "gsly", "flashv", "dflt"), "dflt");
+    EXPECT_EQ(readIniKey(file(), "other", "langd", "x"), "x");
+    EXPECT_EQ(readIniKey(file(), "other", "flashv", "9"), "7");
+}
+
+TEST_F(IniTest, ValuesAreTheTextAfterTheFirstEqualsWithBlanksDropped) {
+    writeBytes(file(),
+               "  [ other ]  \r\n"
+               "swftprg=\r\n"
+               "  langd =  /opt/x = y  \r\n"
+               "flashv\t=\t10\t\r\n"
+               "[sdef]\n"
+               "fdt=2017-10-01 13:36:55\n");
+    EXPECT_EQ(readIniKey(file(), "other", "swftprg", "default"), "");
+    EXPECT_EQ(readIniKey(file(), "other", "langd", ""), "/opt/x = y");
+    EXPECT_EQ(readIniKey(file(), "other", "flashv", ""), "10");
+    EXPECT_EQ(readIniKey(file(), "sdef", "fdt", ""), "2017-10-01 13:36:55");
+    // A key of another section is not found under this one.
+    EXPECT_EQ(readIniKey(file(), "sdef", "flashv", "none"), "none");
+}
+
+TEST_F(IniTest, WriteCreatesFileSectionAndKeyAndReplacesInPlace) {
+    EXPECT_EQ(writeIniKey(file(), "sdef", "scgs", "2"), 1);
+    EXPECT_EQ(writeIniKey(file(), "gsly", "mpath", "/out/文件夹/"), 1);
+    EXPECT_EQ(writeIniKey(file(), "sdef", "wjls", "3"), 1);
+    EXPECT_EQ(writeIniKey(file(), "sdef", "scgs", "5"), 1);
+    EXPECT_EQ(QString::fromUtf8(readAll(file())),
+              "[sdef]\nscgs=5\nwjls=3\n[gsly]\nmpath=/out/文件夹/\n");
+    EXPECT_EQ(readIniKey(file(), "gsly", "mpath", ""), "/out/文件夹/");
+}
+
+TEST_F(IniTest, WriteKeepsOtherLinesAndAddsKeyAtEndOfItsSection) {
+    writeBytes(file(), "; note\r\n[other]\r\nflashv=9\r\n\r\n[elog]\r\nlog=old\r\n");
+    ASSERT_EQ(writeIniKey(file(), "other", "langd", "/l"), 1);
+    EXPECT_EQ(readAll(file()), "; note\n[other]\nflashv=9\nlangd=/l\n\n[elog]\nlog=old\n");
+}
+
+TEST_F(IniTest, LineBreaksInAValueCannotInjectKeys) {
+    ASSERT_EQ(writeIniKey(file(), "elog", "log", "bad\n[other]\nswftprg=/bin/evil"), 1);
+    EXPECT_EQ(readIniKey(file(), "other", "swftprg", "safe"), "safe");
+    EXPECT_EQ(readIniKey(file(), "elog", "log", ""), "bad [other] swftprg=/bin/evil");
+}
+
+TEST_F(IniTest, LegacyGb18030FileReadsAsChineseAndIsWrittenBackAsUtf8) {
+    QStringEncoder gb("GB18030");
+    ASSERT_TRUE(gb.isValid());
+    const QString text = QStringLiteral("[elog]\r\nlog=17/10/01 13:36接收的参数无效\r\n");
+    writeBytes(file(), gb(text));
+    EXPECT_EQ(readIniKey(file(), "elog", "log", ""), "17/10/01 13:36接收的参数无效");
+    ASSERT_EQ(writeIniKey(file(), "gsly", "mpath", "/输出/"), 1);
+    EXPECT_EQ(QString::fromUtf8(readAll(file())),
+              "[elog]\nlog=17/10/01 13:36接收的参数无效\n[gsly]\nmpath=/输出/\n");
+}
+
+TEST_F(IniTest, TwoProcessesWritingAtOnceLoseNoKey) {
+    QProcess a, b;
+    const QString writer = QStringLiteral(INI_WRITER_PATH);
+    a.start(writer, {file(), "race", "a", "200"});
+    b.start(writer, {file(), "race", "b", "200"});
+    ASSERT_TRUE(a.waitForFinished(120000));
+    ASSERT_TRUE(b.waitForFinished(120000));
+    EXPECT_EQ(a.exitCode(), 0);
+    EXPECT_EQ(b.exitCode(), 0);
+    int found = 0;
+    for (int i = 0; i < 200; ++i) {
+        for (const char* p : {"a", "b"}) {
+            if (readIniKey(file(), "race", QLatin1String(p) + QString::number(i), "") ==
+                QStringLiteral("value %1").arg(i)) {
+                ++found;
+            }
+        }
+    }
+    EXPECT_EQ(found, 400);
+}
+
+// Makes a folder unwritable even for root (immutable flag), or by its mode otherwise.
+bool makeUnwritable(const QString& path, bool on) {
+    if (geteuid() == 0) {
+        int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return false;
+        int flags = 0;
+        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (ok) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return ok;
+    }
+    return ::chmod(QFile::encodeName(path).constData(), on ? 0555 : 0755) == 0;
+}
+
+TEST_F(IniTest, WriteIntoUnwritableFolderFailsAndLeavesOldFile) {
+    const QString sub = dir.filePath("ro");
+    ASSERT_TRUE(QDir().mkpath(sub));
+    const QString ini = sub + "/tovk.ini";
+    writeBytes(ini, "[other]\nflashv=9\n");
+    if (!makeUnwritable(sub, true)) GTEST_SKIP() << "cannot make a folder unwritable here";
+    const int write = writeIniKey(ini, "other", "flashv", "10");
+    const IniRestoreResult restore = restoreIniDefaults(ini);
+    makeUnwritable(sub, false);
+    EXPECT_EQ(write, -1);
+    EXPECT_EQ(restore, IniRestoreResult::OpenFailed);
+    EXPECT_EQ(readAll(ini), "[other]\nflashv=9\n");
+}
+
+TEST_F(IniTest, RestoreThatFailsWhileWritingKeepsThePreviousFileWhole) {
+    // A full disk, simulated by a file size limit in a child process.
+    writeBytes(file(), "[other]\nflashv=12\n");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{128, 128};  // room for the lock, not for the content
+        setrlimit(RLIMIT_FSIZE, &lim);
+        _exit(static_cast<int>(restoreIniDefaults(file())));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(IniRestoreResult::WriteFailed));
+    EXPECT_EQ(readAll(file()), "[other]\nflashv=12\n");
+    // Nothing half-written or stale is left beside it.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"tovk.ini"});
+}
+
+}  // namespace
+}  // namespace quorv
