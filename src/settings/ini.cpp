@@ -183,9 +183,26 @@ int writeIniKey(const QString& file, const QString& section, const QString& key,
 }
 
 IniRestoreResult replaceIniFile(const QString& file, const QStringList& lines) {
+    // "Cannot open" is a file that cannot be had for writing: held by another writer, or
+    // missing and impossible to create. An existing file whose replacement cannot be
+    // written beside it is a write failure; either way the old file stays whole.
+    const QFileInfo info(file);
+    if (info.isDir()) return IniRestoreResult::OpenFailed;
+    if (info.exists()) {
+        QFile probe(file);
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            return IniRestoreResult::OpenFailed;
+        }
+    }
     QLockFile lock(file + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs)) return IniRestoreResult::OpenFailed;
-    return saveAtomically(file, joinLines(lines));
+    if (!lock.tryLock(kLockWaitMs)) {
+        const bool heldByOther = lock.error() == QLockFile::LockFailedError;
+        return heldByOther || !info.exists() ? IniRestoreResult::OpenFailed
+                                             : IniRestoreResult::WriteFailed;
+    }
+    const IniRestoreResult r = saveAtomically(file, joinLines(lines));
+    if (r == IniRestoreResult::OpenFailed && info.exists()) return IniRestoreResult::WriteFailed;
+    return r;
 }
 
 }  // namespace quorv

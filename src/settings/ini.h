@@ -23,8 +23,8 @@ int writeIniKey(const QString& file, const QString& section, const QString& key,
 
 enum class IniRestoreResult {
     Ok,
-    OpenFailed,   // the file could not be opened (or locked) for writing
-    WriteFailed,  // it was opened, but writing or replacing it failed
+    OpenFailed,   // the file is held by another writer, or missing and cannot be created
+    WriteFailed,  // its new content could not be written or put in place
 };
 
 // Replaces the whole file with the given lines (each ended by LF).

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "app/quorvapp.h"
+#include "fakes/gui_app.h"
 #include "fakes/scripted_desktop.h"
 #include "gtest/gtest.h"
 #include "mainwin/w_frn.h"
@@ -12,12 +13,8 @@
 namespace quorv {
 namespace {
 
-int argc = 1;
-char arg0[] = "test_app_gui";
-char* argv[] = {arg0, nullptr};
-
 TEST(QuorvaneStart, MainWindowOpensWithTitleAndFindsSettingsInWorkingDirectory) {
-    QApplication qtApp(argc, argv);
+    QApplication& qtApp = testing::guiApp();
     QTemporaryDir dir;
     const QString old = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));

@@ -143,8 +143,11 @@ TEST_F(IniTest, WriteIntoUnwritableFolderFailsAndLeavesOldFile) {
     const IniRestoreResult restore = restoreIniDefaults(ini);
     makeUnwritable(sub, false);
     EXPECT_EQ(write, -1);
-    EXPECT_EQ(restore, IniRestoreResult::OpenFailed);
+    EXPECT_EQ(restore, IniRestoreResult::WriteFailed);
     EXPECT_EQ(readAll(ini), "[other]\nflashv=9\n");
+    // Missing and impossible to create is the other failure.
+    EXPECT_EQ(restoreIniDefaults(dir.filePath("no/such/folder/tovk.ini")),
+              IniRestoreResult::OpenFailed);
 }
 
 TEST_F(IniTest, RestoreThatFailsWhileWritingKeepsThePreviousFileWhole) {

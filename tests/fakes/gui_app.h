@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QApplication>
+
+namespace quorv::testing {
+
+// The one QApplication of a widget test binary, created on first use (the tests run
+// with the offscreen platform).
+inline QApplication& guiApp() {
+    static int argc = 1;
+    static char arg0[] = "quorv-gui-test";
+    static char* argv[] = {arg0, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+}  // namespace quorv::testing

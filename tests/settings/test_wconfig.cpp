@@ -1,0 +1,220 @@
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/quorvapp.h"
+#include "fakes/gui_app.h"
+#include "fakes/scripted_desktop.h"
+#include "gtest/gtest.h"
+#include "settings/defaults.h"
+#include "settings/globals.h"
+#include "settings/wconfig.h"
+
+namespace quorv {
+namespace {
+
+class WconfigTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::guiApp();
+        app = std::make_unique<QuorvApp>();
+        globals().ap_path = dir.path();
+    }
+    QString profile() const { return profilePathFor(dir.path()); }
+    void writeFile(const QByteArray& text) {
+        QFile f(profile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QString key(const char* section, const char* name) const {
+        return readIniKey(profile(), section, name, "<missing>");
+    }
+    QStringList messageTexts() const {
+        QStringList out;
+        for (const auto& m : desktop.messages) out << m.title + "/" + m.text;
+        return out;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<QuorvApp> app;
+    testing::ScriptedDesktop desktop;
+};
+
+TEST_F(WconfigTest, WithoutSettingsFileShowsTheDefaults) {
+    wconfig w(desktop);
+    EXPECT_EQ(w.windowTitle(), "软件设置");
+    EXPECT_EQ(w.sle_1->text(), bundledPdf2swfPath());
+    EXPECT_EQ(w.sle_2->text(), "");
+    EXPECT_EQ(w.em_1->text(), "9");
+    EXPECT_EQ(w.sle_3->text(), "");
+    EXPECT_EQ(w.sle_5->text(), "#mp3#wav");
+    EXPECT_EQ(w.sle_4->text(), "#txt#aspx");
+    EXPECT_EQ(w.ddlb_2->currentText(), "1.网页");
+    EXPECT_EQ(w.ddlb_1->currentText(), "2.否");
+    EXPECT_TRUE(w.cbx_1->isChecked());
+    EXPECT_EQ(globals().profile, profile());
+    EXPECT_FALSE(QFile::exists(profile()));
+}
+
+TEST_F(WconfigTest, ControlsKeepTheirProportionsAndOrder) {
+    wconfig w(desktop);
+    // 2533 x 1672 units; the SWF folder button sits right of its edit, same row.
+    EXPECT_EQ(w.size(), QSize(2533 * 1280 / 5600, 1672 * 768 / 3072));
+    EXPECT_LT(w.sle_3->geometry().right(), w.cb_2->geometry().left());
+    EXPECT_LT(w.st_1->geometry().bottom(), w.st_2->geometry().top());
+    EXPECT_TRUE(w.cb_6->font().bold());
+    EXPECT_FALSE(w.cb_3->font().bold());
+    EXPECT_EQ(w.ddlb_2->count(), 3);
+    EXPECT_EQ(w.ddlb_2->itemText(2), "3.纯文本");
+    EXPECT_EQ(w.em_1->minimum(), 1);
+    EXPECT_EQ(w.em_1->maximum(), 99);
+}
+
+TEST_F(WconfigTest, UnknownFormatCodeKeepsItsPairOnSave) {
+    writeFile("[gsly]\nwsavehz=doc\nwsavely=9\nsfbtm=x\n");
+    wconfig w(desktop);
+    EXPECT_EQ(w.ddlb_2->currentIndex(), -1);
+    EXPECT_EQ(w.ddlb_1->currentText(), "1.是");
+    w.cb_6_clicked();
+    EXPECT_EQ(key("gsly", "wsavehz"), "doc");
+    EXPECT_EQ(key("gsly", "wsavely"), "9");
+    EXPECT_EQ(key("gsly", "sfbtm"), "y");
+    EXPECT_EQ(globals().sfbtm, "x") << "translucency changes only at the next start";
+    EXPECT_EQ(messageTexts(), QStringList{"提示/保存成功"});
+    EXPECT_TRUE(QDir(dir.path() + "/pdf").exists());
+}
+
+TEST_F(WconfigTest, SaveWritesEditsAndChosenFormat) {
+    writeFile("[other]\nflashv=9\n");
+    wconfig w(desktop);
+    w.sle_1->setText("/opt/tools/pdf2swf");
+    w.sle_2->setText("/opt/语言");
+    w.em_1->setValue(10);
+    w.sle_3->setText("/srv/swf");
+    w.sle_5->setText("#mp4");
+    w.sle_4->setText("#rtf");
+    w.ddlb_2->setCurrentIndex(2);
+    w.ddlb_1->setCurrentIndex(1);
+    w.cbx_1->setChecked(false);
+    w.cb_6_clicked();
+    EXPECT_EQ(key("other", "swftprg"), "/opt/tools/pdf2swf");
+    EXPECT_EQ(key("other", "langd"), "/opt/语言");
+    EXPECT_EQ(key("other", "flashv"), "10");
+    EXPECT_EQ(key("other", "swfpath"), "/srv/swf");
+    EXPECT_EQ(key("gsly", "sftype"), "#mp4");
+    EXPECT_EQ(key("gsly", "awordhz"), "#rtf");
+    EXPECT_EQ(key("gsly", "wsavehz"), "txt");
+    EXPECT_EQ(key("gsly", "wsavely"), "2");
+    EXPECT_EQ(key("gsly", "sfbtm"), "n");
+    EXPECT_EQ(key("sdef", "sfth"), "n");
+    EXPECT_EQ(globals().sfth, "n");
+    EXPECT_EQ(globals().awordhz, "#rtf");
+    EXPECT_EQ(globals().wsavehz, "txt");
+}
+
+TEST_F(WconfigTest, SaveWithoutFileUsesThePickedFileUntilTheNextLoad) {
+    QTemporaryDir other;
+    const QString picked = other.path() + "/x.ini";
+    QFile(picked).open(QIODevice::WriteOnly);
+    desktop.fileOpenAnswers.push_back({1, other.path() + "/", {"x.ini"}});
+    wconfig w(desktop);
+    w.cb_6_clicked();
+    EXPECT_EQ(desktop.dialogTitles, QStringList{"打开文件"});
+    EXPECT_EQ(globals().profile, picked);
+    EXPECT_FALSE(QFile::exists(profile()));
+    EXPECT_EQ(readIniKey(picked, "other", "flashv", ""), "9");
+    EXPECT_EQ(readIniKey(picked, "sdef", "sfth", ""), "y");
+    // Any later writer of the run goes to the picked file too.
+    EXPECT_EQ(writeSetting(globals().profile, Key::Scgs, "2"), 1);
+    EXPECT_EQ(readIniKey(picked, "sdef", "scgs", ""), "2");
+    // Opening the window again rebuilds profile from the working directory.
+    wconfig again(desktop);
+    EXPECT_EQ(globals().profile, profile());
+}
+
+TEST_F(WconfigTest, SaveWithoutFileAndCancelledDialogWritesNothing) {
+    wconfig w(desktop);
+    w.cb_6_clicked();
+    EXPECT_EQ(messageTexts(), QStringList{"提示/无法打开初始化文件"});
+    EXPECT_FALSE(QFile::exists(profile()));
+    EXPECT_EQ(globals().profile, profile());
+}
+
+TEST_F(WconfigTest, RestoreRewritesDefaultsAndReloads) {
+    writeFile("[other]\nflashv=12\nlangd=/x\n[sdef]\nsfth=n\n");
+    wconfig w(desktop);
+    EXPECT_EQ(w.em_1->text(), "12");
+    EXPECT_FALSE(w.cbx_1->isChecked());
+    w.cb_1_clicked();
+    EXPECT_EQ(messageTexts(), QStringList{"提示/ini文件恢复成功"});
+    EXPECT_EQ(w.em_1->text(), "9");
+    EXPECT_EQ(w.sle_2->text(), "");
+    EXPECT_TRUE(w.cbx_1->isChecked());
+    EXPECT_EQ(globals().sfth, "y");
+    EXPECT_EQ(key("sdef", "fdt"), "2017-10-01 13:36:55");
+}
+
+TEST_F(WconfigTest, ChoosersFillTheirFieldsOrSayWhyNot) {
+    wconfig w(desktop);
+    w.sle_2->setText("/keep");
+    w.cb_3_clicked();
+    w.cb_4_clicked();
+    EXPECT_EQ(messageTexts(), (QStringList{"信息提示/没有指定导入文件!", "提示/文件夹选择被取消"}));
+    EXPECT_EQ(w.sle_2->text(), "/keep");
+
+    desktop.fileOpenAnswers.push_back({1, "/opt/swftools/", {"pdf2swf"}});
+    desktop.folderAnswers.push_back("/usr/share/xpdf");
+    desktop.folderAnswers.push_back("/srv/flash");
+    w.cb_3_clicked();
+    w.cb_4_clicked();
+    w.cb_2_clicked();
+    EXPECT_EQ(w.sle_1->text(), "/opt/swftools/pdf2swf");
+    EXPECT_EQ(w.sle_2->text(), "/usr/share/xpdf");
+    EXPECT_EQ(w.sle_3->text(), "/srv/flash");
+    EXPECT_EQ(desktop.dialogTitles,
+              (QStringList{"选择文件", "选择xpdf语言包所在目录", "选择文件",
+                           "选择xpdf语言包所在目录", "选择生成flash保存目录"}));
+    EXPECT_FALSE(QFile::exists(profile())) << "choosers write nothing";
+}
+
+bool setImmutable(const QString& path, bool on) {
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+TEST_F(WconfigTest, UnwritableFolderReportsFailureAndKeepsTheOldFile) {
+    const QByteArray old = "[gsly]\nwsavehz=htm\nwsavely=8\n";
+    writeFile(old);
+    wconfig w(desktop);
+    const bool locked = geteuid() == 0
+                            ? setImmutable(dir.path(), true)
+                            : QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    if (!locked) GTEST_SKIP() << "cannot make a folder unwritable here";
+    w.cb_6_clicked();
+    w.cb_1_clicked();
+    if (geteuid() == 0) {
+        setImmutable(dir.path(), false);
+    } else {
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    EXPECT_EQ(messageTexts(), (QStringList{"提示/保存失败", "提示/文件写入错误"}));
+    QFile f(profile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+}
+
+}  // namespace
+}  // namespace quorv
