@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "app/quorvapp.h"
+#include "fakes/qt_print.h"
 #include "fakes/scripted_desktop.h"
 #include "gtest/gtest.h"
 #include "settings/globals.h"

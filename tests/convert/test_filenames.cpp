@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include "convert/filenames.h"
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 
 namespace quorv {

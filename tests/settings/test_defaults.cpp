@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <vector>
 
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "settings/defaults.h"
 #include "settings/globals.h"

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "settings/defaults.h"
 #include "settings/ini.h"

@@ -1,3 +1,4 @@
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "settings/numerical.h"
 

@@ -9,6 +9,7 @@
 
 #include "app/quorvapp.h"
 #include "fakes/gui_app.h"
+#include "fakes/qt_print.h"
 #include "fakes/scripted_desktop.h"
 #include "gtest/gtest.h"
 #include "settings/defaults.h"
