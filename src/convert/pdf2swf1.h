@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quorv {
+
+// How a program calls the PDF-to-SWF tool: the interactive program re-reads the tool
+// settings on every call and keeps an existing SWF only when sfth is "n"; the
+// command-line program uses the settings loaded at its start and never replaces one.
+enum class SwfCaller { Interactive, CommandLine };
+
+// Longest time the tool may run before it is stopped.
+inline constexpr int kSwfToolTimeoutMs = 10 * 60 * 1000;
+
+// The tool's arguments: the PDF, "-o" SWF, the Flash version, and the language folder
+// when one is set.
+QStringList pdf2swfArguments(const QString& pdfname, const QString& swfPath, const QString& flashv,
+                             const QString& langd);
+
+// Converts pdfname into an SWF in npath (ending in "/") by running the tool swftprg and
+// waiting for it to end. Returns the SWF path when the tool succeeded and the file
+// exists, else the empty string.
+QString pdf2swf1(const QString& pdfname, const QString& npath, SwfCaller caller,
+                 int timeoutMs = kSwfToolTimeoutMs);
+
+}  // namespace quorv
