@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/quorvapp.h"
+#include "convert/pump.h"
 #include "mainwin/w_frn.h"
 #include "platform/qtdesktop.h"
 
@@ -15,6 +16,7 @@ int runQuorvane(int argc, char** argv) {
     app.setReportSink(
         [&desktop](const QString& title, const QString& text) { desktop.messageBox(title, text); });
     app.startCommon();
+    setPumpHook([&desktop] { desktop.pumpEvents(); });
 
     w_frn window(desktop);
     desktop.setMainWindow(&window);
