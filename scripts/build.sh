@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, then configures and builds into build/.
+# Installs what is missing, then configures and builds.
+#   scripts/build.sh              into build/
+#   scripts/build.sh --sanitize   into build-sanitize/ (ASan + UBSan)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+preset=default dir=build
+case "${1:-}" in
+  --sanitize) preset=sanitize dir=build-sanitize ;;
+  "") ;;
+  *) echo "usage: scripts/build.sh [--sanitize]" >&2; exit 2 ;;
+esac
 bash scripts/install-deps.sh
-generator=()
-if [ ! -f build/CMakeCache.txt ]; then generator=(-G Ninja); fi
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
+cmake --preset "$preset" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
