@@ -12,6 +12,11 @@ packages=(
   fonts-noto-cjk fonts-liberation fontconfig
 )
 
+# The fuzz targets need clang and its libFuzzer runtime.
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

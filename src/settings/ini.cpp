@@ -18,10 +18,16 @@ namespace {
 // at once because its process is gone.
 constexpr int kLockWaitMs = 15000;
 
+// Blanks around names and values are not significant; a stray CR counts as one, since
+// a rewrite turns any line ending into LF.
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
+}
+
 QString trimBlanks(QStringView s) {
     qsizetype b = 0, e = s.size();
-    while (b < e && (s[b] == QLatin1Char(' ') || s[b] == QLatin1Char('\t'))) ++b;
-    while (e > b && (s[e - 1] == QLatin1Char(' ') || s[e - 1] == QLatin1Char('\t'))) --e;
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
     return s.mid(b, e - b).toString();
 }
 

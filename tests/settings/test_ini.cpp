@@ -53,11 +53,13 @@ TEST_F(IniTest, ValuesAreTheTextAfterTheFirstEqualsWithBlanksDropped) {
                "swftprg=\r\n"
                "  langd =  /opt/x = y  \r\n"
                "flashv\t=\t10\t\r\n"
+               "swfpath=/srv/swf\r\r\n"
                "[sdef]\n"
                "fdt=2017-10-01 13:36:55\n");
     EXPECT_EQ(readIniKey(file(), "other", "swftprg", "default"), "");
     EXPECT_EQ(readIniKey(file(), "other", "langd", ""), "/opt/x = y");
     EXPECT_EQ(readIniKey(file(), "other", "flashv", ""), "10");
+    EXPECT_EQ(readIniKey(file(), "other", "swfpath", ""), "/srv/swf");
     EXPECT_EQ(readIniKey(file(), "sdef", "fdt", ""), "2017-10-01 13:36:55");
     // A key of another section is not found under this one.
     EXPECT_EQ(readIniKey(file(), "sdef", "flashv", "none"), "none");
