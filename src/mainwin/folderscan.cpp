@@ -41,12 +41,16 @@ QString formatTime(time_t t) {
 struct Entry {
     QString name;
     bool isDir = false;
-    time_t mtime = 0;
-    bool timeKnown = false;
+    QString ftime;  // files only
 };
 
-// Lists one folder: its files (and, for a recursive scan, its subfolders), sorted by
-// name without regard to case. Nothing for a folder that cannot be opened.
+bool typeFilterOnly(const ScanOptions& options) {
+    return isDigit(options.szf) && options.szf != QLatin1String("6");
+}
+
+// Lists one folder: its files that pass the filter (and, for a recursive scan, its
+// subfolders), sorted by name without regard to case. Nothing for a folder that cannot
+// be opened. A file's time is read only when the filter or its row needs it.
 std::vector<Entry> listFolder(const QByteArray& folder, const ScanOptions& options) {
     std::vector<Entry> entries;
     const int dfd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -56,31 +60,34 @@ std::vector<Entry> listFolder(const QByteArray& folder, const ScanOptions& optio
         ::close(dfd);
         return entries;
     }
+    const bool byType = typeFilterOnly(options);
     while (dirent* d = readdir(dir)) {
         const char* raw = d->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
         if (raw[0] == '.' && !options.includeHidden) continue;
         struct stat st {};
-        bool isDir = false, isFile = false, timeKnown = false;
         unsigned char type = d->d_type;
-        if (type == DT_UNKNOWN || type == DT_REG || type == DT_DIR) {
-            if (fstatat(dfd, raw, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                isDir = S_ISDIR(st.st_mode);
-                isFile = S_ISREG(st.st_mode);
-                timeKnown = true;
-                if (S_ISLNK(st.st_mode)) type = DT_LNK;
-            }
+        if (type == DT_UNKNOWN) {
+            if (fstatat(dfd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISREG(st.st_mode) ? DT_REG
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
         }
-        if (type == DT_LNK) {
-            // A link to a file is listed like the file; a link to a folder is not
-            // followed, so a link back up the tree cannot loop.
-            isDir = false;
-            timeKnown = fstatat(dfd, raw, &st, 0) == 0;
-            isFile = timeKnown && S_ISREG(st.st_mode);
+        if (type == DT_DIR) {
+            if (options.recursive) entries.push_back({QFile::decodeName(raw), true, {}});
+            continue;
         }
-        if (isDir && !options.recursive) continue;
-        if (!isDir && !isFile) continue;  // devices, sockets, links to folders or nothing
-        entries.push_back({QFile::decodeName(raw), isDir, st.st_mtime, timeKnown});
+        // A link to a file is listed like the file; a link to a folder is not followed,
+        // so a link back up the tree cannot loop. Devices and sockets are no documents.
+        if (type != DT_REG && type != DT_LNK) continue;
+        Entry e{QFile::decodeName(raw), false, {}};
+        if (byType && !passesFilter(options, e.name, QString())) continue;
+        const bool haveStat = fstatat(dfd, raw, &st, 0) == 0;
+        if (type == DT_LNK && (!haveStat || !S_ISREG(st.st_mode))) continue;
+        if (haveStat) e.ftime = formatTime(st.st_mtime);
+        if (!byType && !passesFilter(options, e.name, e.ftime)) continue;
+        entries.push_back(std::move(e));
     }
     closedir(dir);
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -92,22 +99,21 @@ std::vector<Entry> listFolder(const QByteArray& folder, const ScanOptions& optio
 
 void scanLevel(const QString& folderSlash, qsizetype zmlStart, const ScanOptions& options,
                const std::function<void(ScanRow&&)>& append) {
-    const std::vector<Entry> entries = listFolder(QFile::encodeName(folderSlash), options);
-    for (const Entry& e : entries) {
+    std::vector<Entry> entries = listFolder(QFile::encodeName(folderSlash), options);
+    const QString zml = folderSlash.mid(zmlStart);
+    for (Entry& e : entries) {
         if (e.isDir) {
             scanLevel(folderSlash + e.name + QLatin1Char('/'), zmlStart, options, append);
             continue;
         }
-        const QString ftime = e.timeKnown ? formatTime(e.mtime) : QString();
-        if (!passesFilter(options, e.name, ftime)) continue;
         ScanRow row;
         row.ypath = folderSlash;
-        row.filey = e.name;
+        row.filey = std::move(e.name);
         if (options.recursive) {
-            row.zml = folderSlash.mid(zmlStart);
+            row.zml = zml;
             row.hasZml = true;
         }
-        row.ftime = ftime;
+        row.ftime = std::move(e.ftime);
         append(std::move(row));
     }
 }
