@@ -276,12 +276,13 @@ bool parseShape(const SwfTag& t, SwfShape& s) {
                 y = r.sb(mb);
                 extend();
             }
-            if (flags & 0x02) r.ub(fillBits);
-            if (flags & 0x04) r.ub(fillBits);
+            if (flags & 0x02) s.fill0 = static_cast<int>(r.ub(fillBits));
+            if (flags & 0x04) s.fill1 = static_cast<int>(r.ub(fillBits));
             if (flags & 0x08) r.ub(lineBits);
         } else {
             if (r.ub(1) != 1) return false;  // curve
             const int nb = static_cast<int>(r.ub(4)) + 2;
+            const int32_t x0 = x, y0 = y;
             if (r.ub(1)) {
                 x += r.sb(nb);
                 y += r.sb(nb);
@@ -290,6 +291,7 @@ bool parseShape(const SwfTag& t, SwfShape& s) {
             } else {
                 x += r.sb(nb);
             }
+            s.signedArea += (static_cast<double>(x0) * y - static_cast<double>(x) * y0) / 2;
             extend();
         }
     }

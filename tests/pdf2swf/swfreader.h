@@ -36,6 +36,9 @@ struct SwfShape {
     // Box of the path the shape records draw, for comparing with the bounds.
     int32_t pathXmin = 0, pathXmax = 0, pathYmin = 0, pathYmax = 0;
     int32_t endX = 0, endY = 0;  // pen position after the last edge
+    int fill0 = 0, fill1 = 0;    // fill styles on the left and right of the edges
+    double signedArea = 0;       // shoelace area: negative when the path runs anticlockwise
+                                 // on the y-down stage, positive when clockwise
     bool parsed = false;
 };
 

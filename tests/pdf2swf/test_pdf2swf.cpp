@@ -166,6 +166,10 @@ TEST_F(Pdf2swf, WritesOneFramePerPageWithTheFirstPageAsStage) {
         EXPECT_EQ(s.pathYmax, s.ymax);
         EXPECT_EQ(s.endX, 0);
         EXPECT_EQ(s.endY, 0);
+        // The bitmap fill is on the inside of the path: left of anticlockwise edges.
+        EXPECT_DOUBLE_EQ(std::abs(s.signedArea), double(s.xmax) * s.ymax);
+        EXPECT_TRUE((s.fill0 == 1 && s.fill1 == 0 && s.signedArea < 0) ||
+                    (s.fill1 == 1 && s.fill0 == 0 && s.signedArea > 0));
         EXPECT_NEAR(s.scaleX * b.width, s.xmax, 1.0);
         EXPECT_NEAR(s.scaleY * b.height, s.ymax, 1.0);
     }

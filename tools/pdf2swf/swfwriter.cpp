@@ -81,22 +81,22 @@ void straightEdges(BitWriter& bits, bool vertical, int32_t delta) {
 void writeRectanglePath(BitWriter& bits, int32_t w, int32_t h) {
     bits.ub(1, 4);  // fill index bits
     bits.ub(0, 4);  // line index bits
-    // Style change: move to the origin and take fill style 1 on the right-hand side, which
-    // is the inside for a clockwise path in the y-down stage coordinates.
+    // Style change: move to the origin and take fill style 1 as fill 0, the left-hand side,
+    // which is the inside of a path that runs down, right, up and left on the y-down stage.
     bits.ub(0, 1);  // non-edge record
     bits.ub(0, 1);  // no new styles
     bits.ub(0, 1);  // no line style
-    bits.ub(1, 1);  // fill style 1 follows
-    bits.ub(0, 1);  // no fill style 0
+    bits.ub(0, 1);  // no fill style 1
+    bits.ub(1, 1);  // fill style 0 follows
     bits.ub(1, 1);  // move to
     bits.ub(1, 5);
     bits.sb(0, 1);
     bits.sb(0, 1);
     bits.ub(1, 1);
-    straightEdges(bits, false, w);
     straightEdges(bits, true, h);
-    straightEdges(bits, false, -w);
+    straightEdges(bits, false, w);
     straightEdges(bits, true, -h);
+    straightEdges(bits, false, -w);
     bits.ub(0, 6);  // end of shape
     bits.align();
 }
