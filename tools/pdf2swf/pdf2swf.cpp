@@ -171,8 +171,9 @@ struct RenderedPage {
     std::string error;
 };
 
-// Hands rendered pages from the rendering thread to the writing thread. Holding at most
-// one finished page keeps memory bounded while both threads stay busy.
+// Hands rendered pages from the rendering thread to the writing thread. With at most one
+// finished page waiting, memory holds three pages at worst (being rendered, waiting, being
+// written) whatever the length of the document, while both threads stay busy.
 class PageQueue {
   public:
     bool push(RenderedPage page) {
@@ -240,7 +241,7 @@ void silencePoppler(const std::string&, void*) {}
 // Path of the unfinished output, removed if the process is told to stop.
 std::array<char, 8192> gTempPath{};
 
-extern "C" void removeTempAndDie(int sig) {
+void removeTempAndDie(int sig) {
     if (gTempPath[0] != '\0') ::unlink(gTempPath.data());
     std::signal(sig, SIG_DFL);
     std::raise(sig);
@@ -384,7 +385,24 @@ bool writeSwf(const poppler::document& doc, int version, std::FILE* file, std::s
     out.tag(swf::kTagSetBackgroundColor, std::vector<uint8_t>{0xFF, 0xFF, 0xFF});
 
     PageQueue queue;
-    std::thread renderer([&] { renderPages(doc, version, queue); });
+    std::thread renderer([&] {
+        try {
+            renderPages(doc, version, queue);
+        } catch (const std::exception& e) {
+            RenderedPage failed;
+            failed.error = std::string("cannot render the pages: ") + e.what();
+            queue.push(std::move(failed));
+        }
+    });
+    // Whatever way this function is left, the renderer is stopped and waited for.
+    struct JoinRenderer {
+        PageQueue& queue;
+        std::thread& thread;
+        ~JoinRenderer() {
+            queue.stop();
+            thread.join();
+        }
+    } joinRenderer{queue, renderer};
     BitmapTools tools;
 
     for (int i = 0; i < pages && error.empty(); ++i) {
@@ -440,8 +458,6 @@ bool writeSwf(const poppler::document& doc, int version, std::FILE* file, std::s
         if (out.failed()) error = "cannot write the SWF file: " + out.error();
     }
 
-    queue.stop();
-    renderer.join();
     if (error.empty() && !out.finish()) error = "cannot write the SWF file: " + out.error();
     return error.empty();
 }
@@ -493,7 +509,12 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
     std::vector<char> buffer(1 << 20);
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
 
-    bool ok = writeSwf(*doc, version, file, error);
+    bool ok = false;
+    try {
+        ok = writeSwf(*doc, version, file, error);
+    } catch (const std::exception& e) {
+        error = std::string("conversion failed: ") + e.what();
+    }
     if (std::fclose(file) != 0 && ok) {
         error = "cannot write the SWF file: " + std::string(std::strerror(errno));
         ok = false;
@@ -520,7 +541,12 @@ int runTool(int argc, char** argv) {
     }
     std::string error;
     std::vector<std::string> notes;
-    const int status = convert(parsed.options, error, notes);
+    int status = kExitFailed;
+    try {
+        status = convert(parsed.options, error, notes);
+    } catch (const std::exception& e) {
+        error = std::string("conversion failed: ") + e.what();
+    }
     for (const std::string& note : notes) std::fprintf(stderr, "quorv-pdf2swf: %s\n", note.c_str());
     if (status != kExitOk) std::fprintf(stderr, "quorv-pdf2swf: %s\n", error.c_str());
     return status;
