@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 
 namespace quorv::testing {
 
@@ -161,6 +163,71 @@ SwfFile readSwf(const std::string& path) {
 int SwfFile::count(uint16_t code) const {
     return static_cast<int>(
         std::count_if(tags.begin(), tags.end(), [&](const SwfTag& t) { return t.code == code; }));
+}
+
+std::vector<std::vector<uint16_t>> SwfFile::frames(std::vector<std::string>& problems) const {
+    std::vector<std::vector<uint16_t>> shown;
+    std::map<uint16_t, uint16_t> depths;  // depth -> character
+    std::set<uint16_t> defined;
+    auto u16 = [](const SwfTag& t, size_t at) {
+        return t.body.size() < at + 2 ? uint16_t{0}
+                                      : static_cast<uint16_t>(t.body[at] | (t.body[at + 1] << 8));
+    };
+    auto place = [&](uint16_t depth, uint16_t id) {
+        if (!defined.count(id)) problems.push_back("placed undefined " + std::to_string(id));
+        if (depths.count(depth)) problems.push_back("depth taken " + std::to_string(depth));
+        depths[depth] = id;
+    };
+    auto remove = [&](uint16_t depth) {
+        if (!depths.erase(depth)) problems.push_back("removed nothing " + std::to_string(depth));
+    };
+    for (const SwfTag& t : tags) {
+        switch (t.code) {
+            case 20:
+            case 36:
+                defined.insert(u16(t, 0));
+                break;
+            case 2: {
+                const std::vector<SwfTag> one = {t};
+                SwfFile f;
+                f.tags = one;
+                const auto shape = f.shapes();
+                if (!shape.empty() && shape[0].parsed && !defined.count(shape[0].bitmapId)) {
+                    problems.push_back("shape before its bitmap " + std::to_string(u16(t, 0)));
+                }
+                defined.insert(u16(t, 0));
+                break;
+            }
+            case 4:
+                place(u16(t, 2), u16(t, 0));
+                break;
+            case 26:
+                if (t.body.empty() || (t.body[0] & 0x03) != 0x02) {
+                    problems.push_back("PlaceObject2 that is not a plain new character");
+                } else {
+                    place(u16(t, 1), u16(t, 3));
+                }
+                break;
+            case 5:
+                if (!depths.count(u16(t, 2)) || depths[u16(t, 2)] != u16(t, 0)) {
+                    problems.push_back("RemoveObject names another character");
+                }
+                remove(u16(t, 2));
+                break;
+            case 28:
+                remove(u16(t, 0));
+                break;
+            case 1: {
+                std::vector<uint16_t> frame;
+                for (const auto& [depth, id] : depths) frame.push_back(id);
+                shown.push_back(frame);
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return shown;
 }
 
 size_t SwfBitmap::expectedSize() const {

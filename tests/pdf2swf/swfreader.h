@@ -55,6 +55,10 @@ struct SwfFile {
     std::vector<SwfTag> tags;
 
     int count(uint16_t code) const;
+    // Plays the display list: for each shown frame, the character at each depth, in depth
+    // order. A place onto an occupied depth, a removal of nothing, or a character used
+    // before it is defined goes into `problems`.
+    std::vector<std::vector<uint16_t>> frames(std::vector<std::string>& problems) const;
     std::vector<SwfBitmap> bitmaps() const;
     std::vector<SwfShape> shapes() const;
 };

@@ -173,6 +173,12 @@ TEST_F(Pdf2swf, WritesOneFramePerPageWithTheFirstPageAsStage) {
         EXPECT_NEAR(s.scaleX * b.width, s.xmax, 1.0);
         EXPECT_NEAR(s.scaleY * b.height, s.ymax, 1.0);
     }
+    // Frame n shows page n alone.
+    std::vector<std::string> problems;
+    const auto frames = swf.frames(problems);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    EXPECT_EQ(frames,
+              (std::vector<std::vector<uint16_t>>{{shapes[0].id}, {shapes[1].id}, {shapes[2].id}}));
     // At least 96 dpi for ordinary pages; the banner is lowered to what version 9 shows.
     EXPECT_GE(bitmaps[0].width, std::lround(kPage1.width() * 96 / 72));
     EXPECT_GE(bitmaps[1].width, std::lround(kPage2.width() * 96 / 72));
@@ -251,6 +257,11 @@ TEST_F(Pdf2swf, EveryVersionGetsTagsItKnows) {
         EXPECT_EQ(swf.count(v3 ? kPlaceObject2 : kPlaceObject), 3);
         EXPECT_EQ(swf.count(v3 ? kRemoveObject2 : kRemoveObject), 2);
         EXPECT_EQ(swf.count(kFileAttributes), c.written >= 8 ? 1 : 0);
+        std::vector<std::string> problems;
+        const auto frames = swf.frames(problems);
+        EXPECT_EQ(problems, std::vector<std::string>{});
+        ASSERT_EQ(frames.size(), 3u);
+        for (const auto& frame : frames) EXPECT_EQ(frame.size(), 1u);
         const auto bitmaps = swf.bitmaps();
         ASSERT_EQ(bitmaps.size(), 3u);
         for (const auto& b : bitmaps) EXPECT_EQ(b.pixels.size(), b.expectedSize());
