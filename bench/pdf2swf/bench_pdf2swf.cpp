@@ -2,6 +2,11 @@
 // resolution, renders it with pdftoppm to plain PPM files: poppler's rendering alone, the
 // floor for any converter that renders pages. Prints the figures; the last line is
 // "ratio <ours/pdftoppm>".
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,7 +15,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -56,18 +60,34 @@ bool makeTextPdf(const QString& path) {
     return painter.end();
 }
 
-// Wall time of one run of a program, in seconds; negative when it fails.
-double timeRun(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+struct Figures {
+    double wall = -1;  // seconds; negative when the run failed
+    double cpu = 0;    // user + system seconds
+    long peakKb = 0;   // largest resident set
+};
+
+// Runs a program to its end and measures it; the child's own resource use comes from wait4.
+Figures timeRun(const QString& program, const QStringList& args) {
+    std::vector<QByteArray> bytes{program.toLocal8Bit()};
+    for (const QString& a : args) bytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes) argv.push_back(b.data());
+    argv.push_back(nullptr);
+    Figures f;
     QElapsedTimer timer;
     timer.start();
-    process.start(program, args);
-    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        return -1;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return f;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return f;
     }
-    return timer.nsecsElapsed() / 1e9;
+    f.wall = timer.nsecsElapsed() / 1e9;
+    f.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+            usage.ru_stime.tv_usec / 1e6;
+    f.peakKb = usage.ru_maxrss;
+    return f;
 }
 
 double median(std::vector<double> v) {
@@ -110,31 +130,43 @@ int main(int argc, char** argv) {
 
     std::printf("input: %d text pages, %lld bytes; resolution %s dpi; %d runs each\n", kPages,
                 static_cast<long long>(QFileInfo(pdf).size()), qPrintable(dpi), kRuns);
-    std::vector<double> ours, floor;
+    std::vector<double> oursWall, oursCpu, floorWall, floorCpu;
+    long oursPeak = 0, floorPeak = 0;
     qint64 ppmBytes = 0;
     for (int run = 0; run < kRuns; ++run) {
         // Alternate the two so that both see the same machine load and file cache.
         QFile::remove(swf);
-        const double a = timeRun(tool, {pdf, QStringLiteral("-o"), swf, QStringLiteral("-s"),
-                                        QStringLiteral("flashversion=9")});
+        const Figures a = timeRun(tool, {pdf, QStringLiteral("-o"), swf, QStringLiteral("-s"),
+                                         QStringLiteral("flashversion=9")});
         QDir(ppmDir).removeRecursively();
         QDir().mkpath(ppmDir);
-        const double b = timeRun(pdftoppm, {QStringLiteral("-r"), dpi, pdf, ppmDir + "/page"});
-        if (a < 0 || b < 0) {
+        const Figures b = timeRun(pdftoppm, {QStringLiteral("-r"), dpi, pdf, ppmDir + "/page"});
+        if (a.wall < 0 || b.wall < 0) {
             std::fprintf(stderr, "a run failed\n");
             return 1;
         }
         ppmBytes = folderBytes(ppmDir);
-        ours.push_back(a);
-        floor.push_back(b);
-        std::printf("run %d: quorv-pdf2swf %.3f s, pdftoppm %.3f s\n", run + 1, a, b);
+        oursWall.push_back(a.wall);
+        oursCpu.push_back(a.cpu);
+        floorWall.push_back(b.wall);
+        floorCpu.push_back(b.cpu);
+        oursPeak = std::max(oursPeak, a.peakKb);
+        floorPeak = std::max(floorPeak, b.peakKb);
+        std::printf("run %d: quorv-pdf2swf %.3f s (cpu %.3f s), pdftoppm %.3f s (cpu %.3f s)\n",
+                    run + 1, a.wall, a.cpu, b.wall, b.cpu);
     }
-    const double oursMedian = median(ours);
-    const double floorMedian = median(floor);
-    std::printf("quorv-pdf2swf: median %.3f s, %.1f ms/page, SWF %lld bytes\n", oursMedian,
-                oursMedian * 1000 / kPages, static_cast<long long>(QFileInfo(swf).size()));
-    std::printf("pdftoppm -r %s: median %.3f s, %.1f ms/page, PPM %lld bytes\n", qPrintable(dpi),
-                floorMedian, floorMedian * 1000 / kPages, static_cast<long long>(ppmBytes));
-    std::printf("ratio %.2f\n", oursMedian / floorMedian);
+    const double ours = median(oursWall);
+    const double floor = median(floorWall);
+    std::printf(
+        "quorv-pdf2swf: median %.3f s, %.1f ms/page, cpu %.3f s, peak memory %ld KB, SWF %lld "
+        "bytes\n",
+        ours, ours * 1000 / kPages, median(oursCpu), oursPeak,
+        static_cast<long long>(QFileInfo(swf).size()));
+    std::printf(
+        "pdftoppm -r %s: median %.3f s, %.1f ms/page, cpu %.3f s, peak memory %ld KB, PPM %lld "
+        "bytes\n",
+        qPrintable(dpi), floor, floor * 1000 / kPages, median(floorCpu), floorPeak,
+        static_cast<long long>(ppmBytes));
+    std::printf("ratio %.2f\n", ours / floor);
     return 0;
 }
