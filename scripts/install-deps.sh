@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-dev
   ghostscript poppler-utils libpoppler-cpp-dev zlib1g-dev libxlsxwriter-dev
+  poppler-data
   libgtest-dev libgmock-dev
   fonts-noto-cjk fonts-liberation fontconfig
 )

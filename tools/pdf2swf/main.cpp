@@ -1,8 +1,3 @@
-#include <cstdio>
+#include "pdf2swf.h"
 
-int main() {
-    std::fputs(
-        "usage: quorv-pdf2swf INPUT.pdf -o OUTPUT.swf -s flashversion=N [-s languagedir=DIR]\n",
-        stderr);
-    return 2;
-}
+int main(int argc, char** argv) { return quorv::pdf2swf::runTool(argc, argv); }
