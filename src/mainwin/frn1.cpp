@@ -50,9 +50,7 @@ QString* textField(frn1& r, Frn1Column c) {
     return nullptr;
 }
 
-const QString* textField(const frn1& r, Frn1Column c) {
-    return textField(const_cast<frn1&>(r), c);
-}
+const QString* textField(const frn1& r, Frn1Column c) { return textField(const_cast<frn1&>(r), c); }
 
 QString cellOf(const frn1& r, Frn1Column c) {
     if (c == Frn1Column::xh) return r.xh ? QString::number(*r.xh) : QString();
@@ -74,9 +72,9 @@ QString frn1ColumnName(Frn1Column column) {
 }
 
 const std::vector<Frn1Column>& FileListModel::shownColumns() {
-    static const std::vector<Frn1Column> shown{Frn1Column::xh, Frn1Column::ypath,
+    static const std::vector<Frn1Column> shown{Frn1Column::xh,    Frn1Column::ypath,
                                                Frn1Column::filey, Frn1Column::jg,
-                                               Frn1Column::zml, Frn1Column::ftime};
+                                               Frn1Column::zml,   Frn1Column::ftime};
     return shown;
 }
 
@@ -222,8 +220,7 @@ bool FileListModel::setFilter(const QString& expression) {
     // The pattern runs to the last quote, so a quote typed inside it stays part of it.
     static const QRegularExpression re(
         QStringLiteral("^\\s*(\\w+)\\s+like\\s+'(.*)'\\s*$"),
-        QRegularExpression::CaseInsensitiveOption |
-            QRegularExpression::DotMatchesEverythingOption);
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch m = re.match(expression);
     if (!m.hasMatch()) return false;
     const auto column = frn1ColumnByName(m.captured(1));
@@ -277,9 +274,8 @@ void FileListModel::sort() {
     if (c == Frn1Column::xh) {
         // A row without a number sorts before every number.
         auto key = [&](int i) { return rows_[i].xh.value_or(INT64_MIN); };
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            return asc ? key(a) < key(b) : key(b) < key(a);
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return asc ? key(a) < key(b) : key(b) < key(a); });
     } else {
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const int cmp = textField(rows_[a], c)->compare(*textField(rows_[b], c));

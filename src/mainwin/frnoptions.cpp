@@ -7,9 +7,12 @@ namespace quorv {
 
 const QStringList& fileTypeItems() {
     static const QStringList items{
-        QStringLiteral("选择文件类型(或日期):"), QStringLiteral("1.word文档"),
-        QStringLiteral("2.excel文档"),          QStringLiteral("3.图像文件"),
-        QStringLiteral("4.压缩文件"),           QStringLiteral("5.自定义"),
+        QStringLiteral("选择文件类型(或日期):"),
+        QStringLiteral("1.word文档"),
+        QStringLiteral("2.excel文档"),
+        QStringLiteral("3.图像文件"),
+        QStringLiteral("4.压缩文件"),
+        QStringLiteral("5.自定义"),
         QStringLiteral("6.修改日期起:"),
     };
     return items;

@@ -16,9 +16,9 @@ struct FrnOptions {
     OutputMode outputMode = OutputMode::Original;
     int fileTypeItem = 1;  // item of ddlb_1, 1 to 7
     bool em1Visible = false;
-    QString fdt;        // text of em_1
-    QString ls_path1;   // last scanned folder
-    QString mpath;      // text of sle_2
+    QString fdt;            // text of em_1
+    QString ls_path1;       // last scanned folder
+    QString mpath;          // text of sle_2
     bool minimize = false;  // cbx_1
 };
 

@@ -39,8 +39,8 @@ void openRowSourceFile(const FileListModel& list, int row, Desktop& desktop) {
         desktop.messageBox(title, QStringLiteral("数据窗口为空的情况下，不能通过双击打开源文件"));
         return;
     }
-    const QString path =
-        list.cellText(row, Frn1Column::ypath).trimmed() + list.cellText(row, Frn1Column::filey).trimmed();
+    const QString path = list.cellText(row, Frn1Column::ypath).trimmed() +
+                         list.cellText(row, Frn1Column::filey).trimmed();
     if (path.isEmpty()) {
         desktop.messageBox(title, QStringLiteral("文件名不能为空"));
         return;

@@ -47,7 +47,7 @@ QString textExport(const FileListModel& list, bool csv) {
 QString htmlExport(const FileListModel& list) {
     const auto& cols = FileListModel::shownColumns();
     QString out = QStringLiteral(
-        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>文件列表</title>\n"
+        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\" />\n<title>文件列表</title>\n"
         "</head>\n<body>\n<table border=\"1\">\n<thead>\n<tr>");
     for (Frn1Column c : cols) {
         out += QStringLiteral("<th>") + FileListModel::headerText(c).toHtmlEscaped() +
@@ -74,8 +74,8 @@ bool writeXlsx(const FileListModel& list, const QString& path) {
     const auto& cols = FileListModel::shownColumns();
     for (size_t c = 0; ok && c < cols.size(); ++c) {
         const QByteArray h = FileListModel::headerText(cols[c]).toUtf8();
-        ok = worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), h.constData(),
-                                    nullptr) == LXW_NO_ERROR;
+        ok = worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), h.constData(), nullptr) ==
+             LXW_NO_ERROR;
     }
     for (int r = 1; ok && r <= list.rowCount(); ++r) {
         const frn1* row = list.rowData(r);

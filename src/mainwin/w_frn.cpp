@@ -225,7 +225,8 @@ void w_frn::connectHandlers() {
     connect(dw_1, &Dw1View::doubleClickedAt, this,
             [this](int row, const QString&) { dw_1_doubleclicked(row); });
     connect(dw_1->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        const QString object = frn1ColumnName(FileListModel::columnAt(section)) + QStringLiteral("_t");
+        const QString object =
+            frn1ColumnName(FileListModel::columnAt(section)) + QStringLiteral("_t");
         const auto m = QGuiApplication::keyboardModifiers();
         dw_1_clicked(0, object, m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier));
     });

@@ -110,7 +110,8 @@ Desktop::FileSaveResult QtDesktop::fileSaveDialog(const QString& title, const QS
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return r;
     r.result = 1;
     r.path = dlg.selectedFiles().first();
-    r.filterIndex = static_cast<int>(std::max<qsizetype>(0, names.indexOf(dlg.selectedNameFilter())));
+    r.filterIndex =
+        static_cast<int>(std::max<qsizetype>(0, names.indexOf(dlg.selectedNameFilter())));
     return r;
 }
 
