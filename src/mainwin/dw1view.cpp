@@ -9,7 +9,7 @@
 
 namespace quorv {
 
-const int Dw1View::kColumnWidths[6] = {44, 190, 150, 44, 110, 136};
+const int Dw1View::kColumnWidths[6] = {40, 165, 130, 40, 95, 130};
 
 Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
     setSelectionMode(QAbstractItemView::NoSelection);

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include "csvread.h"
 #include "gtest/gtest.h"
 #include "mainwin/listexport.h"
 #include "qtprint.h"
@@ -12,7 +13,8 @@
 namespace quorv {
 namespace {
 
-using Table = QList<QStringList>;
+using testing::parseCsv;
+using testing::Table;
 
 const QStringList kHeader{"序号", "源文件路径", "源文件名", "结果", "源文件夹子目录", "修改日期"};
 
@@ -50,41 +52,6 @@ Table expected() {
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// RFC 4180 reader.
-Table parseCsv(const QString& text) {
-    Table t;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            row.append(field);
-            field.clear();
-        } else if (c == '\r') {
-        } else if (c == '\n') {
-            row.append(field);
-            t.append(row);
-            row.clear();
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    return t;
 }
 
 Table parseHtml(const QByteArray& html) {

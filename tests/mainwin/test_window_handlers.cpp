@@ -135,6 +135,9 @@ TEST(MainWindowHandlers, DoubleClicks) {
     QTest::mouseDClick(h->viewport(), Qt::LeftButton, {},
                        QPoint(h->sectionViewportPosition(1) + 20, h->height() / 2));
     ASSERT_EQ(o.desktop.messages.size(), 3u);
+    // The header's double-click counts as one click before it: one sort, descending.
+    EXPECT_TRUE(w.clicks().ib_flag);
+    EXPECT_EQ(w.list().sortExpression(), "ypath D");
     EXPECT_EQ(o.desktop.messages[0].text, "你要打开的文件不存在");
     EXPECT_EQ(o.desktop.messages[1].text, "数据窗口为空的情况下，不能通过双击打开源文件");
     EXPECT_EQ(o.desktop.messages[2].text, "数据窗口为空的情况下，不能通过双击打开源文件");
