@@ -1,4 +1,5 @@
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QtTest/QTest>
 
 #include "gtest/gtest.h"
@@ -132,8 +133,15 @@ TEST(MainWindowHandlers, DoubleClicks) {
     QTest::mouseDClick(vp, Qt::LeftButton, {}, w.dw_1->visualRect(w.list().index(0, 2)).center());
     QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(10, vp->height() - 5));
     QHeaderView* h = w.dw_1->horizontalHeader();
-    QTest::mouseDClick(h->viewport(), Qt::LeftButton, {},
-                       QPoint(h->sectionViewportPosition(1) + 20, h->height() / 2));
+    // A double-click as the window system delivers it: press, release, double-click, release.
+    QWidget* hv = h->viewport();
+    const QPoint at(h->sectionViewportPosition(1) + 20, h->height() / 2);
+    QTest::mousePress(hv, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(hv, Qt::LeftButton, {}, at);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, hv->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(hv, &dbl);
+    QTest::mouseRelease(hv, Qt::LeftButton, {}, at);
     ASSERT_EQ(o.desktop.messages.size(), 3u);
     // The header's double-click counts as one click before it: one sort, descending.
     EXPECT_TRUE(w.clicks().ib_flag);
