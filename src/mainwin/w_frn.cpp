@@ -24,8 +24,8 @@ QFont controlFont(const char* name) {
     QFont f;
     // Arial, or what fontconfig offers for it; the CJK family draws the Chinese captions.
     if (qstrcmp(name, "ddlb_1") == 0 || qstrcmp(name, "cb_1") == 0) {
-        f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                       QStringLiteral("Noto Sans CJK SC")});
+        f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                       QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
     } else {
         f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Noto Sans CJK SC")});
     }
