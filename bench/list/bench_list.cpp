@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "mainwin/dw1view.h"
 #include "mainwin/frn1.h"
@@ -27,23 +28,42 @@ double timed(const char* what, const std::function<void()>& op) {
     return ms;
 }
 
+struct Values {
+    QString ypath, filey, jg, zml, ftime;
+};
+
+// Scrambled so that every column needs real work to sort; made before the timing starts.
+std::vector<Values> makeValues(int rows) {
+    std::vector<Values> v;
+    v.reserve(rows);
+    for (int i = 0; i < rows; ++i) {
+        const int k = static_cast<int>((i * 7919LL) % rows);
+        v.push_back({QStringLiteral("/home/user/文档/项目%1/").arg(k % 977),
+                     QStringLiteral("报告_%1_final.docx").arg(k),
+                     k % 3 == 0 ? QStringLiteral("成功") : QString(),
+                     QStringLiteral("子目录%1/").arg(k % 31),
+                     QStringLiteral("20%1-%2-%3 12:%4:%5")
+                         .arg(10 + k % 15)
+                         .arg(1 + k % 12, 2, 10, QLatin1Char('0'))
+                         .arg(1 + k % 28, 2, 10, QLatin1Char('0'))
+                         .arg(k % 60, 2, 10, QLatin1Char('0'))
+                         .arg(k % 59, 2, 10, QLatin1Char('0'))});
+    }
+    return v;
+}
+
+const std::vector<Values>* g_values = nullptr;
+
 void fill(FileListModel& m, int rows) {
     for (int i = 0; i < rows; ++i) {
+        const Values& v = (*g_values)[i];
         const int r = m.appendRow();
         m.setCell(r, Frn1Column::xh, r);
-        // Scrambled so that every column needs real work to sort.
-        const int k = static_cast<int>((i * 7919LL) % rows);
-        m.setCell(r, Frn1Column::ypath, QStringLiteral("/home/user/文档/项目%1/").arg(k % 977));
-        m.setCell(r, Frn1Column::filey, QStringLiteral("报告_%1_final.docx").arg(k));
-        m.setCell(r, Frn1Column::jg, k % 3 == 0 ? QStringLiteral("成功") : QString());
-        m.setCell(r, Frn1Column::zml, QStringLiteral("子目录%1/").arg(k % 31));
-        m.setCell(r, Frn1Column::ftime,
-                  QStringLiteral("20%1-%2-%3 12:%4:%5")
-                      .arg(10 + k % 15)
-                      .arg(1 + k % 12, 2, 10, QLatin1Char('0'))
-                      .arg(1 + k % 28, 2, 10, QLatin1Char('0'))
-                      .arg(k % 60, 2, 10, QLatin1Char('0'))
-                      .arg(k % 59, 2, 10, QLatin1Char('0')));
+        m.setCell(r, Frn1Column::ypath, v.ypath);
+        m.setCell(r, Frn1Column::filey, v.filey);
+        m.setCell(r, Frn1Column::jg, v.jg);
+        m.setCell(r, Frn1Column::zml, v.zml);
+        m.setCell(r, Frn1Column::ftime, v.ftime);
     }
 }
 
@@ -82,6 +102,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     constexpr int kRows = 100000;
+    const std::vector<Values> values = makeValues(kRows);
+    g_values = &values;
 
     {
         FileListModel m;
@@ -99,6 +121,13 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     timed("view: append 100000 rows", [&] { fill(m, kRows); });
     timed("view: first paint", [&] { view.viewport()->repaint(); });
+    timed("view: remove all rows", [&] { m.removeAll(); });
+    // As the folder scan appends: with redraw off.
+    timed("view: append 100000 rows, redraw off", [&] {
+        m.setRedraw(false);
+        fill(m, kRows);
+        m.setRedraw(true);
+    });
     listOps(m, "view: ");
     timed("view: paint after the operations", [&] { view.viewport()->repaint(); });
     timed("view: scroll to the end and paint", [&] {

@@ -123,7 +123,19 @@ const frn1* FileListModel::shownRow(int row) const {
 const frn1* FileListModel::rowData(int row) const { return shownRow(row); }
 
 void FileListModel::emitRowChanged(int row) {
+    if (!redraw_) {
+        changedWhileOff_ = true;
+        return;
+    }
     emit dataChanged(index(row - 1, 0), index(row - 1, columnCount() - 1));
+}
+
+void FileListModel::emitAllChanged() {
+    if (!redraw_) {
+        changedWhileOff_ = true;
+        return;
+    }
+    if (!shown_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 int FileListModel::appendRow() {
@@ -167,9 +179,7 @@ QString FileListModel::cellText(int row, Frn1Column column) const {
 void FileListModel::selectRow(int row, bool on) {
     if (row == 0) {
         for (int i : shown_) rows_[i].selected = on;
-        if (!shown_.empty()) {
-            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-        }
+        emitAllChanged();
         return;
     }
     frn1* r = shownRow(row);
@@ -185,9 +195,7 @@ bool FileListModel::isSelected(int row) const {
 
 void FileListModel::invertSelection() {
     for (int i : shown_) rows_[i].selected = !rows_[i].selected;
-    if (!shown_.empty()) {
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    }
+    emitAllChanged();
 }
 
 int FileListModel::selectedCount() const {
@@ -277,8 +285,12 @@ void FileListModel::sort() {
         std::stable_sort(order.begin(), order.end(),
                          [&](int a, int b) { return asc ? key(a) < key(b) : key(b) < key(a); });
     } else {
+        // Keys side by side, so the comparisons do not walk the whole rows.
+        std::vector<QStringView> keys;
+        keys.reserve(rows_.size());
+        for (const frn1& r : rows_) keys.emplace_back(*textField(r, c));
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const int cmp = textField(rows_[a], c)->compare(*textField(rows_[b], c));
+            const int cmp = keys[a].compare(keys[b]);
             return asc ? cmp < 0 : cmp > 0;
         });
     }
@@ -349,6 +361,11 @@ int FileListModel::removeSelected() {
 void FileListModel::setRedraw(bool on) {
     if (redraw_ == on) return;
     redraw_ = on;
+    // Cell changes made while redraw was off are announced once, for every row.
+    if (on && changedWhileOff_) {
+        changedWhileOff_ = false;
+        emitAllChanged();
+    }
     emit redrawChanged(on);
 }
 

@@ -91,7 +91,8 @@ class FileListModel : public QAbstractTableModel {
     // Removes every selected shown row; returns how many went.
     int removeSelected();
 
-    // Redraw off while many rows change; views follow redrawChanged.
+    // Redraw off while many rows change: views follow redrawChanged, and cell changes are
+    // announced once when redraw comes back on.
     void setRedraw(bool on);
     bool redraw() const { return redraw_; }
 
@@ -115,6 +116,7 @@ class FileListModel : public QAbstractTableModel {
     const frn1* shownRow(int row) const;
     void rebuildShown();
     void emitRowChanged(int row);
+    void emitAllChanged();
 
     std::vector<frn1> rows_;  // every row, hidden ones included, in list order
     std::vector<int> shown_;  // indexes into rows_ of the shown rows, in display order
@@ -125,6 +127,7 @@ class FileListModel : public QAbstractTableModel {
     Frn1Column sortColumn_ = Frn1Column::xh;
     bool sortAscending_ = true;
     bool redraw_ = true;
+    bool changedWhileOff_ = false;
 };
 
 }  // namespace quorv

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include "fakes/scripted_desktop.h"
@@ -173,6 +174,25 @@ TEST(FileList, SelectionAllInvertAndRemoveSelected) {
     m.selectRow(3, true);
     EXPECT_EQ(m.removeSelected(), 2);
     EXPECT_EQ(column(m, "filey"), QStringList({"1", "4"}));
+}
+
+TEST(FileList, RedrawOffHoldsCellNoticesUntilItIsOnAgain) {
+    FileListModel m;
+    addFile(m, "/", "a");
+    addFile(m, "/", "b");
+    QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
+    QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
+    m.setRedraw(false);
+    addFile(m, "/", "c");
+    m.selectRow(1, true);
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(inserted.count(), 1);  // the row count is always announced
+    m.setRedraw(true);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
+    EXPECT_EQ(changed[0][1].toModelIndex().row(), 2);
+    m.setCell(2, "jg", "成功");
+    EXPECT_EQ(changed.count(), 2);
 }
 
 TEST(ListClicks, HeaderSortAlternatesWhateverTheColumn) {
