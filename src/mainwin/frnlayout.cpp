@@ -8,8 +8,8 @@ namespace {
 using K = ControlKind;
 }
 
-const std::vector<ControlSpec>& frnControls() {
-    static const std::vector<ControlSpec> controls{
+const std::vector<ControlDesign>& frnControls() {
+    static const std::vector<ControlDesign> controls{
         {"em_1", K::MaskedEdit, "", 4229, 1040, 731, 128, 180},
         {"cbx_1", K::CheckBox, "最小化窗口运行", 3319, 1428, 681, 96, 20},
         {"ddlb_1", K::DropDownList, "", 4210, 884, 768, 588, 30},
@@ -51,8 +51,8 @@ const std::vector<ControlSpec>& frnControls() {
     return controls;
 }
 
-const ControlSpec* frnControl(const QString& name) {
-    for (const ControlSpec& c : frnControls()) {
+const ControlDesign* frnControl(const QString& name) {
+    for (const ControlDesign& c : frnControls()) {
         if (name == QLatin1String(c.name)) return &c;
     }
     return nullptr;
@@ -61,9 +61,9 @@ const ControlSpec* frnControl(const QString& name) {
 int unitsToPixelsX(int units) { return units * 1280 / 5600; }
 int unitsToPixelsY(int units) { return units * 768 / 3072; }
 
-QRect unitsToPixels(const ControlSpec& spec) {
-    return QRect(unitsToPixelsX(spec.x), unitsToPixelsY(spec.y), unitsToPixelsX(spec.width),
-                 unitsToPixelsY(spec.height));
+QRect unitsToPixels(const ControlDesign& planned) {
+    return QRect(unitsToPixelsX(planned.x), unitsToPixelsY(planned.y),
+                 unitsToPixelsX(planned.width), unitsToPixelsY(planned.height));
 }
 
 QSize frnDesignClientSize() {

@@ -24,7 +24,7 @@ enum class ControlKind {
 };
 
 // One control of the main window as designed: position and size in layout units.
-struct ControlSpec {
+struct ControlDesign {
     const char* name;
     ControlKind kind;
     const char* caption;
@@ -33,8 +33,8 @@ struct ControlSpec {
 };
 
 // Every control of w_frn in the window's control order.
-const std::vector<ControlSpec>& frnControls();
-const ControlSpec* frnControl(const QString& name);
+const std::vector<ControlDesign>& frnControls();
+const ControlDesign* frnControl(const QString& name);
 
 // The design size of the window's client area, in layout units.
 inline constexpr int kFrnWidthUnits = 5367;
@@ -46,7 +46,7 @@ inline constexpr int kFrnFontPoints = 9;
 // 768/3072 px a unit down, cut toward zero.
 int unitsToPixelsX(int units);
 int unitsToPixelsY(int units);
-QRect unitsToPixels(const ControlSpec& spec);
+QRect unitsToPixels(const ControlDesign& planned);
 QSize frnDesignClientSize();
 
 // One run of the layout scaling for a screen size.

@@ -33,7 +33,7 @@ QFont controlFont(const char* name) {
     return f;
 }
 
-QWidget* createControl(const ControlSpec& c, QWidget* parent) {
+QWidget* createControl(const ControlDesign& c, QWidget* parent) {
     const QString caption = QString::fromUtf8(c.caption);
     switch (c.kind) {
         case ControlKind::MaskedEdit:
@@ -99,7 +99,7 @@ w_frn::w_frn(Desktop& desktop, QWidget* parent)
 }
 
 void w_frn::createControls() {
-    for (const ControlSpec& c : frnControls()) {
+    for (const ControlDesign& c : frnControls()) {
         QWidget* w = createControl(c, this);
         w->setObjectName(QLatin1String(c.name));
         QRect g = unitsToPixels(c);

@@ -44,7 +44,7 @@ TEST(Layout, ControlTableIsCompleteAndInsideTheWindow) {
     EXPECT_STREQ(all.front().name, "em_1");
     EXPECT_STREQ(all.back().name, "gb_2");
     QSet<QString> names;
-    for (const ControlSpec& c : all) {
+    for (const ControlDesign& c : all) {
         names.insert(QLatin1String(c.name));
         EXPECT_LE(c.x + c.width, kFrnWidthUnits) << c.name;
         EXPECT_LE(c.y + c.height, kFrnHeightUnits) << c.name;

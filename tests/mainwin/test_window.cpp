@@ -83,17 +83,17 @@ TEST(MainWindow, EveryControlWithKindCaptionAndDesignPosition) {
         if (auto* le = qobject_cast<QLineEdit*>(c)) caption = le->text();
         if (auto* em = qobject_cast<MaskedDateTimeEdit*>(c)) caption = em->value();
         EXPECT_EQ(caption, QString::fromUtf8(e.caption));
-        const ControlSpec* spec = frnControl(e.name);
-        ASSERT_NE(spec, nullptr);
+        const ControlDesign* planned = frnControl(e.name);
+        ASSERT_NE(planned, nullptr);
         // 1280/5600 px a unit across, 768/3072 down, so the design fills 1280 x 768.
         const QRect g = c->geometry();
-        EXPECT_EQ(g.x(), spec->x * 1280 / 5600);
-        EXPECT_EQ(g.y(), spec->y / 4);
-        EXPECT_EQ(g.width(), spec->width * 1280 / 5600);
+        EXPECT_EQ(g.x(), planned->x * 1280 / 5600);
+        EXPECT_EQ(g.y(), planned->y / 4);
+        EXPECT_EQ(g.width(), planned->width * 1280 / 5600);
         if (c != w.ddlb_1) {
-            EXPECT_EQ(g.height(), spec->height / 4);
+            EXPECT_EQ(g.height(), planned->height / 4);
         }
-        EXPECT_NEAR(g.x() * 5600.0 / 1280, spec->x, 5);
+        EXPECT_NEAR(g.x() * 5600.0 / 1280, planned->x, 5);
         if (c != w.dw_1 && c != w.vpb_1) {
             EXPECT_EQ(c->font().pointSize(), 9);
         }
@@ -139,14 +139,14 @@ TEST(MainWindow, ResizeForALargerScreen) {
     w.f_resize(QSize(1920, 1080));
     const double radio = 1.40625;
     for (size_t i = 0; i < w.controls().size(); ++i) {
-        const ControlSpec& spec = frnControls()[i];
-        SCOPED_TRACE(spec.name);
-        const QRect design = unitsToPixels(spec);
+        const ControlDesign& planned = frnControls()[i];
+        SCOPED_TRACE(planned.name);
+        const QRect design = unitsToPixels(planned);
         const QRect g = w.controls()[i]->geometry();
         EXPECT_EQ(g.x(), int(design.x() * radio));
         EXPECT_EQ(g.y(), int(design.y() * radio));
         EXPECT_EQ(g.width(), int(design.width() * radio));
-        if (spec.kind != ControlKind::DropDownList) {
+        if (planned.kind != ControlKind::DropDownList) {
             EXPECT_EQ(g.height(), int(design.height() * radio));
         }
     }
