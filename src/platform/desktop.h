@@ -27,6 +27,19 @@ class Desktop {
                                           const QString& defaultExtension,
                                           const QString& startFolder, bool multiple) = 0;
 
+    struct FileSaveResult {
+        int result = 0;       // 1 chosen, 0 cancelled, -1 failed
+        QString path;         // the full path of the file to write
+        int filterIndex = 0;  // which of the filter's choices the user picked, from 0
+    };
+    // File-save dialog with the same filter form as fileOpenDialog.
+    virtual FileSaveResult fileSaveDialog(const QString& title, const QString& filter,
+                                          const QString& defaultExtension,
+                                          const QString& startFolder) = 0;
+
+    // Opens a file with the desktop's default program; false when that is not possible.
+    virtual bool openFile(const QString& path) = 0;
+
     virtual void setBusyCursor(bool on) = 0;
     virtual void minimizeMainWindow() = 0;
     virtual void restoreMainWindow() = 0;

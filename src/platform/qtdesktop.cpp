@@ -1,11 +1,14 @@
 #include "platform/qtdesktop.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QUrl>
+#include <algorithm>
 
 namespace quorv {
 
@@ -73,6 +76,47 @@ Desktop::FileOpenResult QtDesktop::fileOpenDialog(const QString& title, const QS
     if (!r.folder.endsWith(QLatin1Char('/'))) r.folder += QLatin1Char('/');
     for (const QString& f : files) r.names.append(QFileInfo(f).fileName());
     return r;
+}
+
+QStringList filterExtensions(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char(','));
+    QStringList exts;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString glob = parts[i + 1].trimmed().section(QLatin1Char(';'), 0, 0);
+        const qsizetype dot = glob.lastIndexOf(QLatin1Char('.'));
+        QString ext = dot >= 0 ? glob.mid(dot + 1) : QString();
+        if (ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?'))) ext.clear();
+        exts.append(ext);
+    }
+    return exts;
+}
+
+Desktop::FileSaveResult QtDesktop::fileSaveDialog(const QString& title, const QString& filter,
+                                                  const QString& defaultExtension,
+                                                  const QString& startFolder) {
+    const QStringList names = qtNameFilter(filter).split(QStringLiteral(";;"));
+    const QStringList exts = filterExtensions(filter);
+    QFileDialog dlg(parent(), title, startFolder);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setNameFilters(names);
+    dlg.setDefaultSuffix(defaultExtension);
+    // A name typed without extension gets the one of the choice shown at that moment.
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&](const QString& chosen) {
+        const qsizetype i = names.indexOf(chosen);
+        if (i >= 0 && i < exts.size()) dlg.setDefaultSuffix(exts[i]);
+    });
+    FileSaveResult r;
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return r;
+    r.result = 1;
+    r.path = dlg.selectedFiles().first();
+    r.filterIndex =
+        static_cast<int>(std::max<qsizetype>(0, names.indexOf(dlg.selectedNameFilter())));
+    return r;
+}
+
+bool QtDesktop::openFile(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void QtDesktop::setBusyCursor(bool on) {

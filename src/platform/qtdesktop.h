@@ -30,6 +30,10 @@ class QtDesktop : public Desktop {
     FileOpenResult fileOpenDialog(const QString& title, const QString& filter,
                                   const QString& defaultExtension, const QString& startFolder,
                                   bool multiple) override;
+    FileSaveResult fileSaveDialog(const QString& title, const QString& filter,
+                                  const QString& defaultExtension,
+                                  const QString& startFolder) override;
+    bool openFile(const QString& path) override;
     void setBusyCursor(bool on) override;
     void minimizeMainWindow() override;
     void restoreMainWindow() override;
@@ -46,5 +50,9 @@ class QtDesktop : public Desktop {
 // Qt's name filter ("Word (*.doc *.docx);;All (*.*)") from "description,pattern,..."
 // where a pattern may list several globs separated by ";".
 QString qtNameFilter(const QString& filter);
+
+// The first extension of every choice of a "description,pattern,..." filter ("*.csv"
+// gives "csv"; "*.*" gives the empty text).
+QStringList filterExtensions(const QString& filter);
 
 }  // namespace quorv

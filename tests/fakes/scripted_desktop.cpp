@@ -25,6 +25,20 @@ Desktop::FileOpenResult ScriptedDesktop::fileOpenDialog(const QString& title, co
     return r;
 }
 
+Desktop::FileSaveResult ScriptedDesktop::fileSaveDialog(const QString& title, const QString&,
+                                                        const QString&, const QString&) {
+    dialogTitles.append(title);
+    if (fileSaveAnswers.empty()) return {};
+    FileSaveResult r = fileSaveAnswers.front();
+    fileSaveAnswers.pop_front();
+    return r;
+}
+
+bool ScriptedDesktop::openFile(const QString& path) {
+    openedFiles.append(path);
+    return openFileSucceeds;
+}
+
 void ScriptedDesktop::setBusyCursor(bool on) { busyDepth += on ? 1 : -1; }
 
 bool ScriptedDesktop::escapeHeld() {

@@ -21,6 +21,10 @@ class ScriptedDesktop : public Desktop {
     // Answers, consumed in order. An empty queue answers "cancelled".
     std::deque<QString> folderAnswers;  // an empty string means cancel
     std::deque<FileOpenResult> fileOpenAnswers;
+    std::deque<FileSaveResult> fileSaveAnswers;
+    // Result of openFile(); every path asked for is recorded in openedFiles.
+    bool openFileSucceeds = true;
+    QStringList openedFiles;
     // Escape states returned by successive escapeHeld() calls; false once empty.
     std::deque<bool> escapeAnswers;
 
@@ -35,6 +39,10 @@ class ScriptedDesktop : public Desktop {
     FileOpenResult fileOpenDialog(const QString& title, const QString& filter,
                                   const QString& defaultExtension, const QString& startFolder,
                                   bool multiple) override;
+    FileSaveResult fileSaveDialog(const QString& title, const QString& filter,
+                                  const QString& defaultExtension,
+                                  const QString& startFolder) override;
+    bool openFile(const QString& path) override;
     void setBusyCursor(bool on) override;
     void minimizeMainWindow() override { minimized = true; }
     void restoreMainWindow() override { minimized = false; }

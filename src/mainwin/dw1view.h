@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QTableView>
+#include <vector>
+
+namespace quorv {
+
+// The view of the file list. It never selects or edits by itself: clicks and double-clicks
+// go out as signals with the list row (from 1; 0 when not on a row) and the name of what
+// is under the pointer, and the list's own selection is drawn by the model.
+class Dw1View : public QTableView {
+    Q_OBJECT
+  public:
+    explicit Dw1View(QWidget* parent = nullptr);
+
+    // Zoom percentage as text ("100", "140"); scales the font, rows and columns.
+    void setZoom(const QString& zoom);
+    QString zoom() const { return zoom_; }
+    void setBaseFont(const QFont& font);
+    void setModel(QAbstractItemModel* model) override;
+
+    // Pixel widths of the shown columns at zoom 100.
+    static const int kColumnWidths[6];
+
+  signals:
+    void clickedAt(int row, const QString& object, Qt::KeyboardModifiers modifiers);
+    void doubleClickedAt(int row, const QString& object);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+  private:
+    void applyZoom();
+    QString objectAt(const QModelIndex& index) const;
+    void restoreWidths();
+    QString zoom_ = QStringLiteral("100");
+    std::vector<int> widths_;  // current column widths, kept across model resets
+    bool restoring_ = false;
+    QMetaObject::Connection resetConnection_;
+    QFont baseFont_;
+};
+
+}  // namespace quorv
