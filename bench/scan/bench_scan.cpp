@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "mainwin/folderscan.h"
+#include "mainwin/frn1.h"
+#include "mainwin/frnscan.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/quorvapp.h"
+#include "mainwin/frnhandlers.h"
 #include "mainwin/frnlayout.h"
 #include "mainwin/listexport.h"
 #include "settings/defaults.h"
@@ -96,6 +97,7 @@ w_frn::w_frn(Desktop& desktop, QWidget* parent)
     resize(frnDesignClientSize());
     createControls();
     connectHandlers();
+    installFrnHandlers(*this);
 }
 
 void w_frn::createControls() {

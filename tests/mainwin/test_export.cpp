@@ -5,10 +5,10 @@
 #include <QXmlStreamReader>
 
 #include "csvread.h"
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "mainwin/listexport.h"
 #include "platform/qtdesktop.h"
-#include "qtprint.h"
 #include "zipread.h"
 
 namespace quorv {

@@ -5,9 +5,9 @@
 #include <QUrl>
 
 #include "csvread.h"
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "mainwin/listexport.h"
-#include "qtprint.h"
 
 namespace quorv {
 namespace {

@@ -1,8 +1,8 @@
 #include <QSet>
 
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "mainwin/frnlayout.h"
-#include "qtprint.h"
 
 namespace quorv {
 namespace {

@@ -3,11 +3,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "fakes/qt_print.h"
 #include "fakes/scripted_desktop.h"
 #include "gtest/gtest.h"
 #include "mainwin/frn1.h"
 #include "mainwin/listclicks.h"
-#include "qtprint.h"
 
 namespace quorv {
 namespace {

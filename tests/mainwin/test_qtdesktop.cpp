@@ -1,11 +1,11 @@
 #include <QFileDialog>
 #include <QTimer>
 
+#include "fakes/qt_print.h"
+#include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
-#include "guiapp.h"
 #include "mainwin/listexport.h"
 #include "platform/qtdesktop.h"
-#include "qtprint.h"
 
 namespace quorv {
 namespace {

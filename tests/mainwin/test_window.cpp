@@ -1,9 +1,9 @@
 #include <QtTest/QTest>
 
+#include "fakes/qt_print.h"
+#include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
-#include "guiapp.h"
 #include "mainwin/frnlayout.h"
-#include "qtprint.h"
 
 namespace quorv {
 namespace {

@@ -1,24 +1,16 @@
 #pragma once
 
-#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "app/quorvapp.h"
+#include "fakes/gui_app.h"
 #include "fakes/scripted_desktop.h"
 #include "mainwin/w_frn.h"
 #include "settings/globals.h"
 #include "settings/ini.h"
 
 namespace quorv::testing {
-
-inline QApplication& guiApp() {
-    static int argc = 1;
-    static char arg0[] = "test_mainwin_gui";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // A main window over a settings file in a fresh folder, as the program starts it.
 struct WindowFixture {

@@ -1,0 +1,17 @@
+#include "mainwin/frnhandlers.h"
+
+#include "mainwin/frnscan.h"
+#include "mainwin/w_frn.h"
+#include "settings/wconfig.h"
+
+namespace quorv {
+
+void installFrnHandlers(w_frn& w) {
+    FrnHooks& h = w.hooks();
+    h.cb_1 = [&w] { frnAddFolder(w); };
+    h.cb_2 = [&w] { frnAddFiles(w); };
+    h.rb_4 = [&w] { frnNameFilter(w); };
+    h.cb_4 = [&w] { openSettingsWindow(w.desktop(), &w); };
+}
+
+}  // namespace quorv
