@@ -284,8 +284,13 @@ struct OfficeInstance::Impl {
     }
 
     bool takeProfileSlot() {
-        const QString root = profileRoot();
-        QDir().mkpath(root);
+        QString root = profileRoot();
+        if (!QDir().mkpath(root) || !QFileInfo(root).isWritable()) {
+            root = QDir::tempPath() + QStringLiteral("/quorvane-office-%1").arg(::getuid());
+            if (!QDir().mkpath(root)) return false;
+        }
+        // A profile folder is kept from run to run (a ready profile starts much faster
+        // than a new one); the lock keeps two instances from ever sharing one.
         for (int n = 0; n < 256; ++n) {
             auto lock =
                 std::make_unique<QLockFile>(root + QStringLiteral("/profile-%1.lock").arg(n));
@@ -316,8 +321,9 @@ struct OfficeInstance::Impl {
         process.setProgram(QString::fromLatin1(kProgramDir) + QStringLiteral("/soffice.bin"));
         process.setArguments(args);
         process.setProcessEnvironment(officeEnvironment());
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // LibreOffice's own chatter would mix into our programs' output.
         process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
         const pid_t parent = ::getpid();
         // Its own process group, so that ending it reaches every helper it starts; and
         // it dies with the thread that started it, even when this program is killed.
@@ -490,17 +496,24 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
     });
     if (!doc->component.is()) fail(what + QStringLiteral(": LibreOffice cannot read the file"));
     ++d->docs;
+    // One remote call for the service names instead of one per service asked.
     doc->kind = d->guarded(what, [&] {
         Reference<css::lang::XServiceInfo> info(doc->component, UNO_QUERY);
         if (!info.is()) return DocumentKind::Other;
-        if (info->supportsService("com.sun.star.text.WebDocument")) return DocumentKind::Web;
-        if (info->supportsService("com.sun.star.text.TextDocument")) return DocumentKind::Text;
-        if (info->supportsService("com.sun.star.sheet.SpreadsheetDocument"))
-            return DocumentKind::Spreadsheet;
-        if (info->supportsService("com.sun.star.presentation.PresentationDocument"))
+        const css::uno::Sequence<OUString> names = info->getSupportedServiceNames();
+        auto has = [&](const char* service) {
+            const OUString s = OUString::createFromAscii(service);
+            for (const OUString& n : names) {
+                if (n == s) return true;
+            }
+            return false;
+        };
+        if (has("com.sun.star.text.WebDocument")) return DocumentKind::Web;
+        if (has("com.sun.star.text.TextDocument")) return DocumentKind::Text;
+        if (has("com.sun.star.sheet.SpreadsheetDocument")) return DocumentKind::Spreadsheet;
+        if (has("com.sun.star.presentation.PresentationDocument"))
             return DocumentKind::Presentation;
-        if (info->supportsService("com.sun.star.drawing.DrawingDocument"))
-            return DocumentKind::Drawing;
+        if (has("com.sun.star.drawing.DrawingDocument")) return DocumentKind::Drawing;
         return DocumentKind::Other;
     });
     return doc;
