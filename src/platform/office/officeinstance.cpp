@@ -213,6 +213,16 @@ struct OfficeInstance::Impl {
     bool armed = false;
     std::chrono::steady_clock::time_point deadline;
 
+    ~Impl() {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+            wake.notify_all();
+        }
+        if (watchdog.joinable()) watchdog.join();
+        if (pid > 0) reap();
+    }
+
     void killGroup(int sig) {
         if (pid > 0) {
             ::kill(-pid_t(pid), sig);
@@ -382,6 +392,8 @@ std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error) {
                   .arg(counter++)
                   .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
 
+    // The watchdog also bounds a connect that hangs on a pipe that never answers.
+    d->watchdog = std::thread([impl = d.get()] { impl->runWatchdog(); });
     QDeadlineTimer deadline(gStartTimeoutMs.load());
     bool wipedProfile = false;
     int launches = 0;
@@ -396,17 +408,17 @@ std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error) {
         bool connected = false;
         bool exited = false;
         while (!deadline.hasExpired()) {
-            if (d->tryConnect()) {
-                connected = true;
-                break;
-            }
+            d->arm(int(qMax<qint64>(deadline.remainingTime(), 1)));
+            connected = d->tryConnect();
+            d->disarm();
+            if (connected || d->timedOut) break;
             if (d->process.waitForFinished(25)) {
                 exited = true;
                 break;
             }
         }
-        if (connected) break;
-        if (!exited) {
+        if (connected && !d->timedOut) break;
+        if (!exited || d->timedOut) {
             d->reap();
             return setError(QStringLiteral("soffice did not answer in time"));
         }
@@ -422,7 +434,6 @@ std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error) {
         return setError(QStringLiteral("soffice exited with status %1").arg(status));
     }
 
-    d->watchdog = std::thread([impl = d.get()] { impl->runWatchdog(); });
     {
         std::lock_guard lock(gRunningMutex);
         gRunning.append(d.get());
@@ -434,12 +445,6 @@ OfficeInstance::OfficeInstance(std::unique_ptr<Impl> impl) : d(std::move(impl)) 
 
 OfficeInstance::~OfficeInstance() {
     end();
-    {
-        std::lock_guard lock(d->mutex);
-        d->stopping = true;
-        d->wake.notify_all();
-    }
-    if (d->watchdog.joinable()) d->watchdog.join();
     std::lock_guard lock(gRunningMutex);
     gRunning.removeAll(d.get());
 }

@@ -379,6 +379,24 @@ TEST_F(Office, QuitEndsAnInstanceTheCallerCreated) {
     excel.disconnectObject();
 }
 
+TEST_F(Office, StartIsBoundedAndAFailedStartLeavesNothing) {
+    const QList<qint64> before = OfficeInstance::runningPids();
+    const int saved = OfficeInstance::startTimeoutMs();
+    OfficeInstance::setStartTimeoutMs(100);  // far less than LibreOffice needs to start
+    OleObject word;
+    QElapsedTimer t;
+    t.start();
+    const int result = word.connectToNewObject(QStringLiteral("Word.application"));
+    OfficeInstance::setStartTimeoutMs(saved);
+    EXPECT_NE(result, 0);
+    EXPECT_FALSE(word.isConnected());
+    EXPECT_LT(t.elapsed(), 15000);
+    EXPECT_EQ(OfficeInstance::runningPids(), before);
+    // The next start, with time enough, works.
+    ASSERT_EQ(word.connectToNewObject(QStringLiteral("Word.application")), 0);
+    word.call({"quit"});
+}
+
 // However the program that started an instance ends, the instance ends with it.
 TEST_F(Office, NoInstanceOutlivesItsProgram) {
     for (const char* mode : {"exit", "abort", "sigterm", "killed"}) {
