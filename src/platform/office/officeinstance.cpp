@@ -190,7 +190,7 @@ QList<OfficeInstance::Impl*> gRunning;
 
 struct LoadedDocument {
     Reference<css::lang::XComponent> component;
-    DocumentKind kind = DocumentKind::Other;
+    std::optional<DocumentKind> kind;  // asked of LibreOffice when first needed
     QString path;
 };
 
@@ -412,7 +412,7 @@ std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error) {
             connected = d->tryConnect();
             d->disarm();
             if (connected || d->timedOut) break;
-            if (d->process.waitForFinished(25)) {
+            if (d->process.waitForFinished(10)) {
                 exited = true;
                 break;
             }
@@ -496,13 +496,18 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
         };
         // The last one only when an import filter is forced.
         css::uno::Sequence<css::beans::PropertyValue> args(values, filter.isEmpty() ? 4 : 5);
-        Reference<css::frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
-        return loader->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
+        return d->desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
     });
     if (!doc->component.is()) fail(what + QStringLiteral(": LibreOffice cannot read the file"));
     ++d->docs;
+    return doc;
+}
+
+DocumentKind OfficeInstance::kind(const DocumentRef& doc) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("no document"));
+    if (doc->kind) return *doc->kind;
     // One remote call for the service names instead of one per service asked.
-    doc->kind = d->guarded(what, [&] {
+    doc->kind = d->guarded(QStringLiteral("document type"), [&] {
         Reference<css::lang::XServiceInfo> info(doc->component, UNO_QUERY);
         if (!info.is()) return DocumentKind::Other;
         const css::uno::Sequence<OUString> names = info->getSupportedServiceNames();
@@ -521,10 +526,8 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
         if (has("com.sun.star.drawing.DrawingDocument")) return DocumentKind::Drawing;
         return DocumentKind::Other;
     });
-    return doc;
+    return *doc->kind;
 }
-
-DocumentKind OfficeInstance::kind(const DocumentRef& doc) { return doc->kind; }
 
 void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QString& filter,
                            const QString& filterOptions) {
@@ -539,6 +542,8 @@ void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QS
         storable->storeToURL(fileUrl(path), args);
     });
 }
+
+QString OfficeInstance::sourcePath(const DocumentRef& doc) { return doc ? doc->path : QString(); }
 
 void OfficeInstance::close(const DocumentRef& doc) {
     if (!doc || !doc->component.is()) return;

@@ -53,11 +53,14 @@ class OfficeInstance {
     // written back. Throws DispatchError 35 when LibreOffice refuses the file.
     // `filter` forces an import filter; empty lets LibreOffice detect the type.
     DocumentRef load(const QString& path, bool readOnly = true, const QString& filter = QString());
+    // The kind of a loaded document (asked of LibreOffice once).
     DocumentKind kind(const DocumentRef& doc);
     // Stores a copy under a LibreOffice filter, replacing an existing file.
     void store(const DocumentRef& doc, const QString& path, const QString& filter,
                const QString& filterOptions = QString());
     void close(const DocumentRef& doc);
+    // The path a document was loaded from.
+    static QString sourcePath(const DocumentRef& doc);
 
     // Text search as a fresh find does: not case-sensitive, part of a word matches.
     bool findText(const DocumentRef& doc, const QString& text);

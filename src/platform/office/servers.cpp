@@ -62,9 +62,18 @@ struct Host {
     }
 };
 
-void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
-    OfficeInstance& office = h.office();
-    std::optional<SaveFilter> f = saveFilterFor(code, office.kind(doc));
+// Word's own file types are text documents; knowing that saves asking LibreOffice for
+// the type of every document of a long run.
+std::optional<DocumentKind> kindByName(const QString& path) {
+    static const QStringList textTypes{"doc", "docx", "docm", "dot", "dotx", "dotm",
+                                       "rtf", "odt",  "ott",  "htm", "html"};
+    if (textTypes.contains(QFileInfo(path).suffix().toLower())) return DocumentKind::Text;
+    return std::nullopt;
+}
+
+void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path, int code,
+             DocumentKind kind) {
+    std::optional<SaveFilter> f = saveFilterFor(code, kind);
     if (!f) fail(QStringLiteral("format %1 is not available for this document").arg(code));
     if (!f->xps) {
         office.store(doc, path, f->filter, f->options);
@@ -76,6 +85,20 @@ void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
     office.store(doc, pdf, f->filter, f->options);
     QString error;
     if (!pdfToXps(pdf, path, &error)) fail(QStringLiteral("XPS conversion failed: ") + error);
+}
+
+void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
+    OfficeInstance& office = h.office();
+    if (std::optional<DocumentKind> guess = kindByName(OfficeInstance::sourcePath(doc))) {
+        try {
+            storeAs(office, doc, path, code, *guess);
+            return;
+        } catch (const DispatchError&) {
+            // A file whose name tells a wrong type: go by what LibreOffice loaded.
+            if (!office.isAlive() || office.kind(doc) == *guess) throw;
+        }
+    }
+    storeAs(office, doc, path, code, office.kind(doc));
 }
 
 Variant sharedObject(std::shared_ptr<AutomationObject> o) { return Variant(std::move(o)); }

@@ -176,6 +176,14 @@ TEST_F(Office, DocAndDocxExportToPdfAndXps) {
     }
 }
 
+TEST_F(Office, FileWhoseNameTellsAWrongTypeStillExports) {
+    const QString misnamed = outPath(QStringLiteral("workbook.doc"));
+    ASSERT_TRUE(QFile::copy(shared->xls, misnamed));
+    const QString pdf = outPath(QStringLiteral("workbook.pdf"));
+    wordWrite(misnamed, pdf, 17, false);
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("香蕉")));
+}
+
 TEST_F(Office, SaveFormatsKeepTheText) {
     for (int code : {8, 10, 2}) {
         SCOPED_TRACE(code);
