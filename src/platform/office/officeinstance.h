@@ -25,6 +25,8 @@ struct CellHit {
     QString text;
 };
 
+// The process is bound to the thread that starts it (it gets SIGKILL when that thread
+// ends), so instances are started from a thread that outlives them: the main thread.
 class OfficeInstance {
   public:
     // Starts a new instance and waits until its pipe answers (bounded by startTimeoutMs()).

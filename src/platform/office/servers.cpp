@@ -50,12 +50,11 @@ struct Host {
         instance.reset();
     }
 
-    DocumentRef open(const QString& path) {
+    DocumentRef open(const QString& path, bool word) {
         const QString ext = QFileInfo(path).suffix().toLower();
-        // Web pages are opened as text documents, so that every save format applies.
-        const QString filter = (ext == QLatin1String("htm") || ext == QLatin1String("html"))
-                                   ? QStringLiteral("HTML (StarWriter)")
-                                   : QString();
+        // Word opens web pages as text documents, so that every save format applies.
+        const bool web = ext == QLatin1String("htm") || ext == QLatin1String("html");
+        const QString filter = word && web ? QStringLiteral("HTML (StarWriter)") : QString();
         DocumentRef doc = office().load(path, true, filter);
         opened.append(doc);
         return doc;
@@ -164,7 +163,7 @@ class WordDocuments : public DispatchObject {
   public:
     explicit WordDocuments(std::shared_ptr<Host> h) {
         addMember("open", {P::Text, P::Bool, P::Bool}, 1, [h](const VariantList& a) {
-            return sharedObject(std::make_shared<WordDocument>(h, h->open(a[0].toText())));
+            return sharedObject(std::make_shared<WordDocument>(h, h->open(a[0].toText(), true)));
         });
         addMember("count", {}, 0,
                   [h](const VariantList&) { return Variant(qint64(h->opened.size())); });
@@ -290,7 +289,7 @@ class ExcelWorkbooks : public DispatchObject {
   public:
     explicit ExcelWorkbooks(std::shared_ptr<Host> h) {
         addMember("open", {P::Text, P::Any, P::Any}, 1, [h](const VariantList& a) {
-            return sharedObject(std::make_shared<ExcelWorkbook>(h, h->open(a[0].toText())));
+            return sharedObject(std::make_shared<ExcelWorkbook>(h, h->open(a[0].toText(), false)));
         });
         addMember("close", {}, 0, [h](const VariantList&) {
             h->office();
