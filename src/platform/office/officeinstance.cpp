@@ -230,15 +230,22 @@ struct OfficeInstance::Impl {
         }
     }
 
+    // The watchdog sleeps until the earliest deadline it knows of and is woken only when
+    // a call arms an earlier one: a call costs no thread switch of its own.
+    std::chrono::steady_clock::time_point sleepingUntil =
+        std::chrono::steady_clock::time_point::max();
+
     void runWatchdog() {
+        using Clock = std::chrono::steady_clock;
         std::unique_lock lock(mutex);
         while (!stopping) {
-            if (!armed) {
+            sleepingUntil = armed ? deadline : Clock::time_point::max();
+            if (armed) {
+                wake.wait_until(lock, sleepingUntil);
+            } else {
                 wake.wait(lock);
-                continue;
             }
-            if (wake.wait_until(lock, deadline) == std::cv_status::timeout && armed &&
-                std::chrono::steady_clock::now() >= deadline) {
+            if (!stopping && armed && Clock::now() >= deadline) {
                 timedOut = true;
                 broken = true;
                 armed = false;
@@ -251,13 +258,15 @@ struct OfficeInstance::Impl {
         std::lock_guard lock(mutex);
         armed = true;
         deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        wake.notify_all();
+        if (deadline < sleepingUntil) {
+            sleepingUntil = deadline;
+            wake.notify_all();
+        }
     }
 
     void disarm() {
         std::lock_guard lock(mutex);
         armed = false;
-        wake.notify_all();
     }
 
     bool alive() {

@@ -52,10 +52,24 @@ struct Host {
 
     DocumentRef open(const QString& path, bool word) {
         const QString ext = QFileInfo(path).suffix().toLower();
-        // Word opens web pages as text documents, so that every save format applies.
-        const bool web = ext == QLatin1String("htm") || ext == QLatin1String("html");
-        const QString filter = word && web ? QStringLiteral("HTML (StarWriter)") : QString();
-        DocumentRef doc = office().load(path, true, filter);
+        DocumentRef doc;
+        if (word && (ext == QLatin1String("htm") || ext == QLatin1String("html"))) {
+            // Word opens web pages as text documents, so that every save format applies.
+            doc = office().load(path, true, QStringLiteral("HTML (StarWriter)"));
+        } else if (word && (ext == QLatin1String("doc") || ext == QLatin1String("docx"))) {
+            // Naming the import filter saves LibreOffice's type detection on the files
+            // nearly every run holds; a file whose name lies is loaded by detection.
+            const QString filter = ext == QLatin1String("doc") ? QStringLiteral("MS Word 97")
+                                                               : QStringLiteral("MS Word 2007 XML");
+            try {
+                doc = office().load(path, true, filter);
+            } catch (const DispatchError&) {
+                if (!office().isAlive()) throw;
+                doc = office().load(path, true);
+            }
+        } else {
+            doc = office().load(path, true);
+        }
         opened.append(doc);
         return doc;
     }

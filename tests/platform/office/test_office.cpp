@@ -182,6 +182,19 @@ TEST_F(Office, FileWhoseNameTellsAWrongTypeStillExports) {
     const QString pdf = outPath(QStringLiteral("workbook.pdf"));
     wordWrite(misnamed, pdf, 17, false);
     EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("香蕉")));
+
+    // Rich text saved under .doc, as many programs write it, and a .docx that is a .doc.
+    const QString rtf = outPath(QStringLiteral("rich.doc"));
+    QFile f(rtf);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\\rtf1\\ansi Hello rich text\\par}");
+    f.close();
+    wordWrite(rtf, outPath(QStringLiteral("rich.pdf")), 17, false);
+    EXPECT_TRUE(pdfText(outPath(QStringLiteral("rich.pdf"))).contains(QStringLiteral("rich text")));
+    const QString renamed = outPath(QStringLiteral("renamed.docx"));
+    ASSERT_TRUE(QFile::copy(shared->doc, renamed));
+    wordWrite(renamed, outPath(QStringLiteral("renamed.pdf")), 17, false);
+    EXPECT_EQ(pdfPages(outPath(QStringLiteral("renamed.pdf"))), 2);
 }
 
 TEST_F(Office, SaveFormatsKeepTheText) {
