@@ -1,10 +1,13 @@
 #include "convert/automation.h"
 
+#include <QLoggingCategory>
 #include <mutex>
 
 #include "platform/office/servers.h"
 
 namespace quorv {
+
+Q_LOGGING_CATEGORY(lcAutomation, "quorv.automation")
 
 Variant::Variant(std::shared_ptr<AutomationObject> v)
     : kind_(v ? Kind::Object : Kind::Empty), object_(std::move(v)) {}
@@ -281,6 +284,9 @@ Variant OleObject::run(Access access, const MemberPath& path, const VariantList&
         all += args;
         return object->invoke(access, last.name.toLower(), all);
     } catch (const DispatchError& e) {
+        // The error record has no room for the server's reason; keep it for the log.
+        qCWarning(lcAutomation).noquote()
+            << name_ << event << "failed with" << e.code << "-" << e.message;
         throw RuntimeError(e.code, name_, event);
     }
 }

@@ -400,6 +400,20 @@ TEST_F(Office, QuitEndsAnInstanceTheCallerCreated) {
     excel.disconnectObject();
 }
 
+TEST_F(Office, TwoInstancesShareNeitherPipeNorProfile) {
+    std::shared_ptr<OfficeInstance> first = shared->session->acquire();
+    QString error;
+    std::shared_ptr<OfficeInstance> second = OfficeInstance::start(&error);
+    ASSERT_TRUE(second) << error.toStdString();
+    EXPECT_NE(first->pipeName(), second->pipeName());
+    EXPECT_NE(first->profileDir(), second->profileDir());
+    EXPECT_TRUE(first->isAlive());
+    EXPECT_TRUE(second->isAlive());
+    const qint64 pid = second->pid();
+    second.reset();  // releasing it ends it
+    EXPECT_TRUE(waitGone(pid));
+}
+
 TEST_F(Office, StartIsBoundedAndAFailedStartLeavesNothing) {
     const QList<qint64> before = OfficeInstance::runningPids();
     const int saved = OfficeInstance::startTimeoutMs();
