@@ -295,6 +295,17 @@ TEST_F(Office, QuitAfterAttachLeavesTheSessionInstanceRunning) {
     EXPECT_TRUE(shared->session->instance()->isAlive());
 }
 
+TEST_F(Office, QuitOfOneAttachedClientKeepsAnotherClientsDocument) {
+    OleObject first;
+    ASSERT_EQ(first.connectToObject(QStringLiteral("Word.application")), 0);
+    first.call({"documents", "open"}, {shared->docx});
+    wordWrite(shared->doc, outPath(QStringLiteral("other.pdf")), 17, false);  // opens, quits
+    const QString pdf = outPath(QStringLiteral("first.pdf"));
+    first.call({"activedocument", "exportasfixedformat"}, {pdf, 17, false});
+    EXPECT_EQ(pdfPages(pdf), 2);
+    first.call({"quit"});
+}
+
 TEST_F(Office, KilledInstanceFailsWith35AndTheNextConnectWorks) {
     OleObject word;
     ASSERT_EQ(word.connectToObject(QStringLiteral("Word.application")), 0);
