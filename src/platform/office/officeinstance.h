@@ -1,0 +1,99 @@
+#pragma once
+
+// One headless LibreOffice process with a private profile, reached over a UNO pipe, and
+// the document operations the Word and Excel servers are built from. Operations report
+// failures by throwing DispatchError (code 35).
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+#include "convert/automation.h"
+
+namespace quorv::office {
+
+// A document loaded into an instance. Opaque outside the engine.
+struct LoadedDocument;
+using DocumentRef = std::shared_ptr<LoadedDocument>;
+
+enum class DocumentKind { Text, Web, Spreadsheet, Drawing, Presentation, Other };
+
+struct CellHit {
+    int row = 0;     // from 1
+    int column = 0;  // from 1
+    QString text;
+};
+
+// The process is bound to the thread that starts it (it gets SIGKILL when that thread
+// ends), so instances are started from a thread that outlives them: the main thread.
+class OfficeInstance {
+  public:
+    // Starts a new instance and waits until its pipe answers (bounded by startTimeoutMs()).
+    // Returns null when it cannot be started; `error` then says why.
+    static std::shared_ptr<OfficeInstance> start(QString* error = nullptr);
+
+    // Ends the process if it still runs.
+    ~OfficeInstance();
+    OfficeInstance(const OfficeInstance&) = delete;
+    OfficeInstance& operator=(const OfficeInstance&) = delete;
+
+    // Whether the process still runs and its connection has not broken.
+    bool isAlive();
+    qint64 pid() const;
+    QString pipeName() const;
+    QString profileDir() const;
+    // Documents loaded since the start; a long run replaces its instance after a number.
+    int documentsLoaded() const;
+
+    // Asks LibreOffice to end, then SIGTERM, then SIGKILL of its process group.
+    void end();
+    // SIGKILL of the process group at once (used by the watchdog).
+    void kill();
+
+    // Loads a document hidden, macros never run, links not updated; read-only unless
+    // written back. Throws DispatchError 35 when LibreOffice refuses the file.
+    // `filter` forces an import filter; empty lets LibreOffice detect the type.
+    DocumentRef load(const QString& path, bool readOnly = true, const QString& filter = QString());
+    // The kind of a loaded document (asked of LibreOffice once).
+    DocumentKind kind(const DocumentRef& doc);
+    // Stores a copy under a LibreOffice filter, replacing an existing file.
+    void store(const DocumentRef& doc, const QString& path, const QString& filter,
+               const QString& filterOptions = QString());
+    void close(const DocumentRef& doc);
+    // The path a document was loaded from.
+    static QString sourcePath(const DocumentRef& doc);
+
+    // Text search as a fresh find does: not case-sensitive, part of a word matches.
+    bool findText(const DocumentRef& doc, const QString& text);
+    int sheetCount(const DocumentRef& doc);
+    // Searches sheet `index` (from 1) for a cell holding `text`, not case-sensitive.
+    std::optional<CellHit> findInSheet(const DocumentRef& doc, int index, const QString& text);
+
+    // Bound on one call into LibreOffice; when it passes, the instance is killed and the
+    // call fails with 35. Default 120 s.
+    static void setCallTimeoutMs(int ms);
+    static int callTimeoutMs();
+    // Bound on starting an instance. Default 30 s.
+    static void setStartTimeoutMs(int ms);
+    static int startTimeoutMs();
+
+    // Process ids of every instance this program runs at the moment.
+    static QList<qint64> runningPids();
+
+    struct Impl;
+
+  private:
+    explicit OfficeInstance(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> d;
+};
+
+// Runs an external tool with an argument list (never a shell); true when it exits with
+// status 0 within `timeoutMs`. Its process is killed otherwise.
+bool runTool(const QString& program, const QStringList& args, int timeoutMs,
+             QString* errorOutput = nullptr);
+
+// Turns a PDF into an XPS package with Ghostscript's xpswrite device.
+bool pdfToXps(const QString& pdfPath, const QString& xpsPath, QString* error = nullptr);
+
+}  // namespace quorv::office

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace quorv::office {
+
+class OfficeInstance;
+
+// Held by a long operation (a batch, a content search): it runs one office instance for
+// the whole operation, and every connect by attach inside it reaches that instance
+// instead of starting one of its own. The instance is started at the first attach and
+// ended when the session ends. Sessions nest; attach reaches the innermost.
+class OfficeSession {
+  public:
+    OfficeSession();
+    ~OfficeSession();
+    OfficeSession(const OfficeSession&) = delete;
+    OfficeSession& operator=(const OfficeSession&) = delete;
+
+    // The innermost session of this program, or null.
+    static OfficeSession* current();
+
+    // A running instance: the one already running, or a new one when there is none, it
+    // died, or it has loaded documentLimit() documents and nobody uses it. Null when
+    // none can be started.
+    std::shared_ptr<OfficeInstance> acquire(QString* error = nullptr);
+
+    // The instance now running, without starting one (null if none).
+    std::shared_ptr<OfficeInstance> instance() const { return instance_; }
+
+    // Documents after which an unused instance is replaced, since LibreOffice's memory
+    // grows over long runs. Default 200.
+    void setDocumentLimit(int n) { documentLimit_ = n; }
+    int documentLimit() const { return documentLimit_; }
+    // Instances this session has started so far.
+    int instancesStarted() const { return started_; }
+
+  private:
+    std::shared_ptr<OfficeInstance> instance_;
+    OfficeSession* outer_ = nullptr;
+    int documentLimit_ = 200;
+    int started_ = 0;
+};
+
+}  // namespace quorv::office

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "convert/automation.h"
+
+namespace quorv::testing {
+
+// An office without LibreOffice for tests of call sequences. While it lives it is the
+// server behind "Word.Application" and "Excel.Application" (any case); the servers
+// registered before come back when it is destroyed. Members take the same arguments as
+// the real servers, so wrong names, types and counts fail with 32, 33 and 34 alike.
+class FakeOfficeServer {
+  public:
+    struct Call {
+        QString server;  // "word" or "excel"
+        Access access;
+        QString path;  // member path in lower case without indices: "activedocument.saveas"
+        QString text;  // as it reads: "call activeworkbook.worksheets(2).cells.find(\"x\")"
+        VariantList args;
+    };
+
+    FakeOfficeServer();
+    ~FakeOfficeServer();
+    FakeOfficeServer(const FakeOfficeServer&) = delete;
+    FakeOfficeServer& operator=(const FakeOfficeServer&) = delete;
+
+    // Every member call received, in order (connects and releases are not calls).
+    const QList<Call>& calls() const;
+    QStringList callTexts() const;  // "word " + text of each call
+    void clearCalls();
+
+    // Makes a member path (as in Call::path) fail with a code, e.g. 35.
+    void failMember(const QString& path, int code);
+    // Whether exportasfixedformat and saveas write their output file (default true).
+    void setWritesOutput(bool on);
+    // What selection.find.execute returns (default false).
+    void setFindResult(bool found);
+    // Sheets of every workbook (default 3) and the sheet whose cells.find matches, from 1
+    // (default 0: no sheet matches).
+    void setSheetCount(int n);
+    void setFindSheet(int sheet);
+    // Whether attach finds a running instance (default false: attach fails) and whether
+    // create fails (default false).
+    void setAttachAvailable(bool on);
+    void setCreateFails(bool on);
+
+    int attaches() const;  // successful attaches
+    int creates() const;   // successful creates
+    int quits() const;
+    // Application objects not yet released by their clients.
+    int liveApplications() const;
+    // Documents and workbooks opened and not yet closed or released.
+    QStringList openDocuments() const;
+
+    struct State;
+
+  private:
+    std::shared_ptr<State> state_;
+    std::shared_ptr<AutomationServer> previousWord_;
+    std::shared_ptr<AutomationServer> previousExcel_;
+};
+
+}  // namespace quorv::testing

@@ -1,0 +1,73 @@
+#pragma once
+
+// Test documents written as flat OpenDocument XML, which LibreOffice reads directly; the
+// tests turn them into .doc, .docx and .xls through the engine.
+
+#include <QFile>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+namespace quorv::testing {
+
+// A text document with one page per entry of `pages`.
+inline bool writeFlatText(const QString& path, const QStringList& pages) {
+    QString body;
+    for (int i = 0; i < pages.size(); ++i) {
+        QString p = pages[i].toHtmlEscaped();
+        body += i == 0 ? QStringLiteral("<text:p>%1</text:p>").arg(p)
+                       : QStringLiteral("<text:p text:style-name=\"NewPage\">%1</text:p>").arg(p);
+    }
+    const QString xml = QStringLiteral(
+                            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                            "<office:document "
+                            "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                            "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+                            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                            "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:"
+                            "xsl-fo-compatible:1.0\" "
+                            "office:version=\"1.2\" "
+                            "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+                            "<office:automatic-styles>"
+                            "<style:style style:name=\"NewPage\" style:family=\"paragraph\">"
+                            "<style:paragraph-properties fo:break-before=\"page\"/></style:style>"
+                            "</office:automatic-styles>"
+                            "<office:body><office:text>%1</office:text></office:body>"
+                            "</office:document>\n")
+                            .arg(body);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    return f.write(xml.toUtf8()) > 0;
+}
+
+// A spreadsheet: each sheet is a name and the texts of its first column.
+inline bool writeFlatSheets(const QString& path, const QList<QPair<QString, QStringList>>& sheets) {
+    QString body;
+    for (const auto& [name, cells] : sheets) {
+        body += QStringLiteral("<table:table table:name=\"%1\">").arg(name.toHtmlEscaped());
+        for (const QString& c : cells) {
+            body += QStringLiteral(
+                        "<table:table-row><table:table-cell office:value-type=\"string\">"
+                        "<text:p>%1</text:p></table:table-cell></table:table-row>")
+                        .arg(c.toHtmlEscaped());
+        }
+        body += QStringLiteral("</table:table>");
+    }
+    const QString xml =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+            "office:version=\"1.2\" "
+            "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\">"
+            "<office:body><office:spreadsheet>%1</office:spreadsheet></office:body>"
+            "</office:document>\n")
+            .arg(body);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    return f.write(xml.toUtf8()) > 0;
+}
+
+}  // namespace quorv::testing
