@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "convert/automation.h"
+
 namespace quorv::testing {
 
 // A text document with one page per entry of `pages`.
@@ -68,6 +70,20 @@ inline bool writeFlatSheets(const QString& path, const QList<QPair<QString, QStr
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return false;
     return f.write(xml.toUtf8()) > 0;
+}
+
+// Writes `source` (any document the engine reads) as `out` in a Word save format (0 doc,
+// 16 docx, ...) through the Word server, attached to the running session's instance.
+inline bool saveThroughWord(const QString& source, const QString& out, int code) {
+    OleObject word;
+    if (word.connectToObject(QStringLiteral("Word.application")) != 0 &&
+        word.connectToNewObject(QStringLiteral("Word.application")) != 0) {
+        return false;
+    }
+    word.call({"documents", "open"}, {source});
+    word.call({"activedocument", "saveas"}, {out, code});
+    word.call({"quit"});
+    return QFile::exists(out);
 }
 
 }  // namespace quorv::testing

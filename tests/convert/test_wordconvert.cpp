@@ -1,0 +1,137 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/runtimeerror.h"
+#include "convert/wordconvert.h"
+#include "fakes/fake_office.h"
+#include "fakes/qt_print.h"
+#include "gtest/gtest.h"
+#include "settings/globals.h"
+
+namespace quorv {
+namespace {
+
+class WordConvert : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        globals() = GlobalSettings{};
+        globals().ap_path = work.path();
+        globals().sfth = "y";
+        src = work.path() + "/in/";
+        out = work.path() + "/out/";
+        QDir().mkpath(src);
+        QDir().mkpath(out);
+        QDir().mkpath(work.path() + "/pdf");
+        setWordOutputWaitMs(300);
+    }
+    void TearDown() override { setWordOutputWaitMs(kWordOutputWaitMs); }
+    QString touch(const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return path;
+    }
+    bool connected() const { return office.attaches() + office.creates() > 0; }
+
+    testing::FakeOfficeServer office;
+    QTemporaryDir work;
+    QString src, out;
+};
+
+TEST_F(WordConvert, ExportRunsTheCallsInOrderAndQuits) {
+    const QString doc = touch(src + "报告 一.docx");
+    EXPECT_EQ(word2xps(doc, "pdf", out, 17), out + "报告 一.pdf");
+    const QStringList expected{
+        "word get documents",
+        "word call documents.open(\"" + doc + "\")",
+        "word get application",
+        "word set application.visible = false",
+        "word get activedocument",
+        "word call activedocument.exportasfixedformat(\"" + out + "报告 一.pdf\", 17, false)",
+        "word get normaltemplate",
+        "word set normaltemplate.saved = true",
+        "word call quit()"};
+    EXPECT_EQ(office.callTexts(), expected);
+    EXPECT_EQ(office.creates(), 1);
+    EXPECT_EQ(office.liveApplications(), 0);
+    EXPECT_TRUE(QFile::exists(out + "报告 一.pdf"));
+}
+
+TEST_F(WordConvert, SaveAsPassesTheSaveFormat) {
+    const QString doc = touch(src + "a.doc");
+    EXPECT_EQ(word2any(doc, "htm", out, 8), out + "a.htm");
+    EXPECT_TRUE(
+        office.callTexts().contains("word call activedocument.saveas(\"" + out + "a.htm\", 8)"));
+}
+
+TEST_F(WordConvert, ExtensionRules) {
+    EXPECT_NE(word2xps(touch(src + "A.DOC"), "pdf", out, 17), "");
+    EXPECT_NE(word2xps(touch(src + "b.docx"), "pdf", out, 17), "");
+    office.clearCalls();
+    const int before = office.creates();
+    EXPECT_EQ(word2xps(touch(src + "c.rtf"), "pdf", out, 17), "");
+    EXPECT_EQ(word2xps(touch(src + "d."), "pdf", out, 17), "") << "the empty extension";
+    EXPECT_EQ(word2xps(touch(src + "e.txt"), "pdf", out, 17), "");
+    EXPECT_EQ(office.creates(), before) << "a refused source never starts the office";
+    EXPECT_TRUE(office.calls().isEmpty());
+    globals().awordhz = "#txt#aspx";
+    EXPECT_EQ(word2xps(src + "e.txt", "pdf", out, 17), out + "e.pdf");
+}
+
+TEST_F(WordConvert, KeepsAnExistingOutputOnlyWhenAskedNotToReplace) {
+    const QString doc = touch(src + "a.doc");
+    touch(out + "a.pdf");
+    globals().sfth = "n";
+    EXPECT_EQ(word2xps(doc, "pdf", out, 17), out + "0a.pdf");
+    globals().sfth = "y";
+    EXPECT_EQ(word2xps(doc, "pdf", out, 17), out + "a.pdf");
+}
+
+TEST_F(WordConvert, NeverWritesOverItsOwnSource) {
+    const QString doc = touch(src + "a.doc");
+    EXPECT_EQ(word2any(doc, "doc", src, 0), "");
+    EXPECT_FALSE(connected());
+}
+
+TEST_F(WordConvert, OfficeThatWritesNothingGivesEmptyAfterTheWaitAndStillQuits) {
+    office.setWritesOutput(false);
+    EXPECT_EQ(word2xps(touch(src + "a.doc"), "pdf", out, 17), "");
+    EXPECT_EQ(office.quits(), 1);
+    EXPECT_EQ(office.liveApplications(), 0);
+}
+
+TEST_F(WordConvert, FailingMemberRaisesTheErrorAndLeavesNoInstance) {
+    office.failMember("activedocument.exportasfixedformat", 35);
+    try {
+        word2xps(touch(src + "a.doc"), "pdf", out, 17);
+        FAIL() << "the error must reach the caller";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.record().number, 35);
+        EXPECT_EQ(e.record().event, "activedocument.exportasfixedformat");
+    }
+    EXPECT_EQ(office.liveApplications(), 0);
+    EXPECT_TRUE(office.openDocuments().isEmpty());
+}
+
+TEST_F(WordConvert, OfficeThatCannotStartGivesEmpty) {
+    office.setCreateFails(true);
+    EXPECT_EQ(word2xps(touch(src + "a.doc"), "pdf", out, 17), "");
+    EXPECT_EQ(word2pdf(src + "a.doc"), "");
+}
+
+TEST_F(WordConvert, PdfForTheCommandLineGoesToThePdfFolderAndReplaces) {
+    EXPECT_EQ(word2pdf(src + "missing.doc"), "");
+    EXPECT_FALSE(connected()) << "a missing source never starts the office";
+
+    const QString doc = touch(src + "a.docx");
+    const QString earlier = touch(work.path() + "/pdf/a.pdf");
+    office.setWritesOutput(false);
+    EXPECT_EQ(word2pdf(doc), "");
+    EXPECT_FALSE(QFile::exists(earlier)) << "the earlier PDF is gone before the export";
+    office.setWritesOutput(true);
+    EXPECT_EQ(word2pdf(doc), work.path() + "/pdf/a.pdf");
+    EXPECT_TRUE(office.callTexts().last().endsWith("quit()"));
+}
+
+}  // namespace
+}  // namespace quorv

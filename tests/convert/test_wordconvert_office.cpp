@@ -1,0 +1,106 @@
+// The Word conversions and the SWF step against real LibreOffice and quorv-pdf2swf.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "convert/pdf2swf1.h"
+#include "convert/wordconvert.h"
+#include "fakes/qt_print.h"
+#include "gtest/gtest.h"
+#include "platform/office/office_docs.h"
+#include "platform/office/officeinstance.h"
+#include "platform/office/officesession.h"
+#include "settings/globals.h"
+
+namespace quorv {
+namespace {
+
+const QString kText = QStringLiteral("转换测试 Conversion check");
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {pdf, "-"});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+struct Shared {
+    std::unique_ptr<office::OfficeSession> session;
+    QTemporaryDir root;
+    QString docx;
+};
+Shared* shared = nullptr;
+
+class Env : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        shared = new Shared;
+        shared->session = std::make_unique<office::OfficeSession>();
+        const QString src = shared->root.filePath("src.fodt");
+        ASSERT_TRUE(testing::writeFlatText(src, {kText}));
+        QDir().mkpath(shared->root.filePath("源 文件"));
+        shared->docx = shared->root.filePath("源 文件/报告 一.docx");
+        ASSERT_TRUE(testing::saveThroughWord(src, shared->docx, 16));
+    }
+    void TearDown() override {
+        shared->session.reset();
+        EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());
+        delete shared;
+    }
+};
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+
+class RealWord : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        globals() = GlobalSettings{};
+        globals().ap_path = out.path();
+        globals().profile = out.path() + "/tovk.ini";
+        globals().sfth = "y";
+        folder = out.path() + "/输出 目录/";
+        QDir().mkpath(folder);
+    }
+    QTemporaryDir out;
+    QString folder;
+};
+
+TEST_F(RealWord, DocxToPdfXpsWebPageAndText) {
+    const QString pdf = word2xps(shared->docx, "pdf", folder, 17);
+    ASSERT_EQ(pdf, folder + "报告 一.pdf");
+    EXPECT_TRUE(pdfText(pdf).contains(kText));
+
+    const QString xps = word2xps(shared->docx, "xps", folder, 18);
+    ASSERT_EQ(xps, folder + "报告 一.xps");
+    EXPECT_TRUE(readAll(xps).startsWith("PK"));
+
+    const QString htm = word2any(shared->docx, "htm", folder, 8);
+    ASSERT_EQ(htm, folder + "报告 一.htm");
+    EXPECT_TRUE(QString::fromUtf8(readAll(htm)).contains("Conversion check"));
+
+    const QString txt = word2any(shared->docx, "txt", folder, 2);
+    ASSERT_EQ(txt, folder + "报告 一.txt");
+    EXPECT_TRUE(QString::fromUtf8(readAll(txt)).contains(kText));
+}
+
+TEST_F(RealWord, DocxThroughPdfToSwfInAFolderWithABlank) {
+    ASSERT_TRUE(QDir().mkpath(out.path() + "/pdf"));
+    const QString pdf = word2pdf(shared->docx);
+    ASSERT_EQ(pdf, out.path() + "/pdf/报告 一.pdf");
+    globals().swftprg = QStringLiteral(PDF2SWF_PATH);
+    globals().flashv = "9";
+    const QString swf = pdf2swf1(pdf, folder, SwfCaller::CommandLine);
+    ASSERT_EQ(swf, folder + "报告 一.swf");
+    const QByteArray head = readAll(swf).left(4);
+    EXPECT_EQ(head.left(3), "CWS");
+    EXPECT_EQ(head[3], 9);
+}
+
+}  // namespace
+}  // namespace quorv
