@@ -85,7 +85,11 @@ class Node : public DispatchObject {
         } else if (!args.isEmpty() || access == Access::Call) {
             line += QLatin1Char('(') + shown.join(QStringLiteral(", ")) + QLatin1Char(')');
         }
-        s_->state->calls.append(FakeOfficeServer::Call{s_->server, access, path, line, args});
+        // Objects among the arguments are recorded by description: holding them here
+        // would keep their session, and so this record, alive in a cycle.
+        VariantList recorded;
+        for (const Variant& a : args) recorded.append(a.isObject() ? Variant(a.describe()) : a);
+        s_->state->calls.append(FakeOfficeServer::Call{s_->server, access, path, line, recorded});
         auto f = s_->state->failures.constFind(path);
         if (f != s_->state->failures.constEnd()) {
             throw DispatchError{f.value(), QStringLiteral("failure asked by the test")};
