@@ -11,6 +11,7 @@
 #include "gtest/gtest.h"
 #include "mainwin/frnscan.h"
 #include "settings/defaults.h"
+#include "settings/wconfig.h"
 
 namespace quorv {
 namespace {
@@ -169,6 +170,37 @@ TEST(SettingsButton, OpensTheSettingsWindowModally) {
     QTest::mouseClick(s.w.cb_4, Qt::LeftButton);
     EXPECT_EQ(title, "软件设置");
     EXPECT_FALSE(s.w.busy());
+}
+
+TEST(SettingsAndMainWindow, RestoredDefaultsAreReplacedByTheWindowsOwnKeysAtClose) {
+    ScanWindow s;
+    s.w.setOutputMode(OutputMode::Pdf);
+    s.w.ddlb_1->setCurrentIndex(3);
+    s.w.em_1->setValue("2020-01-02 03:04:05");
+    wconfig settings(s.desktop, &s.w);
+    settings.cb_1_clicked();
+    ASSERT_EQ(s.key("sdef", "scgs"), "4");
+    s.w.writeCloseOptions();
+    EXPECT_EQ(s.key("sdef", "scgs"), "1");
+    EXPECT_EQ(s.key("sdef", "wjls"), "3");
+    EXPECT_EQ(s.key("sdef", "fdt"), "2020-01-02 03:04:05");
+    EXPECT_EQ(s.key("gsly", "sftype"), "#mp3#wav") << "keys the window does not own stay";
+}
+
+TEST(SettingsAndMainWindow, AFilePickedAtSaveAlsoTakesTheMainWindowsKeys) {
+    ScanWindow s;
+    QTemporaryDir other;
+    const QString picked = other.path() + "/x.ini";
+    QFile(picked).open(QIODevice::WriteOnly);
+    s.desktop.fileOpenAnswers.push_back({1, other.path() + "/", {"x.ini"}});
+    {
+        wconfig settings(s.desktop, &s.w);
+        settings.cb_6_clicked();
+    }
+    s.w.setOutputMode(OutputMode::Xps);
+    s.w.writeCloseOptions();
+    EXPECT_EQ(readIniKey(picked, "sdef", "scgs", ""), "2");
+    EXPECT_FALSE(QFile::exists(s.profile));
 }
 
 TEST(SinceText, DateThenTimeAreChecked) {
