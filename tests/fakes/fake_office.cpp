@@ -377,6 +377,9 @@ FakeOfficeServer::FakeOfficeServer() : state_(std::make_shared<State>()) {
 FakeOfficeServer::~FakeOfficeServer() {
     registerAutomationServer(QStringLiteral("Word.Application"), previousWord_);
     registerAutomationServer(QStringLiteral("Excel.Application"), previousExcel_);
+    // A recorded argument can be one of our own objects, which holds the state: drop the
+    // record so that the state is freed.
+    state_->calls.clear();
 }
 
 const QList<FakeOfficeServer::Call>& FakeOfficeServer::calls() const { return state_->calls; }
