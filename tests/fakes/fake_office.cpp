@@ -13,8 +13,11 @@ struct FakeOfficeServer::State {
     bool findResult = false;
     int sheetCount = 3;
     int findSheet = 0;
+    QMap<QString, bool> findResultFor;
+    QMap<QString, int> findSheetFor;
     bool attachAvailable = false;
     bool createFails = false;
+    QStringList createFailsFor;
     int attaches = 0;
     int creates = 0;
     int quits = 0;
@@ -122,8 +125,8 @@ class WordFindNode : public Node {
     WordFindNode(std::shared_ptr<Session> s, QString p, QString t) : Node(s, p, t) {
         addMember("clearformatting", {}, 0, [](const VariantList&) { return Variant(); });
         addMember("execute", {P::Text, P::Bool, P::Bool, P::Bool}, 0, [s](const VariantList&) {
-            s->active();
-            return Variant(s->state->findResult);
+            const QString name = QFileInfo(s->active()).fileName();
+            return Variant(s->state->findResultFor.value(name, s->state->findResult));
         });
     }
 };
@@ -169,8 +172,10 @@ class CellsNode : public Node {
     CellsNode(std::shared_ptr<Session> s, QString p, QString t, int sheet) : Node(s, p, t) {
         addMember("find", {P::Text, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any},
                   1, [this, s, sheet](const VariantList& a) {
-                      s->active();
-                      if (s->state->findSheet != sheet) return Variant();
+                      const QString name = QFileInfo(s->active()).fileName();
+                      if (s->state->findSheetFor.value(name, s->state->findSheet) != sheet) {
+                          return Variant();
+                      }
                       return child<CellNode>(QStringLiteral("value"), {}, a[0].toText());
                   });
     }
@@ -345,6 +350,10 @@ class FakeServer : public AutomationServer {
     }
     std::shared_ptr<AutomationObject> create() override {
         if (state_->createFails) return nullptr;
+        if (state_->createFailsFor.contains(word_ ? QStringLiteral("word")
+                                                  : QStringLiteral("excel"))) {
+            return nullptr;
+        }
         ++state_->creates;
         return make();
     }
@@ -372,6 +381,9 @@ FakeOfficeServer::FakeOfficeServer() : state_(std::make_shared<State>()) {
 FakeOfficeServer::~FakeOfficeServer() {
     registerAutomationServer(QStringLiteral("Word.Application"), previousWord_);
     registerAutomationServer(QStringLiteral("Excel.Application"), previousExcel_);
+    // A recorded argument can be one of our own objects, which holds the state: drop the
+    // record so that the state is freed.
+    state_->calls.clear();
 }
 
 const QList<FakeOfficeServer::Call>& FakeOfficeServer::calls() const { return state_->calls; }
@@ -390,8 +402,18 @@ void FakeOfficeServer::setWritesOutput(bool on) { state_->writesOutput = on; }
 void FakeOfficeServer::setFindResult(bool found) { state_->findResult = found; }
 void FakeOfficeServer::setSheetCount(int n) { state_->sheetCount = n; }
 void FakeOfficeServer::setFindSheet(int sheet) { state_->findSheet = sheet; }
+void FakeOfficeServer::setFindResultFor(const QString& fileName, bool found) {
+    state_->findResultFor[fileName] = found;
+}
+void FakeOfficeServer::setFindSheetFor(const QString& fileName, int sheet) {
+    state_->findSheetFor[fileName] = sheet;
+}
 void FakeOfficeServer::setAttachAvailable(bool on) { state_->attachAvailable = on; }
 void FakeOfficeServer::setCreateFails(bool on) { state_->createFails = on; }
+void FakeOfficeServer::setCreateFailsFor(const QString& server, bool on) {
+    state_->createFailsFor.removeAll(server.toLower());
+    if (on) state_->createFailsFor.append(server.toLower());
+}
 int FakeOfficeServer::attaches() const { return state_->attaches; }
 int FakeOfficeServer::creates() const { return state_->creates; }
 int FakeOfficeServer::quits() const { return state_->quits; }

@@ -44,10 +44,16 @@ class FakeOfficeServer {
     // (default 0: no sheet matches).
     void setSheetCount(int n);
     void setFindSheet(int sheet);
+    // The same for the document or workbook of one file name (without folder); these
+    // win over the settings above.
+    void setFindResultFor(const QString& fileName, bool found);
+    void setFindSheetFor(const QString& fileName, int sheet);
     // Whether attach finds a running instance (default false: attach fails) and whether
     // create fails (default false).
     void setAttachAvailable(bool on);
     void setCreateFails(bool on);
+    // Create fails for one server only ("word" or "excel").
+    void setCreateFailsFor(const QString& server, bool on);
 
     int attaches() const;  // successful attaches
     int creates() const;   // successful creates

@@ -204,6 +204,7 @@ struct OfficeInstance::Impl {
     std::atomic<bool> broken{false};
     std::atomic<bool> timedOut{false};
     int docs = 0;
+    int openDocs = 0;
 
     // Watchdog: a thread that kills the process group when an armed call overruns.
     std::thread watchdog;
@@ -463,6 +464,7 @@ qint64 OfficeInstance::pid() const { return d->pid; }
 QString OfficeInstance::pipeName() const { return d->pipe; }
 QString OfficeInstance::profileDir() const { return d->profile; }
 int OfficeInstance::documentsLoaded() const { return d->docs; }
+int OfficeInstance::documentsOpen() const { return d->openDocs; }
 
 void OfficeInstance::end() {
     if (d->pid <= 0) return;
@@ -509,6 +511,7 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
     });
     if (!doc->component.is()) fail(what + QStringLiteral(": LibreOffice cannot read the file"));
     ++d->docs;
+    ++d->openDocs;
     return doc;
 }
 
@@ -558,6 +561,7 @@ void OfficeInstance::close(const DocumentRef& doc) {
     if (!doc || !doc->component.is()) return;
     Reference<css::lang::XComponent> component = doc->component;
     doc->component.clear();
+    --d->openDocs;
     if (!d->alive()) return;
     try {
         d->guarded(QStringLiteral("close ") + doc->path, [&] {

@@ -45,6 +45,8 @@ class OfficeInstance {
     QString profileDir() const;
     // Documents loaded since the start; a long run replaces its instance after a number.
     int documentsLoaded() const;
+    // Documents loaded and not yet closed.
+    int documentsOpen() const;
 
     // Asks LibreOffice to end, then SIGTERM, then SIGKILL of its process group.
     void end();

@@ -8,7 +8,10 @@ namespace {
 thread_local OfficeSession* gCurrent = nullptr;
 }
 
-OfficeSession::OfficeSession() : outer_(gCurrent) { gCurrent = this; }
+OfficeSession::OfficeSession(NewConnections newConnections)
+    : outer_(gCurrent), newConnections_(newConnections) {
+    gCurrent = this;
+}
 
 OfficeSession::~OfficeSession() {
     if (gCurrent == this) gCurrent = outer_;

@@ -13,13 +13,22 @@ class OfficeInstance;
 // ended when the session ends. Sessions nest; attach reaches the innermost.
 class OfficeSession {
   public:
-    OfficeSession();
+    // What a connect to a new instance does while this session is the innermost one.
+    enum class NewConnections {
+        OwnInstance,  // starts an instance of the caller's own, as outside a session
+        Served,       // is served by the session's instance: the client gets the state of
+                      // a fresh application, and its quit leaves the instance running
+    };
+
+    explicit OfficeSession(NewConnections newConnections = NewConnections::OwnInstance);
     ~OfficeSession();
     OfficeSession(const OfficeSession&) = delete;
     OfficeSession& operator=(const OfficeSession&) = delete;
 
     // The innermost session of this program, or null.
     static OfficeSession* current();
+
+    NewConnections newConnections() const { return newConnections_; }
 
     // A running instance: the one already running, or a new one when there is none, it
     // died, or it has loaded documentLimit() documents and nobody uses it. Null when
@@ -39,6 +48,7 @@ class OfficeSession {
   private:
     std::shared_ptr<OfficeInstance> instance_;
     OfficeSession* outer_ = nullptr;
+    NewConnections newConnections_;
     int documentLimit_ = 200;
     int started_ = 0;
 };

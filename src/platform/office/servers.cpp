@@ -361,6 +361,13 @@ class LibreOfficeServer : public AutomationServer {
         return instance ? make(std::move(instance), false) : nullptr;
     }
     std::shared_ptr<AutomationObject> create() override {
+        OfficeSession* session = OfficeSession::current();
+        if (session && session->newConnections() == OfficeSession::NewConnections::Served) {
+            // A new application object over the running instance: nothing of an earlier
+            // client's state carries over, and its quit does not end the instance.
+            std::shared_ptr<OfficeInstance> instance = session->acquire();
+            return instance ? make(std::move(instance), false) : nullptr;
+        }
         std::shared_ptr<OfficeInstance> instance = OfficeInstance::start();
         return instance ? make(std::move(instance), true) : nullptr;
     }

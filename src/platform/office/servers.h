@@ -11,7 +11,8 @@ namespace quorv::office {
 enum class DocumentKind;
 
 // The Word and Excel servers emulated on LibreOffice. Attach reaches the instance of the
-// current OfficeSession; create starts an instance of the caller's own.
+// current OfficeSession; create starts an instance of the caller's own, or, inside a
+// session that serves new connections, reaches the session's instance as well.
 std::shared_ptr<AutomationServer> makeWordServer();
 std::shared_ptr<AutomationServer> makeExcelServer();
 

@@ -411,6 +411,41 @@ TEST_F(Office, QuitEndsAnInstanceTheCallerCreated) {
     excel.disconnectObject();
 }
 
+TEST_F(Office, ASessionThatServesNewConnectionsStartsOneInstanceForWordAndExcel) {
+    const QList<qint64> before = OfficeInstance::runningPids();
+    qint64 pid = 0;
+    {
+        OfficeSession serving(OfficeSession::NewConnections::Served);
+        OleObject word;
+        ASSERT_EQ(word.connectToNewObject(QStringLiteral("Word.Application")), 0);
+        ASSERT_TRUE(serving.instance());
+        pid = serving.instance()->pid();
+        EXPECT_FALSE(before.contains(pid)) << "not the outer session's instance";
+        word.set({"displayalerts"}, false);
+        word.call({"documents", "open"}, {shared->docx});
+        {
+            OleObject excel;
+            ASSERT_EQ(excel.connectToNewObject(QStringLiteral("Excel.Application")), 0);
+            excel.call({"workbooks", "open"}, {shared->xls});
+            EXPECT_EQ(excel.get({"worksheets", "count"}).toInt(), 2);
+            EXPECT_EQ(serving.instance()->documentsOpen(), 2);
+            excel.call({"quit"});  // closes its workbook, leaves the instance running
+        }
+        EXPECT_EQ(serving.instance()->documentsOpen(), 1);
+        EXPECT_TRUE(serving.instance()->isAlive());
+        word.call({"quit"});
+        word.disconnectObject();
+        // A later client starts from a fresh application's state.
+        ASSERT_EQ(word.connectToNewObject(QStringLiteral("Word.Application")), 0);
+        EXPECT_TRUE(word.get({"displayalerts"}).toBool());
+        EXPECT_EQ(word.get({"documents", "count"}).toInt(), 0);
+        EXPECT_EQ(serving.instancesStarted(), 1);
+        EXPECT_EQ(serving.instance()->documentsOpen(), 0);
+    }
+    EXPECT_TRUE(waitGone(pid)) << "the instance ends with its session";
+    EXPECT_EQ(OfficeInstance::runningPids(), before);
+}
+
 TEST_F(Office, TwoInstancesShareNeitherPipeNorProfile) {
     std::shared_ptr<OfficeInstance> first = shared->session->acquire();
     QString error;

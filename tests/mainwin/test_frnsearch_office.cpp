@@ -1,0 +1,142 @@
+// The content search against a real LibreOffice: Chinese and Latin texts in .doc, .docx
+// and the second sheet of an .xls, one instance for the whole search, every document
+// closed as soon as it is searched, and no instance left on any way out.
+
+#include <QDir>
+#include <memory>
+
+#include "fakes/qt_print.h"
+#include "platform/office/office_docs.h"
+#include "platform/office/officeinstance.h"
+#include "platform/office/officesession.h"
+#include "search_window.h"
+
+namespace quorv {
+namespace {
+
+using office::OfficeInstance;
+using office::OfficeSession;
+
+// Documents made once for every case, in a folder with a Chinese name and a blank.
+struct Documents {
+    QTemporaryDir root;
+    QString dir;
+};
+Documents* docs = nullptr;
+
+class DocumentsEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        docs = new Documents;
+        ASSERT_TRUE(docs->root.isValid());
+        docs->dir = docs->root.filePath(QStringLiteral("搜索 测试"));
+        ASSERT_TRUE(QDir().mkpath(docs->dir));
+        QString error;
+        std::shared_ptr<OfficeInstance> office = OfficeInstance::start(&error);
+        ASSERT_TRUE(office) << error.toStdString();
+        auto make = [&](const QString& source, const QString& name, const char* filter) {
+            office::DocumentRef d = office->load(source);
+            office->store(d, docs->dir + "/" + name, QString::fromLatin1(filter));
+            office->close(d);
+        };
+        const QString report = docs->root.filePath("report.fodt");
+        const QString other = docs->root.filePath("other.fodt");
+        ASSERT_TRUE(testing::writeFlatText(report, {"季度报告 Hello Quorvane 你好世界"}));
+        ASSERT_TRUE(testing::writeFlatText(other, {"无关的内容 Nothing to see"}));
+        make(report, "报告.doc", "MS Word 97");
+        make(report, "报告.docx", "MS Word 2007 XML");
+        make(other, "其他.doc", "MS Word 97");
+        make(other, "其他.docx", "MS Word 2007 XML");
+        const QString book1 = docs->root.filePath("book1.fods");
+        const QString book2 = docs->root.filePath("book2.fods");
+        ASSERT_TRUE(testing::writeFlatSheets(
+            book1, {{"一", {"apple"}}, {"二", {"香蕉", "你好世界，朋友"}}}));
+        ASSERT_TRUE(
+            testing::writeFlatSheets(book2, {{"一", {"pear"}}, {"二", {"HELLO quorvane list"}}}));
+        make(book1, "表格.xls", "MS Excel 97");
+        make(book2, "清单.xls", "MS Excel 97");
+        office->end();
+    }
+    void TearDown() override {
+        delete docs;
+        docs = nullptr;
+    }
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new DocumentsEnvironment);
+
+const QStringList kFiles{"报告.doc", "报告.docx", "其他.doc", "其他.docx", "表格.xls", "清单.xls"};
+
+TEST(ContentSearchOffice, ChineseAndLatinTextsInDocDocxAndXls) {
+    testing::SearchWindowBase s;
+    s.add(kFiles, docs->dir);
+    s.w.cbx_1->setChecked(true);
+    // At the start of each row: the documents open in the search's office, which office
+    // serves it, and how many it has started.
+    QStringList atRows;
+    s.desktop.atEscapeCheck = [&] {
+        OfficeSession* session = OfficeSession::current();
+        ASSERT_TRUE(session);
+        ASSERT_TRUE(session->instance());
+        atRows << QString("%1 open, pid %2, started %3, loaded %4")
+                      .arg(session->instance()->documentsOpen())
+                      .arg(session->instance()->pid())
+                      .arg(session->instancesStarted())
+                      .arg(session->instance()->documentsLoaded());
+    };
+
+    s.search(QStringLiteral(" 你好世界 "));
+    EXPECT_EQ(s.marks(), (QStringList{"报告.doc +找到", "报告.docx +找到", "其他.doc -",
+                                      "其他.docx -", "表格.xls +找到", "清单.xls -"}));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到3个"});
+    ASSERT_EQ(atRows.size(), 6);
+    const QString pid = atRows[0].section(", ", 1, 1);
+    // The workbooks were loaded by the same office as the documents.
+    for (int i = 0; i < atRows.size(); ++i) {
+        EXPECT_EQ(atRows[i], QString("0 open, %1, started 1, loaded %2").arg(pid).arg(i));
+    }
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty()) << "no soffice left";
+    EXPECT_FALSE(s.desktop.minimized);
+
+    // Latin letters in another case; the workbook's match is on its second sheet.
+    atRows.clear();
+    s.desktop.messages.clear();
+    s.search(QStringLiteral("hello QUORVANE"));
+    EXPECT_EQ(s.marks(), (QStringList{"报告.doc +找到", "报告.docx +找到", "其他.doc -",
+                                      "其他.docx -", "表格.xls -", "清单.xls +找到"}));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到3个"});
+    ASSERT_EQ(atRows.size(), 6);
+    EXPECT_TRUE(atRows.last().startsWith("0 open")) << atRows.last().toStdString();
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+}
+
+TEST(ContentSearchOffice, DocumentThatCannotBeOpenedEndsTheOfficeBeforeTheReport) {
+    testing::SearchWindowBase s;
+    {
+        QFile source(docs->dir + "/报告.docx");
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        QFile bad(s.path("坏 文件.docx"));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write(source.readAll().left(200));  // a truncated package
+    }
+    s.add({"报告.docx"}, docs->dir);
+    s.add({"坏 文件.docx"});
+    s.w.cbx_1->setChecked(true);
+    QString atReport;
+    s.desktop.atMessage = [&] {
+        atReport = QString("minimised %1, instances %2")
+                       .arg(s.desktop.minimized)
+                       .arg(OfficeInstance::runningPids().size());
+    };
+    s.search(QStringLiteral("你好"));
+    ASSERT_EQ(s.desktop.messages.size(), 1u);
+    EXPECT_EQ(s.desktop.messages[0].title, "");
+    EXPECT_TRUE(s.desktop.messages[0].text.contains("documents.open"))
+        << s.desktop.messages[0].text.toStdString();
+    EXPECT_EQ(atReport, "minimised 0, instances 0");
+    EXPECT_EQ(s.marks(), (QStringList{"报告.docx +找到", "坏 文件.docx -"}));
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+}
+
+}  // namespace
+}  // namespace quorv
