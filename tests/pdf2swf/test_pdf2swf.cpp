@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -526,6 +527,27 @@ TEST_F(Pdf2swf, InProcessTheLimitIsKeptBetweenPages) {
     error.clear();
     ASSERT_EQ(pdf2swf::convert(options, error, notes), pdf2swf::kExitOk) << error;
     EXPECT_EQ(readSwf(options.output).frameCount, 3);
+}
+
+void noteSignal(int) {}
+
+TEST_F(Pdf2swf, InProcessTheCallersSignalHandlersStay) {
+    // While the temporary file exists a stop signal removes it; afterwards the program
+    // that converted in process gets its own handlers back.
+    struct sigaction mine {};
+    mine.sa_handler = noteSignal;
+    sigemptyset(&mine.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGTERM, &mine, &before), 0);
+    pdf2swf::Options options;
+    options.input = pdf_.toStdString();
+    options.output = path("in process.swf").toStdString();
+    std::string error;
+    std::vector<std::string> notes;
+    EXPECT_EQ(pdf2swf::convert(options, error, notes), pdf2swf::kExitOk) << error;
+    struct sigaction after {};
+    ASSERT_EQ(sigaction(SIGTERM, &before, &after), 0);
+    EXPECT_EQ(after.sa_handler, &noteSignal);
 }
 
 }  // namespace

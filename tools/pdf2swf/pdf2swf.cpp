@@ -163,8 +163,9 @@ class Deadline {
   public:
     explicit Deadline(double seconds)
         : limited_(seconds > 0),
-          at_(Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                 std::chrono::duration<double>(limited_ ? seconds : 0))) {}
+          at_(Clock::now() +
+              std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                  limited_ ? std::min(seconds, double{kMaxTimeoutSeconds}) : 0))) {}
     bool limited() const { return limited_; }
     bool passed() const { return limited_ && Clock::now() >= at_; }
     Clock::time_point at() const { return at_; }
