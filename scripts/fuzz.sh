@@ -17,7 +17,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$work"
   args=(-max_len=4096)
   if [ "$target" = pdf2swf ]; then
-    # The converter gives up after 5 s by itself, between pages; -timeout catches a page
+    # The target gives up after 3 s by itself, between pages; -timeout catches a page
     # that never ends.
     # Rendering may need a few hundred MiB beside ASan's own.
     args=(-max_len=8192 -timeout=120 -rss_limit_mb=4096 -dict=fuzz/pdf2swf.dict)
