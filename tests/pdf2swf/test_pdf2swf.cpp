@@ -1,6 +1,9 @@
+#include <signal.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -15,6 +18,7 @@
 #include <memory>
 
 #include "gtest/gtest.h"
+#include "pdf2swf.h"
 #include "swfreader.h"
 
 namespace quorv {
@@ -406,6 +410,144 @@ TEST_F(Pdf2swf, ExistingOutputIsReplacedOnlyOnSuccess) {
     ASSERT_EQ(convert(pdf_, out).exitCode, 0);
     EXPECT_EQ(readSwf(out.toStdString()).frameCount, 3);
     EXPECT_EQ(leftovers(), (QStringList{"bad.pdf", "keep.swf"}));
+}
+
+// A PDF written byte by byte, one US Letter page per entry of `contents`, each content
+// stream deflated. Lets a test choose exactly how much drawing a page costs.
+QByteArray rawPdf(const std::vector<QByteArray>& contents) {
+    const int pages = static_cast<int>(contents.size());
+    std::vector<QByteArray> objects;
+    objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
+    QByteArray kids;
+    for (int i = 0; i < pages; ++i) kids += QByteArray::number(3 + 2 * i) + " 0 R ";
+    objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) +
+                      " >>");
+    for (int i = 0; i < pages; ++i) {
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                          QByteArray::number(4 + 2 * i) + " 0 R >>");
+        uLongf size = compressBound(static_cast<uLong>(contents[i].size()));
+        QByteArray packed(static_cast<qsizetype>(size), '\0');
+        compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+                 reinterpret_cast<const Bytef*>(contents[i].constData()),
+                 static_cast<uLong>(contents[i].size()));
+        packed.resize(static_cast<qsizetype>(size));
+        objects.push_back("<< /Length " + QByteArray::number(packed.size()) +
+                          " /Filter /FlateDecode >>\nstream\n" + packed + "\nendstream");
+    }
+    QByteArray pdf = "%PDF-1.4\n";
+    std::vector<qsizetype> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += QByteArray::number(static_cast<int>(i + 1)) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(static_cast<int>(objects.size() + 1)) +
+           "\n0000000000 65535 f \n";
+    for (qsizetype o : offsets)
+        pdf += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(static_cast<int>(objects.size() + 1)) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// A page that takes the renderer about `fills` times a few milliseconds: each fill covers
+// half the page, alternating colours so that none can be skipped.
+QByteArray slowPage(int fills) {
+    QByteArray content;
+    for (int i = 0; i < fills; ++i) {
+        content += QByteArray::number(i % 2) + " 0 0 rg 0 0 m 612 792 l 0 792 l f\n";
+    }
+    return content;
+}
+
+TEST_F(Pdf2swf, TimeLimitComesFromTheCommandLine) {
+    auto parse = [](const std::string& setting) {
+        return pdf2swf::parseCommandLine({"in.pdf", "-o", "out.swf", "-s", setting});
+    };
+    // A run that never ends is stopped even when the caller sets nothing.
+    EXPECT_GT(parse("flashversion=9").options.timeoutSeconds, 0);
+    EXPECT_EQ(parse("timeout=5").options.timeoutSeconds, 5);
+    EXPECT_EQ(parse("TimeOut=0").options.timeoutSeconds, 0);
+    for (const char* bad : {"timeout=", "timeout=-1", "timeout=1.5", "timeout=ten", "timeout"}) {
+        SCOPED_TRACE(bad);
+        const auto parsed = parse(bad);
+        EXPECT_NE(parsed.error.find("time limit"), std::string::npos) << parsed.error;
+    }
+    const QString out = path("out.swf");
+    expectFailure(runTool({pdf_, "-o", out, "-s", "timeout=soon"}), out, "time limit");
+    const ToolRun r = runTool({pdf_, "-o", out, "-s", "timeout=120"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(readSwf(out.toStdString()).frameCount, 3);
+}
+
+TEST_F(Pdf2swf, ARunPastItsTimeLimitStopsAndLeavesNothing) {
+    // One page that would take minutes: the stop has to reach inside the renderer.
+    const QString in = writeFile(path("slow.pdf"), rawPdf({slowPage(50000)}));
+    ASSERT_FALSE(in.isEmpty());
+    const QString out = path("slow.swf");
+    QElapsedTimer timer;
+    timer.start();
+    const ToolRun r = runTool({in, "-o", out, "-s", "timeout=1"});
+    const qint64 ms = timer.elapsed();
+    expectFailure(r, out, "time limit of 1 second");
+    EXPECT_EQ(r.exitCode, pdf2swf::kExitFailed);
+    EXPECT_LT(ms, 20000);
+    EXPECT_EQ(leftovers(), QStringList{"slow.pdf"});
+
+    // An earlier result stays as it was.
+    const QString kept = writeFile(path("kept.swf"), "previous result");
+    expectFailure(runTool({in, "-o", kept, "-s", "timeout=1"}), QString(), "time limit");
+    QFile f(kept);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "previous result");
+    EXPECT_EQ(leftovers(), (QStringList{"kept.swf", "slow.pdf"}));
+}
+
+TEST_F(Pdf2swf, InProcessTheLimitIsKeptBetweenPages) {
+    // Twenty pages of about half a second each; the limit passes during the second one.
+    const QString in =
+        writeFile(path("pages.pdf"), rawPdf(std::vector<QByteArray>(20, slowPage(150))));
+    ASSERT_FALSE(in.isEmpty());
+    pdf2swf::Options options;
+    options.input = in.toStdString();
+    options.output = path("pages.swf").toStdString();
+    options.timeoutSeconds = 0.75;
+    std::string error;
+    std::vector<std::string> notes;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(pdf2swf::convert(options, error, notes), pdf2swf::kExitFailed);
+    EXPECT_LT(timer.elapsed(), 6000);  // far from all twenty pages
+    EXPECT_NE(error.find("time limit of 0.75 seconds"), std::string::npos) << error;
+    EXPECT_EQ(leftovers(), QStringList{"pages.pdf"});
+
+    // No limit at all.
+    options.input = pdf_.toStdString();
+    options.timeoutSeconds = 0;
+    error.clear();
+    ASSERT_EQ(pdf2swf::convert(options, error, notes), pdf2swf::kExitOk) << error;
+    EXPECT_EQ(readSwf(options.output).frameCount, 3);
+}
+
+void noteSignal(int) {}
+
+TEST_F(Pdf2swf, InProcessTheCallersSignalHandlersStay) {
+    // While the temporary file exists a stop signal removes it; afterwards the program
+    // that converted in process gets its own handlers back.
+    struct sigaction mine {};
+    mine.sa_handler = noteSignal;
+    sigemptyset(&mine.sa_mask);
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGTERM, &mine, &before), 0);
+    pdf2swf::Options options;
+    options.input = pdf_.toStdString();
+    options.output = path("in process.swf").toStdString();
+    std::string error;
+    std::vector<std::string> notes;
+    EXPECT_EQ(pdf2swf::convert(options, error, notes), pdf2swf::kExitOk) << error;
+    struct sigaction after {};
+    ASSERT_EQ(sigaction(SIGTERM, &before, &after), 0);
+    EXPECT_EQ(after.sa_handler, &noteSignal);
 }
 
 }  // namespace

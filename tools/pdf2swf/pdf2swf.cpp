@@ -13,6 +13,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
@@ -52,6 +53,19 @@ bool parseVersion(const std::string& text, int& version) {
     return true;
 }
 
+// Whole seconds, digits only; 0 turns the limit off.
+bool parseTimeout(const std::string& text, double& seconds) {
+    if (text.empty() || text.size() > 6) return false;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > kMaxTimeoutSeconds) return false;
+    seconds = v;
+    return true;
+}
+
 std::string inQuotes(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
@@ -62,6 +76,7 @@ const char* usageText() {
            "  -o FILE              the SWF file to write\n"
            "  -s flashversion=N    SWF version, 1 to 50 (default 9)\n"
            "  -s languagedir=DIR   accepted; fonts are found through fontconfig\n"
+           "  -s timeout=SECONDS   give up after this long, 0 for never (default 600)\n"
            "  -s KEY=VALUE         other settings are accepted and ignored\n"
            "  -h                   show this help\n";
 }
@@ -103,6 +118,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                 }
             } else if (equalsIgnoreCase(key, "languagedir")) {
                 o.languageDir = setting;
+            } else if (equalsIgnoreCase(key, "timeout")) {
+                if (!parseTimeout(setting, o.timeoutSeconds)) {
+                    result.error = "time limit " + inQuotes(setting) +
+                                   " is not a number of seconds from 0 to " +
+                                   std::to_string(kMaxTimeoutSeconds);
+                    return result;
+                }
             }
             continue;
         }
@@ -134,6 +156,80 @@ constexpr double kMaxBitmapPixels = 16777215.0;
 constexpr double kTwipsPerPoint = 20.0;
 constexpr uint16_t kDepth = 1;
 constexpr int kMaxPages = 32767;  // two character ids per page, 16 bits each
+
+using Clock = std::chrono::steady_clock;
+
+class Deadline {
+  public:
+    explicit Deadline(double seconds)
+        : limited_(seconds > 0),
+          at_(Clock::now() +
+              std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                  limited_ ? std::min(seconds, double{kMaxTimeoutSeconds}) : 0))) {}
+    bool limited() const { return limited_; }
+    bool passed() const { return limited_ && Clock::now() >= at_; }
+    Clock::time_point at() const { return at_; }
+
+  private:
+    bool limited_;
+    Clock::time_point at_;
+};
+
+std::string timeLimitMessage(const std::string& input, double seconds) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%g", seconds);
+    return inQuotes(input) + " took longer than the time limit of " + number +
+           (seconds == 1 ? " second" : " seconds") + " (-s timeout=SECONDS)";
+}
+
+// Ends the process when the deadline passes, wherever the conversion then is: inside the
+// PDF library no check of ours runs, and loading or rendering a damaged file can take
+// forever. The unfinished file is removed first. The final rename happens under the same
+// lock, so the process is never ended after the output has appeared, and an output never
+// appears after the process was told to end.
+class ProcessStopper {
+  public:
+    ProcessStopper(const Deadline& deadline, bool enabled, std::string message)
+        : message_("quorv-pdf2swf: " + std::move(message) + "\n") {
+        if (enabled && deadline.limited()) {
+            thread_ = std::thread([this, at = deadline.at()] { watch(at); });
+        }
+    }
+    ProcessStopper(const ProcessStopper&) = delete;
+    ProcessStopper& operator=(const ProcessStopper&) = delete;
+    ~ProcessStopper() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        cv_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    // Runs `step` while the process cannot be stopped; `step` names the file that is to be
+    // removed if it is stopped later (an empty name once nothing is left to remove).
+    template <class Step>
+    auto guarded(Step step) {
+        std::lock_guard lock(mutex_);
+        return step(tempPath_);
+    }
+
+  private:
+    void watch(Clock::time_point at) {
+        std::unique_lock lock(mutex_);
+        if (cv_.wait_until(lock, at, [&] { return finished_; })) return;
+        if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+        [[maybe_unused]] const ssize_t n = ::write(2, message_.data(), message_.size());
+        ::_exit(kExitFailed);  // keeps the lock: no rename can follow
+    }
+
+    std::string message_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool finished_ = false;
+    std::string tempPath_;
+    std::thread thread_;
+};
 
 struct PageSize {
     double widthPt = 0;
@@ -206,7 +302,8 @@ class PageQueue {
     bool stopped_ = false;
 };
 
-void renderPages(const poppler::document& doc, int version, PageQueue& queue) {
+void renderPages(const poppler::document& doc, int version, const Deadline& deadline,
+                 const std::string& lateMessage, PageQueue& queue) {
     poppler::page_renderer renderer;
     renderer.set_render_hints(poppler::page_renderer::antialiasing |
                               poppler::page_renderer::text_antialiasing);
@@ -215,8 +312,10 @@ void renderPages(const poppler::document& doc, int version, PageQueue& queue) {
     const int pages = doc.pages();
     for (int i = 0; i < pages; ++i) {
         RenderedPage out;
-        std::unique_ptr<poppler::page> page(doc.create_page(i));
-        if (!page) {
+        std::unique_ptr<poppler::page> page(deadline.passed() ? nullptr : doc.create_page(i));
+        if (deadline.passed()) {
+            out.error = lateMessage;
+        } else if (!page) {
             out.error = "cannot read page " + std::to_string(i + 1);
         } else {
             const PageSize size = pageSize(*page);
@@ -248,20 +347,31 @@ void removeTempAndDie(int sig) {
     std::raise(sig);
 }
 
+constexpr std::array<int, 4> kStopSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// The handlers that were there before, put back afterwards: a program that converts in
+// process keeps its own.
+std::array<struct sigaction, kStopSignals.size()> gPreviousHandlers{};
+bool gGuarded = false;
+
 void guardTempFile(const std::string& path) {
     if (path.size() >= gTempPath.size()) return;
     std::memcpy(gTempPath.data(), path.c_str(), path.size() + 1);
     struct sigaction sa {};
     sa.sa_handler = removeTempAndDie;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(sig, &sa, nullptr);
+    for (size_t i = 0; i < kStopSignals.size(); ++i) {
+        sigaction(kStopSignals[i], &sa, &gPreviousHandlers[i]);
+    }
+    gGuarded = true;
 }
 
 void releaseTempFile() {
-    struct sigaction sa {};
-    sa.sa_handler = SIG_DFL;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(sig, &sa, nullptr);
+    if (gGuarded) {
+        for (size_t i = 0; i < kStopSignals.size(); ++i) {
+            sigaction(kStopSignals[i], &gPreviousHandlers[i], nullptr);
+        }
+        gGuarded = false;
+    }
     gTempPath[0] = '\0';
 }
 
@@ -363,7 +473,8 @@ bool writeBitmap(swf::SwfFile& out, bool compressed, uint16_t id, const uint32_t
 }
 
 // Renders on a second thread while this one compresses and writes the previous page.
-bool writeSwf(const poppler::document& doc, int version, std::FILE* file, std::string& error) {
+bool writeSwf(const poppler::document& doc, int version, const Deadline& deadline,
+              const std::string& lateMessage, std::FILE* file, std::string& error) {
     const int pages = doc.pages();
     PageSize first;
     {
@@ -388,7 +499,7 @@ bool writeSwf(const poppler::document& doc, int version, std::FILE* file, std::s
     PageQueue queue;
     std::thread renderer([&] {
         try {
-            renderPages(doc, version, queue);
+            renderPages(doc, version, deadline, lateMessage, queue);
         } catch (const std::exception& e) {
             RenderedPage failed;
             failed.error = std::string("cannot render the pages: ") + e.what();
@@ -457,6 +568,7 @@ bool writeSwf(const poppler::document& doc, int version, std::FILE* file, std::s
         }
         out.tag(swf::kTagShowFrame, std::vector<uint8_t>{});
         if (out.failed()) error = "cannot write the SWF file: " + out.error();
+        if (error.empty() && deadline.passed()) error = lateMessage;
     }
 
     if (error.empty() && !out.finish()) error = "cannot write the SWF file: " + out.error();
@@ -475,8 +587,15 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
     }
 
     if (!checkInput(options.input, error)) return kExitFailed;
+    const Deadline deadline(options.timeoutSeconds);
+    const std::string lateMessage = timeLimitMessage(options.input, options.timeoutSeconds);
+    ProcessStopper stopper(deadline, options.stopProcessOnTimeout, lateMessage);
     poppler::set_debug_error_function(silencePoppler, nullptr);
     std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(options.input));
+    if (deadline.passed()) {
+        error = lateMessage;
+        return kExitFailed;
+    }
     if (!doc) {
         error = inQuotes(options.input) + " is not a PDF file or is damaged";
         return kExitFailed;
@@ -495,24 +614,35 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
         return kExitFailed;
     }
 
+    // Allocated before the temporary file exists, so that failing here leaves nothing.
+    std::vector<char> buffer(1 << 20);
     std::string tempPath;
-    const int fd = createTempBeside(options.output, tempPath, error);
+    const int fd = stopper.guarded([&](std::string& stopRemoves) {
+        const int created = createTempBeside(options.output, tempPath, error);
+        if (created >= 0) stopRemoves = tempPath;
+        return created;
+    });
     if (fd < 0) return kExitFailed;
     guardTempFile(tempPath);
+    auto discardTemp = [&] {
+        stopper.guarded([&](std::string& stopRemoves) {
+            ::unlink(tempPath.c_str());
+            stopRemoves.clear();
+        });
+        releaseTempFile();
+    };
     std::FILE* file = ::fdopen(fd, "wb");
     if (!file) {
         error = "cannot write " + inQuotes(tempPath) + ": " + std::strerror(errno);
         ::close(fd);
-        ::unlink(tempPath.c_str());
-        releaseTempFile();
+        discardTemp();
         return kExitFailed;
     }
-    std::vector<char> buffer(1 << 20);
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
 
     bool ok = false;
     try {
-        ok = writeSwf(*doc, version, file, error);
+        ok = writeSwf(*doc, version, deadline, lateMessage, file, error);
     } catch (const std::exception& e) {
         error = std::string("conversion failed: ") + e.what();
     }
@@ -520,12 +650,25 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
         error = "cannot write the SWF file: " + std::string(std::strerror(errno));
         ok = false;
     }
-    if (ok && std::rename(tempPath.c_str(), options.output.c_str()) != 0) {
-        error = "cannot create " + inQuotes(options.output) + ": " + std::strerror(errno);
-        ok = false;
+    if (ok) {
+        ok = stopper.guarded([&](std::string& stopRemoves) {
+            if (deadline.passed()) {
+                error = lateMessage;
+                return false;
+            }
+            if (std::rename(tempPath.c_str(), options.output.c_str()) != 0) {
+                error = "cannot create " + inQuotes(options.output) + ": " + std::strerror(errno);
+                return false;
+            }
+            stopRemoves.clear();
+            return true;
+        });
     }
-    if (!ok) ::unlink(tempPath.c_str());
-    releaseTempFile();
+    if (ok) {
+        releaseTempFile();
+    } else {
+        discardTemp();
+    }
     return ok ? kExitOk : kExitFailed;
 }
 
@@ -540,11 +683,13 @@ int runTool(int argc, char** argv) {
         std::fprintf(stderr, "quorv-pdf2swf: %s (try -h)\n", parsed.error.c_str());
         return kExitUsage;
     }
+    Options options = parsed.options;
+    options.stopProcessOnTimeout = true;
     std::string error;
     std::vector<std::string> notes;
     int status = kExitFailed;
     try {
-        status = convert(parsed.options, error, notes);
+        status = convert(options, error, notes);
     } catch (const std::exception& e) {
         error = std::string("conversion failed: ") + e.what();
     }
