@@ -1,6 +1,13 @@
-#include <cstdio>
+// quorvcli: converts the one document named on its command line to SWF and ends.
+#include <QCoreApplication>
+#include <QStringList>
 
-int main() {
-    std::fputs("usage: quorvcli DOCUMENT(.doc|.docx|.pdf)\n", stderr);
-    return 2;
+#include "cli/cliconvert.h"
+
+int main(int argc, char** argv) {
+    // Taken before the application object, which could read some arguments as its own.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCoreApplication app(argc, argv);
+    return quorv::runQuorvcli(arguments);
 }

@@ -1,6 +1,7 @@
 // The Word conversions and the SWF step against real LibreOffice and quorv-pdf2swf.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
@@ -87,6 +88,17 @@ TEST_F(RealWord, DocxToPdfXpsWebPageAndText) {
     const QString txt = word2any(shared->docx, "txt", folder, 2);
     ASSERT_EQ(txt, folder + "报告 一.txt");
     EXPECT_TRUE(QString::fromUtf8(readAll(txt)).contains(kText));
+}
+
+TEST_F(RealWord, AMissingOutputFolderFailsTheCallAndIsNotMade) {
+    const QString missing = out.path() + "/无此 目录/";
+    try {
+        word2xps(shared->docx, "pdf", missing, 17);
+        ADD_FAILURE() << "the export into a missing folder did not fail";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.record().number, kErrCallFailed);
+    }
+    EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
 TEST_F(RealWord, DocxThroughPdfToSwfInAFolderWithABlank) {

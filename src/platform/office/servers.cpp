@@ -102,6 +102,10 @@ void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path
 
 void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
     OfficeInstance& office = h.office();
+    // Word makes no folders; LibreOffice would create the missing ones on its own.
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
+        fail(QStringLiteral("write ") + path + QStringLiteral(": the folder does not exist"));
+    }
     if (std::optional<DocumentKind> guess = kindByName(OfficeInstance::sourcePath(doc))) {
         try {
             storeAs(office, doc, path, code, *guess);

@@ -1,0 +1,139 @@
+// Times one quorvcli run on a one-page .docx (to SWF) beside what a caller could do
+// instead: `soffice --headless --convert-to pdf` of the same file, then quorv-pdf2swf.
+// Rounds alternate the two sides after one warm-up run of each. Last line:
+// "ratio <ours/theirs>" of the median times.
+//
+//   bench_cli [RUNS]   (default 5)
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+bool writeFlatText(const QString& path) {
+    const QString xml = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
+        "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+        "<office:body><office:text><text:p>Benchmark page</text:p>"
+        "<text:p>一页的测试文档 with a little text to lay out.</text:p>"
+        "</office:text></office:body></office:document>\n");
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(xml.toUtf8()) > 0;
+}
+
+// Runs a program to its end; true when it exits with status 0.
+bool run(const QString& program, const QStringList& args, const QString& workdir = QString()) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    if (!workdir.isEmpty()) p.setWorkingDirectory(workdir);
+    p.start(program, args);
+    if (!p.waitForFinished(600000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    const QByteArray output = p.readAll();
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), output.constData());
+        return false;
+    }
+    return true;
+}
+
+bool soffice(const QString& profile, const QString& format, const QString& file,
+             const QString& outDir) {
+    return run(QStringLiteral("soffice"),
+               {QStringLiteral("-env:UserInstallation=") +
+                    QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
+                QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                QStringLiteral("--convert-to"), format, QStringLiteral("--outdir"), outDir, file});
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5;
+    if (runs <= 0) {
+        std::fprintf(stderr, "usage: bench_cli [RUNS]\n");
+        return 2;
+    }
+    QTemporaryDir tmp;
+    const QString work = tmp.filePath(QStringLiteral("work"));
+    const QString swf = tmp.filePath(QStringLiteral("swf"));
+    const QString theirs = tmp.filePath(QStringLiteral("theirs"));
+    const QString profile = tmp.filePath(QStringLiteral("soffice-profile"));
+    for (const QString& d : {work + QStringLiteral("/pdf"), swf, theirs}) QDir().mkpath(d);
+
+    // The document, made by soffice, which also readies its profile (not timed).
+    const QString flat = tmp.filePath(QStringLiteral("page.fodt"));
+    if (!writeFlatText(flat) || !soffice(profile, QStringLiteral("docx"), flat, tmp.path())) {
+        return 1;
+    }
+    const QString docx = tmp.filePath(QStringLiteral("page.docx"));
+    {
+        QFile ini(work + QStringLiteral("/tovk.ini"));
+        if (!ini.open(QIODevice::WriteOnly)) return 1;
+        ini.write(QStringLiteral("[other]\nswfpath=%1\n").arg(swf).toUtf8());
+    }
+
+    auto ours = [&] {
+        QFile::remove(swf + QStringLiteral("/page.swf"));
+        QElapsedTimer t;
+        t.start();
+        const bool ok = run(QStringLiteral(QUORVCLI_PATH), {docx}, work);
+        const double s = t.nsecsElapsed() / 1e9;
+        return ok && QFileInfo::exists(swf + QStringLiteral("/page.swf")) ? s : -1.0;
+    };
+    auto other = [&] {
+        const QString pdf = theirs + QStringLiteral("/page.pdf");
+        const QString out = theirs + QStringLiteral("/page.swf");
+        QFile::remove(pdf);
+        QFile::remove(out);
+        QElapsedTimer t;
+        t.start();
+        const bool ok =
+            soffice(profile, QStringLiteral("pdf"), docx, theirs) &&
+            run(QStringLiteral(PDF2SWF_PATH), {pdf, QStringLiteral("-o"), out, QStringLiteral("-s"),
+                                               QStringLiteral("flashversion=9")});
+        const double s = t.nsecsElapsed() / 1e9;
+        return ok && QFileInfo::exists(out) ? s : -1.0;
+    };
+
+    // One warm-up run each: both sides then start from a ready office profile.
+    if (ours() < 0 || other() < 0) return 1;
+    std::vector<double> mine, theirsTimes;
+    for (int i = 0; i < runs; ++i) {
+        const double a = ours();
+        const double b = other();
+        if (a < 0 || b < 0) return 1;
+        mine.push_back(a);
+        theirsTimes.push_back(b);
+        std::printf("run %d: quorvcli %.3f s, soffice + quorv-pdf2swf %.3f s\n", i + 1, a, b);
+    }
+    const double m = median(mine), t = median(theirsTimes);
+    std::printf(
+        "runs %d, median quorvcli %.3f s (best %.3f), soffice + quorv-pdf2swf %.3f s "
+        "(best %.3f)\n",
+        runs, m, *std::min_element(mine.begin(), mine.end()), t,
+        *std::min_element(theirsTimes.begin(), theirsTimes.end()));
+    std::printf("ratio %.3f\n", m / t);
+    return 0;
+}
