@@ -1,5 +1,6 @@
 #include "mainwin/frnhandlers.h"
 
+#include "mainwin/frnbatch.h"
 #include "mainwin/frnscan.h"
 #include "mainwin/frnsearch.h"
 #include "mainwin/w_frn.h"
@@ -11,6 +12,7 @@ void installFrnHandlers(w_frn& w) {
     FrnHooks& h = w.hooks();
     h.cb_1 = [&w] { frnAddFolder(w); };
     h.cb_2 = [&w] { frnAddFiles(w); };
+    h.cb_3 = [&w] { frnBatchRun(w); };
     h.rb_4 = [&w] { frnNameFilter(w); };
     h.cb_5 = [&w] { frnContentSearch(w); };
     h.cb_4 = [&w] { openSettingsWindow(w.desktop(), &w); };

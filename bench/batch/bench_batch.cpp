@@ -1,0 +1,180 @@
+// Runs the "开始输出" handler headless (scripted desktop) over N one-page .docx files in
+// PDF mode, then converts the same files with one `soffice --convert-to pdf` run, and
+// prints both times. Last line: "ratio <ours/soffice>".
+//
+//   bench_batch [N [ROUNDS]]   (defaults 50 and 1; with more rounds the best of each
+//                               side counts)
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <cstdio>
+
+#include "app/quorvapp.h"
+#include "convert/automation.h"
+#include "fakes/scripted_desktop.h"
+#include "mainwin/folderscan.h"
+#include "mainwin/frnscan.h"
+#include "mainwin/w_frn.h"
+#include "platform/office/officesession.h"
+#include "settings/globals.h"
+
+namespace {
+
+using namespace quorv;
+
+bool writeFlatText(const QString& path, int number) {
+    const QString xml =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
+            "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+            "<office:body><office:text><text:p>Document %1</text:p>"
+            "<text:p>一页的测试文档 with a little text to lay out.</text:p>"
+            "</office:text></office:body></office:document>\n")
+            .arg(number);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(xml.toUtf8()) > 0;
+}
+
+bool runSoffice(const QString& profile, const QStringList& files, const QString& outDir) {
+    QStringList args{QStringLiteral("-env:UserInstallation=") +
+                         QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
+                     QStringLiteral("--headless"),
+                     QStringLiteral("--norestore"),
+                     QStringLiteral("--convert-to"),
+                     QStringLiteral("pdf"),
+                     QStringLiteral("--outdir"),
+                     outDir};
+    args += files;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("soffice"), args);
+    if (!p.waitForFinished(600000)) return false;
+    p.readAll();
+    return p.exitCode() == 0;
+}
+
+int countPdfs(const QString& dir) {
+    return int(QDir(dir).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
+}
+
+// One click on "开始输出" over every file, timed from the click to the handler's return
+// (the office instance's start and end included).
+bool measureOurs(const QString& srcDir, const QStringList& files, const QString& outDir,
+                 double* seconds) {
+    testing::ScriptedDesktop desktop;
+    w_frn w(desktop);
+    w.open(QSize(1280, 768));
+    for (const QString& f : files) {
+        ScanRow r;
+        r.ypath = srcDir + QLatin1Char('/');
+        r.filey = QFileInfo(f).fileName();
+        appendScanRow(w.list(), std::move(r));
+    }
+    w.sle_2->setText(outDir);
+    w.setOutputMode(OutputMode::Pdf);
+    QElapsedTimer t;
+    t.start();
+    w.cb_3_clicked();
+    *seconds = t.nsecsElapsed() / 1e9;
+    int done = 0;
+    for (int i = 1; i <= w.list().rowCount(); ++i) {
+        if (w.list().cellText(i, "jg") == QStringLiteral("成功")) ++done;
+    }
+    if (done != files.size() || desktop.messages.empty() ||
+        desktop.messages.back().text != QStringLiteral("转换结束")) {
+        for (const auto& m : desktop.messages) {
+            std::fprintf(stderr, "message: %s\n", m.text.toLocal8Bit().constData());
+        }
+        std::fprintf(stderr, "rows converted: %d of %d\n", done, int(files.size()));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qtApp(argc, argv);
+    QuorvApp app;
+    app.setReportSink([](const QString&, const QString& text) {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
+    const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50;
+    const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
+    if (n <= 0 || rounds <= 0) {
+        std::fprintf(stderr, "usage: bench_batch [N [ROUNDS]]\n");
+        return 2;
+    }
+    QTemporaryDir tmp;
+    globals().ap_path = tmp.path();
+    const QString src = tmp.filePath(QStringLiteral("src"));
+    const QString ours = tmp.filePath(QStringLiteral("ours"));
+    const QString theirs = tmp.filePath(QStringLiteral("soffice"));
+    QDir().mkpath(src);
+
+    // Make the .docx files through the engine (not timed).
+    QStringList files;
+    {
+        office::OfficeSession session;
+        for (int i = 0; i < n; ++i) {
+            const QString flat = tmp.filePath(QStringLiteral("f%1.fodt").arg(i));
+            const QString docx =
+                src + QStringLiteral("/doc%1.docx").arg(i, 3, 10, QLatin1Char('0'));
+            if (!writeFlatText(flat, i)) return 1;
+            OleObject word;
+            if (word.connectToObject(QStringLiteral("Word.application")) != 0) return 1;
+            word.call({"documents", "open"}, {flat});
+            word.call({"activedocument", "saveas"}, {docx, 16});
+            word.call({"quit"});
+            files << docx;
+        }
+    }
+    // Both sides start from a ready profile: soffice's is made by one run beforehand.
+    const QString profile = tmp.filePath(QStringLiteral("soffice-profile"));
+    const QString warm = tmp.filePath(QStringLiteral("warm"));
+    QDir().mkpath(warm);
+    runSoffice(profile, {files.front()}, warm);
+
+    // Rounds alternate the two sides; the best time of each side counts, which keeps
+    // other load on the machine from deciding the ratio.
+    double bestOurs = 0;
+    double bestTheirs = 0;
+    for (int round = 0; round < rounds; ++round) {
+        QDir(ours).removeRecursively();
+        QDir(theirs).removeRecursively();
+        QDir().mkpath(ours);
+        QDir().mkpath(theirs);
+        double mine = 0;
+        if (!measureOurs(src, files, ours, &mine)) return 1;
+        QElapsedTimer t;
+        t.start();
+        if (!runSoffice(profile, files, theirs)) std::fprintf(stderr, "soffice failed\n");
+        const double theirsSec = t.nsecsElapsed() / 1e9;
+        if (countPdfs(ours) != n || countPdfs(theirs) != n) {
+            std::fprintf(stderr, "missing PDFs: ours %d, soffice %d\n", countPdfs(ours),
+                         countPdfs(theirs));
+            return 1;
+        }
+        if (rounds > 1) {
+            std::printf("round %d: ours %.3f s, soffice %.3f s\n", round + 1, mine, theirsSec);
+        }
+        if (round == 0 || mine < bestOurs) bestOurs = mine;
+        if (round == 0 || theirsSec < bestTheirs) bestTheirs = theirsSec;
+    }
+
+    std::printf("files %d, rounds %d\n", n, rounds);
+    std::printf("ours %.3f s (one batch run in PDF mode, office start and end included)\n",
+                bestOurs);
+    std::printf("soffice %.3f s (one --convert-to run)\n", bestTheirs);
+    std::printf("ratio %.3f\n", bestTheirs > 0 ? bestOurs / bestTheirs : 0.0);
+    return 0;
+}

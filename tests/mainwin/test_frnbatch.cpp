@@ -1,0 +1,412 @@
+// The "开始输出" run over the fake office, with the scripted desktop.
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest/QTest>
+
+#include "convert/pump.h"
+#include "convert/wordconvert.h"
+#include "fakes/fake_office.h"
+#include "fakes/qt_print.h"
+#include "fakes/window_fixture.h"
+#include "gtest/gtest.h"
+#include "mainwin/folderscan.h"
+#include "mainwin/frnbatch.h"
+#include "mainwin/frnscan.h"
+#include "settings/defaults.h"
+
+namespace quorv {
+namespace {
+
+// A stand-in for the SWF tool: logs its input, fails for inputs named *bad*, and
+// otherwise writes the PDF it was given into the SWF after a short pause, so a PDF
+// removed too early would leave an empty SWF.
+const char* kToolScript = R"(#!/bin/sh
+in="$1"
+out=""
+prev=""
+for a in "$@"; do [ "$prev" = "-o" ] && out="$a"; prev="$a"; done
+printf '%s\n' "$in" >> "$(dirname "$0")/inputs"
+case "$in" in *bad*) exit 1 ;; esac
+sleep 0.1
+cat "$in" > "$out"
+)";
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+struct BatchWindow : testing::WindowFixture {
+    testing::FakeOfficeServer office;
+    w_frn w{desktop};
+    QTemporaryDir src;
+    QTemporaryDir out;
+
+    BatchWindow() {
+        w.open(QSize(1280, 768));
+        w.show();
+        w.sle_2->setText(out.path());
+        w.setOutputMode(OutputMode::Pdf);
+    }
+    ~BatchWindow() { setPumpHook({}); }
+
+    // A row as a scan makes it: the file lies in src/zml; no zml for a top-level file
+    // added singly when hasZml is false.
+    void addRow(const QString& zml, const QString& name, bool create = true, bool hasZml = true) {
+        const QString folder = src.path() + "/" + zml;
+        if (create) writeFile(folder + name, "source " + name.toUtf8());
+        ScanRow r;
+        r.ypath = folder;
+        r.filey = name;
+        r.zml = zml;
+        r.hasZml = hasZml;
+        appendScanRow(w.list(), std::move(r));
+    }
+    void run() { QTest::mouseClick(w.cb_3, Qt::LeftButton); }
+
+    QStringList results() const {
+        QStringList r;
+        FileListModel& l = const_cast<w_frn&>(w).list();
+        for (int i = 1; i <= l.rowCount(); ++i) {
+            r << l.cellText(i, "filey") + ":" + l.cellText(i, "jg") + (l.isSelected(i) ? "+" : "");
+        }
+        return r;
+    }
+    QStringList texts() const {
+        QStringList t;
+        for (const auto& m : desktop.messages) t << m.text;
+        return t;
+    }
+    QStringList opened() const {
+        QStringList o;
+        for (const auto& c : office.calls()) {
+            if (c.path == "documents.open") o << QFileInfo(c.args[0].toText()).fileName();
+        }
+        return o;
+    }
+    QStringList outFiles(const QString& sub = QString()) const {
+        return QDir(out.path() + "/" + sub).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    void expectRestored() const {
+        EXPECT_EQ(desktop.busyDepth, 0);
+        EXPECT_FALSE(desktop.minimized);
+        EXPECT_TRUE(const_cast<w_frn&>(w).list().redraw());
+        EXPECT_FALSE(const_cast<w_frn&>(w).busy());
+    }
+};
+
+TEST(BatchRun, EmptyListOrMissingOutputFolderDoNothing) {
+    BatchWindow b;
+    b.run();
+    EXPECT_EQ(b.texts(), QStringList{"还没有源文件"});
+    EXPECT_FALSE(QFile::exists(b.profile)) << "nothing is written to the settings file";
+    b.addRow("", "a.doc");
+    b.w.sle_2->setText(b.out.path() + "/missing");
+    b.run();
+    b.w.sle_2->clear();
+    b.run();
+    EXPECT_EQ(b.texts(), (QStringList{"还没有源文件", "输出目录不存在", "输出目录不存在"}));
+    EXPECT_TRUE(b.office.calls().isEmpty());
+    EXPECT_EQ(b.results(), QStringList{"a.doc:"});
+    b.expectRestored();
+}
+
+TEST(BatchRun, PdfModeWritesResultsSelectionAndProgress) {
+    BatchWindow b;
+    b.addRow("", "a.doc");
+    b.addRow("", "notes.txt");  // not a Word document: refused
+    b.addRow("", "b.docx");
+    b.w.list().selectRow(2, true);
+    bool sawProgress = false;
+    setPumpHook([&] {
+        sawProgress = sawProgress || (b.w.vpb_1->isVisible() && b.w.vpb_1->maximum() == 3);
+    });
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "notes.txt:失败", "b.docx:成功+"}));
+    EXPECT_EQ(b.outFiles(), (QStringList{"a.pdf", "b.pdf"}));
+    EXPECT_EQ(b.opened(), (QStringList{"a.doc", "b.docx"}));
+    EXPECT_EQ(b.office.liveApplications(), 0);
+    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
+    EXPECT_TRUE(sawProgress) << "the bar is shown while the run goes on";
+    EXPECT_EQ(b.w.vpb_1->value(), 3);
+    b.expectRestored();
+
+    // The folder text with a trailing "/" gives the same outputs; a second run converts
+    // every row again; a conversion whose file never comes is a failure.
+    QDir(b.out.path()).removeRecursively();
+    QDir().mkpath(b.out.path());
+    b.w.sle_2->setText(b.out.path() + "/");
+    b.office.clearCalls();
+    b.run();
+    EXPECT_EQ(b.outFiles(), (QStringList{"a.pdf", "b.pdf"}));
+    EXPECT_EQ(b.opened(), (QStringList{"a.doc", "b.docx"}));
+    setWordOutputWaitMs(50);
+    b.office.setWritesOutput(false);
+    QDir(b.out.path()).removeRecursively();
+    QDir().mkpath(b.out.path());
+    b.run();
+    setWordOutputWaitMs(kWordOutputWaitMs);
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:失败", "notes.txt:失败", "b.docx:失败"}));
+}
+
+TEST(BatchRun, KeptStructureCreatesSubfoldersAndMinimisesWhenAsked) {
+    BatchWindow b;
+    b.addRow("a/b/", "deep.doc");
+    b.addRow("", "top.doc");
+    b.addRow("", "single.doc", true, false);
+    b.w.cbx_3->setChecked(true);
+    b.w.cbx_1->setChecked(true);
+    bool minimisedDuring = false;
+    setPumpHook([&] { minimisedDuring = minimisedDuring || b.desktop.minimized; });
+    b.run();
+    EXPECT_TRUE(minimisedDuring);
+    b.expectRestored();
+    EXPECT_EQ(b.outFiles("a/b"), QStringList{"deep.pdf"});
+    EXPECT_EQ(b.outFiles(), (QStringList{"single.pdf", "top.pdf"}));
+    // Without the option every row goes straight into the output folder.
+    b.w.cbx_3->setChecked(false);
+    b.run();
+    EXPECT_EQ(b.outFiles(), (QStringList{"deep.pdf", "single.pdf", "top.pdf"}));
+}
+
+TEST(BatchRun, XpsAndCustomFormatReReadEachRun) {
+    BatchWindow b;
+    b.addRow("", "a.doc");
+    b.w.setOutputMode(OutputMode::Xps);
+    b.run();
+    EXPECT_EQ(b.outFiles(), QStringList{"a.xps"});
+    EXPECT_TRUE(readAll(b.out.path() + "/a.xps").contains("format 18"));
+
+    b.w.setOutputMode(OutputMode::Custom);
+    writeSetting(b.profile, Key::Wsavehz, "htm");
+    writeSetting(b.profile, Key::Wsavely, "8");
+    b.run();
+    EXPECT_TRUE(readAll(b.out.path() + "/a.htm").contains("format 8"));
+    writeSetting(b.profile, Key::Wsavehz, "txt");
+    writeSetting(b.profile, Key::Wsavely, "2");
+    b.run();
+    EXPECT_TRUE(readAll(b.out.path() + "/a.txt").contains("format 2"));
+    EXPECT_EQ(globals().wsavehz, "txt");
+    EXPECT_EQ(globals().wsavely, "2");
+    EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
+}
+
+struct SwfWindow : BatchWindow {
+    QString tool;
+    SwfWindow() {
+        tool = dir.path() + "/tool/swf";
+        writeFile(tool, kToolScript);
+        QFile(tool).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeSetting(profile, Key::Swftprg, tool);
+        w.setOutputMode(OutputMode::Swf);
+    }
+    QStringList toolInputs() const {
+        QStringList l = QString::fromUtf8(readAll(dir.path() + "/tool/inputs")).split('\n');
+        l.removeAll(QString());
+        for (QString& s : l) s = QFileInfo(s).fileName();
+        return l;
+    }
+};
+
+TEST(BatchRun, SwfModeSkipsBlanksConvertsPdfsDirectlyAndCleansUpAfterSuccess) {
+    SwfWindow b;
+    QDir().mkpath(b.dir.path() + "/pdf");
+    b.addRow("", "my file.doc");
+    b.addRow("", "x.pdf");
+    b.addRow("", "y.PDF");
+    b.addRow("", "z.doc");
+    b.addRow("", "bad.doc");
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"my file.doc:空格", "x.pdf:成功+", "y.PDF:成功+",
+                                        "z.doc:成功+", "bad.doc:失败"}));
+    EXPECT_EQ(b.opened(), (QStringList{"z.doc", "bad.doc"})) << "PDFs skip the office";
+    EXPECT_EQ(b.toolInputs(), (QStringList{"x.pdf", "y.PDF", "z.pdf", "bad.pdf"}));
+    EXPECT_EQ(b.outFiles(), (QStringList{"x.swf", "y.swf", "z.swf"}));
+    EXPECT_EQ(readAll(b.out.path() + "/x.swf"), "source x.pdf");
+    // The tool read the whole intermediate PDF before it was removed.
+    EXPECT_TRUE(readAll(b.out.path() + "/z.swf").contains("fake output of"));
+    EXPECT_EQ(QDir(b.dir.path() + "/pdf").entryList(QDir::Files), QStringList{"bad.pdf"})
+        << "only the failed row's PDF stays";
+    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
+}
+
+TEST(BatchRun, SwfModeWithoutTheIntermediateFolderFailsWordRowsOnly) {
+    SwfWindow b;
+    b.addRow("", "z.doc");
+    b.addRow("", "x.pdf");
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"z.doc:失败", "x.pdf:成功+"}));
+    EXPECT_FALSE(QFileInfo::exists(b.dir.path() + "/pdf"));
+    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
+}
+
+TEST(BatchRun, CopyModeKeepsOrReplacesTargetsAndNeverCopiesOntoItself) {
+    BatchWindow b;
+    b.w.setOutputMode(OutputMode::Original);
+    b.addRow("", "a.doc");
+    b.addRow("", "gone.doc", false);
+    writeFile(b.out.path() + "/a.doc", "old target");
+    globals().sfth = "n";
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "gone.doc:失败"}));
+    EXPECT_EQ(b.outFiles(), (QStringList{"0a.doc", "a.doc"}));
+    EXPECT_EQ(readAll(b.out.path() + "/a.doc"), "old target");
+    EXPECT_EQ(readAll(b.out.path() + "/0a.doc"), "source a.doc");
+    EXPECT_TRUE(b.office.calls().isEmpty()) << "a copy starts nothing";
+
+    globals().sfth = "y";
+    b.run();
+    EXPECT_EQ(readAll(b.out.path() + "/a.doc"), "source a.doc");
+    EXPECT_EQ(b.outFiles(), (QStringList{"0a.doc", "a.doc"})) << "no temporary file is left";
+
+    // Output folder = source folder with replacing on: the source must survive whole.
+    b.w.sle_2->setText(b.src.path());
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:失败", "gone.doc:失败"}));
+    EXPECT_EQ(readAll(b.src.path() + "/a.doc"), "source a.doc");
+}
+
+TEST(CopyIntoPlace, ReplacesOnlyWithACompleteCopyAndKeepsPermissions) {
+    QTemporaryDir d;
+    const QString s = d.path() + "/s.sh";
+    const QString t = d.path() + "/t.sh";
+    writeFile(s, QByteArray(3 << 20, 'x'));  // more than one chunk
+    QFile(s).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeFile(t, "old");
+    EXPECT_TRUE(copyIntoPlace(s, t));
+    EXPECT_EQ(readAll(t), readAll(s));
+    EXPECT_TRUE(QFileInfo(t).permissions() & QFile::ExeOwner);
+    EXPECT_EQ(QFileInfo(t).lastModified(), QFileInfo(s).lastModified());
+
+    writeFile(t, "old");
+    EXPECT_FALSE(copyIntoPlace(d.path() + "/none", t));
+    EXPECT_FALSE(copyIntoPlace(d.path(), t)) << "a folder is not a file to copy";
+    EXPECT_EQ(readAll(t), "old");
+    QDir().mkpath(d.path() + "/dir");
+    EXPECT_FALSE(copyIntoPlace(s, d.path() + "/dir")) << "a folder is never replaced";
+    EXPECT_FALSE(copyIntoPlace(s, d.path() + "/./s.sh")) << "the source itself";
+    EXPECT_EQ(readAll(s).size(), 3 << 20);
+    EXPECT_EQ(QDir(d.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"s.sh", "t.sh"}));
+}
+
+TEST(BatchRun, DateChoiceWithCopyChecksTheBoxAndRecordsTheEndTime) {
+    BatchWindow b;
+    b.w.setOutputMode(OutputMode::Original);
+    b.w.ddlb_1->setCurrentIndex(6);  // "6.修改日期起:"
+    b.addRow("", "a.doc");
+    b.w.cbx_1->setChecked(true);
+    b.w.em_1->setValue("2017-13-01 00:00:00");
+    b.run();
+    b.w.em_1->setValue("2017-10-01 25:00:00");
+    b.run();
+    EXPECT_EQ(b.texts(), (QStringList{"修改日期错误", "修改日期时间错误"}));
+    EXPECT_EQ(b.key("sdef", "fdt"), "<missing>");
+    EXPECT_EQ(b.results(), QStringList{"a.doc:"});
+    EXPECT_EQ(b.w.szf, "6");
+    b.expectRestored();
+
+    b.w.em_1->setValue("2017-10-01 13:36:55");
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    b.run();
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+    EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
+    const QString shown = b.w.em_1->value();
+    const QDateTime end = QDateTime::fromString(shown, "yyyy-MM-dd hh:mm:ss");
+    EXPECT_TRUE(end >= before && end <= after) << shown.toStdString();
+    EXPECT_EQ(b.key("sdef", "fdt"), shown);
+
+    // The same invalid box in a conversion mode is not looked at.
+    b.w.setOutputMode(OutputMode::Pdf);
+    b.w.em_1->setValue("2017-13-01 00:00:00");
+    b.run();
+    EXPECT_EQ(b.texts().last(), "转换结束");
+    EXPECT_EQ(b.key("sdef", "fdt"), shown);
+}
+
+TEST(BatchRun, OnlyShownRowsInDisplayOrderThenTheFilterIsCleared) {
+    BatchWindow b;
+    for (const char* n : {"b_x.doc", "a_x.doc", "c.doc", "d_x.doc"}) b.addRow("", n);
+    b.w.list().setSort("filey D");
+    b.w.list().sort();
+    b.w.list().setFilter("filey like '%_x%'");
+    b.w.list().applyFilter();
+    b.run();
+    EXPECT_EQ(b.opened(), (QStringList{"d_x.doc", "b_x.doc", "a_x.doc"}));
+    EXPECT_EQ(b.w.list().rowCount(), 4) << "every row is shown again";
+    EXPECT_EQ(b.results(),
+              (QStringList{"d_x.doc:成功+", "c.doc:", "b_x.doc:成功+", "a_x.doc:成功+"}));
+}
+
+TEST(BatchRun, EscapeStopsBeforeTheNextRowWithoutTheEndSteps) {
+    BatchWindow b;
+    for (const char* n : {"a_x.doc", "b_x.doc", "c.doc"}) b.addRow("", n);
+    b.w.list().setFilter("filey like '%_x%'");
+    b.w.list().applyFilter();
+    b.w.cbx_1->setChecked(true);
+    b.desktop.escapeAnswers = {false, true};
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"a_x.doc:成功+", "b_x.doc:"}));
+    EXPECT_EQ(b.w.list().rowCount(), 2) << "the filter stays";
+    EXPECT_TRUE(b.texts().isEmpty()) << "no end message";
+    EXPECT_EQ(b.w.vpb_1->value(), 1);
+    b.expectRestored();
+}
+
+TEST(BatchRun, ClicksDuringARunAreIgnored) {
+    BatchWindow b;
+    b.addRow("", "a.doc");
+    b.addRow("", "b.doc");
+    int pumps = 0;
+    setPumpHook([&] {
+        ++pumps;
+        QTest::mouseClick(b.w.cb_3, Qt::LeftButton);
+        QTest::mouseClick(b.w.cb_8, Qt::LeftButton);  // clear the list
+    });
+    b.run();
+    EXPECT_GT(pumps, 0);
+    EXPECT_EQ(b.opened(), (QStringList{"a.doc", "b.doc"}));
+    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "b.doc:成功+"}));
+}
+
+TEST(BatchRun, RunTimeErrorInARowRestoresTheWindowBeforeTheReport) {
+    BatchWindow b;
+    b.addRow("", "a.doc");
+    b.addRow("", "vanished.doc", false);  // the office cannot open it
+    b.addRow("", "c.doc");
+    b.w.cbx_1->setChecked(true);
+    bool minimisedAtReport = true, redrawAtReport = false;
+    int liveAtReport = -1;
+    b.app.setReportSink([&](const QString& t, const QString& s) {
+        minimisedAtReport = b.desktop.minimized;
+        redrawAtReport = b.w.list().redraw();
+        liveAtReport = b.office.liveApplications();
+        b.desktop.messageBox(t, s);
+    });
+    b.run();
+    ASSERT_EQ(b.desktop.messages.size(), 1u);
+    EXPECT_TRUE(b.desktop.messages[0].text.contains("35"))
+        << b.desktop.messages[0].text.toStdString();
+    EXPECT_FALSE(minimisedAtReport);
+    EXPECT_TRUE(redrawAtReport);
+    EXPECT_EQ(liveAtReport, 0);
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "vanished.doc:", "c.doc:"}));
+    b.expectRestored();
+    // The window works again: the next run goes through to its end.
+    writeFile(b.src.path() + "/vanished.doc", "back");
+    b.run();
+    EXPECT_EQ(b.texts().last(), "转换结束");
+}
+
+}  // namespace
+}  // namespace quorv

@@ -1,0 +1,212 @@
+// The "开始输出" run against real LibreOffice and the real quorv-pdf2swf: one scanned
+// folder with .doc, .docx, .pdf, a Chinese name with a blank and a subfolder, in every
+// output mode.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest/QTest>
+
+#include "convert/automation.h"
+#include "fakes/qt_print.h"
+#include "fakes/window_fixture.h"
+#include "gtest/gtest.h"
+#include "mainwin/zipread.h"
+#include "pdf2swf/swfreader.h"
+#include "platform/office/office_docs.h"
+#include "platform/office/officeinstance.h"
+#include "platform/office/officesession.h"
+#include "settings/defaults.h"
+
+namespace quorv {
+namespace {
+
+using office::OfficeInstance;
+
+const QString kAlpha = QStringLiteral("Alpha 甲文档");
+const QString kReport = QStringLiteral("Report 报告正文");
+const QString kSub = QStringLiteral("Sub 子目录文档");
+const QString kPdf = QStringLiteral("Portable 便携文档");
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString runText(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString pdfText(const QString& pdf) {
+    return runText(QStringLiteral("pdftotext"), {"-enc", "UTF-8", pdf, "-"});
+}
+
+int pdfPages(const QString& pdf) {
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                                          .match(runText(QStringLiteral("pdfinfo"), {pdf}));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The source tree, made once through the engine: a.doc, 报告 一.docx, c.pdf, sub/子文档.doc.
+struct Sources {
+    QTemporaryDir root;
+    QString folder;
+};
+Sources* sources = nullptr;
+
+bool exportPdf(const QString& source, const QString& pdf) {
+    OleObject word;
+    if (word.connectToObject(QStringLiteral("Word.application")) != 0) return false;
+    word.call({"documents", "open"}, {source});
+    word.call({"activedocument", "exportasfixedformat"}, {pdf, 17, false});
+    word.call({"quit"});
+    return QFile::exists(pdf);
+}
+
+class Env : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        sources = new Sources;
+        sources->folder = sources->root.filePath("源");
+        const QString f = sources->folder;
+        ASSERT_TRUE(QDir().mkpath(f + "/sub"));
+        office::OfficeSession session;
+        const auto make = [&](const QString& text, const QString& out, int code) {
+            const QString flat = sources->root.filePath("flat.fodt");
+            return testing::writeFlatText(flat, {text}) &&
+                   (code == 17 ? exportPdf(flat, out) : testing::saveThroughWord(flat, out, code));
+        };
+        ASSERT_TRUE(make(kAlpha, f + "/a.doc", 0));
+        ASSERT_TRUE(make(kReport, f + "/报告 一.docx", 16));
+        ASSERT_TRUE(make(kPdf, f + "/c.pdf", 17));
+        ASSERT_TRUE(make(kSub, f + "/sub/子文档.doc", 0));
+    }
+    void TearDown() override {
+        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+        delete sources;
+    }
+};
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+
+struct RealBatch : testing::WindowFixture {
+    w_frn w{desktop};
+    QTemporaryDir out;
+
+    RealBatch() {
+        w.open(QSize(1280, 768));
+        QDir().mkpath(dir.path() + "/pdf");
+        writeSetting(profile, Key::Swftprg, PDF2SWF_PATH);
+        w.sle_2->setText(out.path());
+        w.cbx_2->setChecked(true);  // with subfolders
+        w.cbx_3->setChecked(true);  // keep them below the output folder
+        desktop.folderAnswers = {sources->folder};
+        QTest::mouseClick(w.cb_1, Qt::LeftButton);
+        desktop.messages.clear();
+    }
+    QStringList runIn(OutputMode mode) {
+        w.setOutputMode(mode);
+        QTest::mouseClick(w.cb_3, Qt::LeftButton);
+        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty()) << "the run's instance ended";
+        QStringList r;
+        for (int i = 1; i <= w.list().rowCount(); ++i) {
+            r << w.list().cellText(i, "zml") + w.list().cellText(i, "filey") + ":" +
+                     w.list().cellText(i, "jg");
+        }
+        return r;
+    }
+    QString outPath(const QString& rel) const { return out.path() + "/" + rel; }
+    QString lastMessage() const {
+        return desktop.messages.empty() ? QString() : desktop.messages.back().text;
+    }
+};
+
+TEST(RealBatchRun, PdfXpsAndCustomFormats) {
+    RealBatch b;
+    ASSERT_EQ(b.w.list().rowCount(), 4);
+    EXPECT_EQ(b.runIn(OutputMode::Pdf), (QStringList{"a.doc:成功", "c.pdf:失败",
+                                                     "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    EXPECT_EQ(b.lastMessage(), "转换结束");
+    for (const auto& [rel, text] : {std::pair{"a.pdf", kAlpha}, std::pair{"sub/子文档.pdf", kSub},
+                                    std::pair{"报告 一.pdf", kReport}}) {
+        const QString pdf = b.outPath(QString::fromUtf8(rel));
+        EXPECT_EQ(pdfPages(pdf), 1) << rel;
+        EXPECT_TRUE(pdfText(pdf).contains(text)) << rel;
+    }
+
+    b.runIn(OutputMode::Xps);
+    for (const char* rel : {"a.xps", "sub/子文档.xps", "报告 一.xps"}) {
+        const auto package = testing::readZip(readAll(b.outPath(QString::fromUtf8(rel))));
+        EXPECT_TRUE(package.contains("[Content_Types].xml")) << rel;
+        bool page = false;
+        for (auto it = package.begin(); it != package.end(); ++it) {
+            page = page || it.key().endsWith(".fpage");
+        }
+        EXPECT_TRUE(page) << rel << " has a fixed page";
+    }
+
+    writeSetting(b.profile, Key::Wsavehz, "htm");
+    writeSetting(b.profile, Key::Wsavely, "8");
+    b.runIn(OutputMode::Custom);
+    writeSetting(b.profile, Key::Wsavehz, "txt");
+    writeSetting(b.profile, Key::Wsavely, "2");
+    EXPECT_EQ(
+        b.runIn(OutputMode::Custom),
+        (QStringList{"a.doc:成功", "c.pdf:失败", "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    // A web page may write the Chinese part as character references; the Latin part is plain.
+    EXPECT_TRUE(QString::fromUtf8(readAll(b.outPath("sub/子文档.htm"))).contains("Sub "));
+    EXPECT_TRUE(QString::fromUtf8(readAll(b.outPath("报告 一.htm"))).contains("Report "));
+    EXPECT_TRUE(QString::fromUtf8(readAll(b.outPath("a.txt"))).contains(kAlpha));
+    EXPECT_TRUE(QString::fromUtf8(readAll(b.outPath("报告 一.txt"))).contains(kReport));
+}
+
+TEST(RealBatchRun, SwfAndUnchangedCopies) {
+    RealBatch b;
+    EXPECT_EQ(b.runIn(OutputMode::Swf), (QStringList{"a.doc:成功", "c.pdf:成功",
+                                                     "sub/子文档.doc:成功", "报告 一.docx:空格"}));
+    for (const char* rel : {"a.swf", "c.swf", "sub/子文档.swf"}) {
+        const testing::SwfFile swf =
+            testing::readSwf(QFile::encodeName(b.outPath(QString::fromUtf8(rel))).toStdString());
+        EXPECT_EQ(swf.error, "") << rel;
+        EXPECT_EQ(swf.frameCount, 1) << rel;
+    }
+    EXPECT_FALSE(QFile::exists(b.outPath("报告 一.swf")));
+    EXPECT_TRUE(QDir(b.dir.path() + "/pdf").entryList(QDir::Files).isEmpty())
+        << "intermediate PDFs of successful rows are gone";
+
+    EXPECT_EQ(
+        b.runIn(OutputMode::Original),
+        (QStringList{"a.doc:成功", "c.pdf:成功", "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    for (const char* rel : {"a.doc", "c.pdf", "sub/子文档.doc", "报告 一.docx"}) {
+        const QString name = QString::fromUtf8(rel);
+        EXPECT_EQ(readAll(b.outPath(name)), readAll(sources->folder + "/" + name)) << rel;
+    }
+}
+
+TEST(RealBatchRun, DocumentTheOfficeCannotOpenEndsTheInstanceBeforeTheReport) {
+    RealBatch b;
+    const QString gone = b.dir.path() + "/gone/";
+    QDir().mkpath(gone);
+    QFile::copy(sources->folder + "/a.doc", gone + "b.doc");
+    b.w.list().removeAll();
+    for (const char* name : {"b.doc", "vanished.doc"}) {
+        const int row = b.w.list().appendRow();
+        b.w.list().setCell(row, "ypath", gone);
+        b.w.list().setCell(row, "filey", QString::fromUtf8(name));
+    }
+    QList<qint64> runningAtReport{-1};
+    b.app.setReportSink([&](const QString& t, const QString& s) {
+        runningAtReport = OfficeInstance::runningPids();
+        b.desktop.messageBox(t, s);
+    });
+    EXPECT_EQ(b.runIn(OutputMode::Pdf), (QStringList{"b.doc:成功", "vanished.doc:"}));
+    EXPECT_TRUE(runningAtReport.isEmpty());
+    EXPECT_TRUE(b.lastMessage().contains("35")) << b.lastMessage().toStdString();
+    EXPECT_EQ(b.desktop.busyDepth, 0);
+}
+
+}  // namespace
+}  // namespace quorv
