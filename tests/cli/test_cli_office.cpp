@@ -11,6 +11,7 @@
 #include "cli_run.h"
 #include "convert/automation.h"
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "platform/office/office_docs.h"
 #include "platform/office/officeinstance.h"
@@ -24,11 +25,6 @@ using testing::CliRun;
 using testing::logValue;
 using testing::officesLeftBy;
 using testing::runCli;
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The test documents, made once through the engine: a .docx, a .DOC and a .pdf in a
 // folder whose path holds blanks.

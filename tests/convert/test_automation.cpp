@@ -3,23 +3,13 @@
 
 #include "convert/automation.h"
 #include "fakes/fake_office.h"
+#include "fakes/test_files.h"
 #include "gtest/gtest.h"
 
 namespace quorv {
 namespace {
 
 using testing::FakeOfficeServer;
-
-// Runs a call and returns the record of the run-time error it raised (number 0 if none).
-template <class F>
-ErrorRecord errorOf(F f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.record();
-    }
-    return ErrorRecord{};
-}
 
 class Automation : public ::testing::Test {
   protected:

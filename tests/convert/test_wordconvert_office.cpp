@@ -9,6 +9,7 @@
 #include "convert/pdf2swf1.h"
 #include "convert/wordconvert.h"
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "platform/office/office_docs.h"
 #include "platform/office/officeinstance.h"
@@ -19,18 +20,6 @@ namespace quorv {
 namespace {
 
 const QString kText = QStringLiteral("转换测试 Conversion check");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString pdfText(const QString& pdf) {
-    QProcess p;
-    p.start("pdftotext", {pdf, "-"});
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 struct Shared {
     std::unique_ptr<office::OfficeSession> session;

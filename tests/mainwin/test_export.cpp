@@ -6,6 +6,7 @@
 
 #include "csvread.h"
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "mainwin/listexport.h"
 #include "platform/qtdesktop.h"
@@ -48,11 +49,6 @@ Table expected() {
     return {kHeader,
             {"3", "/a/", "<b>&x.doc", "失败", "", "2024-05-06 07:08:09"},
             {"1", "/文档/", "报告, \"终稿\".doc", "成功", "子/", "2024-05-06 07:08:09"}};
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 Table parseHtml(const QByteArray& html) {

@@ -9,6 +9,7 @@
 #include "convert/wordconvert.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
 #include "mainwin/folderscan.h"
@@ -32,11 +33,6 @@ case "$in" in *bad*) exit 1 ;; esac
 sleep 0.1
 cat "$in" > "$out"
 )";
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -10,6 +10,7 @@
 
 #include "convert/automation.h"
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
 #include "mainwin/zipread.h"
@@ -28,28 +29,6 @@ const QString kAlpha = QStringLiteral("Alpha 甲文档");
 const QString kReport = QStringLiteral("Report 报告正文");
 const QString kSub = QStringLiteral("Sub 子目录文档");
 const QString kPdf = QStringLiteral("Portable 便携文档");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString runText(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QString pdfText(const QString& pdf) {
-    return runText(QStringLiteral("pdftotext"), {"-enc", "UTF-8", pdf, "-"});
-}
-
-int pdfPages(const QString& pdf) {
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
-                                          .match(runText(QStringLiteral("pdfinfo"), {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 // The source tree, made once through the engine: a.doc, 报告 一.docx, c.pdf, sub/子文档.doc.
 struct Sources {

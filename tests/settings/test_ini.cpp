@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,18 +11,13 @@
 #include <csignal>
 
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "settings/defaults.h"
 #include "settings/ini.h"
 
 namespace quorv {
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -117,23 +109,6 @@ TEST_F(IniTest, TwoProcessesWritingAtOnceLoseNoKey) {
         }
     }
     EXPECT_EQ(found, 400);
-}
-
-// Makes a folder unwritable even for root (immutable flag), or by its mode otherwise.
-bool makeUnwritable(const QString& path, bool on) {
-    if (geteuid() == 0) {
-        int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-        return ok;
-    }
-    return ::chmod(QFile::encodeName(path).constData(), on ? 0555 : 0755) == 0;
 }
 
 TEST_F(IniTest, WriteIntoUnwritableFolderFailsAndLeavesOldFile) {

@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -11,6 +8,7 @@
 #include "fakes/gui_app.h"
 #include "fakes/qt_print.h"
 #include "fakes/scripted_desktop.h"
+#include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "settings/defaults.h"
 #include "settings/globals.h"
@@ -183,34 +181,14 @@ TEST_F(WconfigTest, ChoosersFillTheirFieldsOrSayWhyNot) {
     EXPECT_FALSE(QFile::exists(profile())) << "choosers write nothing";
 }
 
-bool setImmutable(const QString& path, bool on) {
-    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
-}
-
 TEST_F(WconfigTest, UnwritableFolderReportsFailureAndKeepsTheOldFile) {
     const QByteArray old = "[gsly]\nwsavehz=htm\nwsavely=8\n";
     writeFile(old);
     wconfig w(desktop);
-    const bool locked = geteuid() == 0
-                            ? setImmutable(dir.path(), true)
-                            : QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    if (!locked) GTEST_SKIP() << "cannot make a folder unwritable here";
+    if (!makeUnwritable(dir.path(), true)) GTEST_SKIP() << "cannot make a folder unwritable here";
     w.cb_6_clicked();
     w.cb_1_clicked();
-    if (geteuid() == 0) {
-        setImmutable(dir.path(), false);
-    } else {
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    makeUnwritable(dir.path(), false);
     EXPECT_EQ(messageTexts(), (QStringList{"提示/保存失败", "提示/文件写入错误"}));
     QFile f(profile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

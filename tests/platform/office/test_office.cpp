@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "convert/automation.h"
+#include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "office_docs.h"
 #include "platform/office/officeinstance.h"
@@ -24,38 +25,6 @@ namespace {
 
 using office::OfficeInstance;
 using office::OfficeSession;
-
-template <class F>
-ErrorRecord errorOf(F f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.record();
-    }
-    return ErrorRecord{};
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString runText(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QString pdfText(const QString& pdf) {
-    return runText(QStringLiteral("pdftotext"), {"-enc", "UTF-8", pdf, "-"});
-}
-
-int pdfPages(const QString& pdf) {
-    const QString info = runText(QStringLiteral("pdfinfo"), {pdf});
-    QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 // Whether a process with this id runs and is a LibreOffice (not a reused id).
 bool sofficeRuns(qint64 pid) {
