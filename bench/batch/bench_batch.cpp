@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -17,10 +16,8 @@
 
 #include "app/quorvapp.h"
 #include "convert/automation.h"
+#include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
-#include "mainwin/folderscan.h"
-#include "mainwin/frnscan.h"
-#include "mainwin/w_frn.h"
 #include "platform/office/officesession.h"
 #include "settings/globals.h"
 
@@ -67,27 +64,18 @@ int countPdfs(const QString& dir) {
 
 // One click on "开始输出" over every file, timed from the click to the handler's return
 // (the office instance's start and end included).
-bool measureOurs(const QString& srcDir, const QStringList& files, const QString& outDir,
-                 double* seconds) {
+bool measureOurs(const QStringList& files, const QString& outDir, double* seconds) {
     testing::ScriptedDesktop desktop;
     w_frn w(desktop);
     w.open(QSize(1280, 768));
-    for (const QString& f : files) {
-        ScanRow r;
-        r.ypath = srcDir + QLatin1Char('/');
-        r.filey = QFileInfo(f).fileName();
-        appendScanRow(w.list(), std::move(r));
-    }
+    testing::setRows(w, files);
     w.sle_2->setText(outDir);
     w.setOutputMode(OutputMode::Pdf);
     QElapsedTimer t;
     t.start();
     w.cb_3_clicked();
     *seconds = t.nsecsElapsed() / 1e9;
-    int done = 0;
-    for (int i = 1; i <= w.list().rowCount(); ++i) {
-        if (w.list().cellText(i, "jg") == QStringLiteral("成功")) ++done;
-    }
+    const int done = testing::rowsWith(w, QStringLiteral("成功"));
     if (done != files.size() || desktop.messages.empty() ||
         desktop.messages.back().text != QStringLiteral("转换结束")) {
         for (const auto& m : desktop.messages) {
@@ -154,7 +142,7 @@ int main(int argc, char** argv) {
         QDir().mkpath(ours);
         QDir().mkpath(theirs);
         double mine = 0;
-        if (!measureOurs(src, files, ours, &mine)) return 1;
+        if (!measureOurs(files, ours, &mine)) return 1;
         QElapsedTimer t;
         t.start();
         if (!runSoffice(profile, files, theirs)) std::fprintf(stderr, "soffice failed\n");

@@ -1,14 +1,23 @@
 // The "开始输出" run against real LibreOffice and the real quorv-pdf2swf: one scanned
 // folder with .doc, .docx, .pdf, a Chinese name with a blank and a subfolder, in every
-// output mode.
+// output mode; and runs whose office instance, or whose own program, is killed midway.
+#include <signal.h>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <QtTest/QTest>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 #include "convert/automation.h"
+#include "fakes/batch_rows.h"
+#include "fakes/pump_hook_desktop.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
@@ -185,6 +194,131 @@ TEST(RealBatchRun, DocumentTheOfficeCannotOpenEndsTheInstanceBeforeTheReport) {
     EXPECT_TRUE(runningAtReport.isEmpty());
     EXPECT_TRUE(b.lastMessage().contains("35")) << b.lastMessage().toStdString();
     EXPECT_EQ(b.desktop.busyDepth, 0);
+}
+
+// Whether a process with this id runs and is a LibreOffice (not a reused id).
+bool sofficeRuns(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return line.contains("(soffice") && close > 0 && line.at(close + 2) != 'Z';
+}
+
+bool waitGone(qint64 pid, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (sofficeRuns(pid)) {
+        if (t.elapsed() > ms) return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// A PDF run over six copies of one document whose desktop can act before any row.
+struct HookedBatch {
+    testing::PumpHookDesktop desktop;
+    QuorvApp app;
+    QTemporaryDir dir;
+    QTemporaryDir out;
+    QStringList files;
+    std::unique_ptr<w_frn> w;
+
+    HookedBatch() {
+        testing::guiApp();
+        app.setReportSink([this](const QString& t, const QString& s) { desktop.messageBox(t, s); });
+        globals().ap_path = dir.path();
+        for (int i = 1; i <= 6; ++i) {
+            files << dir.filePath(QStringLiteral("副本 %1.doc").arg(i));
+            QFile::copy(sources->folder + "/a.doc", files.back());
+        }
+        w = std::make_unique<w_frn>(desktop);
+        w->open(QSize(1280, 768));
+        w->sle_2->setText(out.path());
+        w->setOutputMode(OutputMode::Pdf);
+    }
+    QStringList run() {
+        desktop.messages.clear();
+        testing::setRows(*w, files);
+        w->cb_3_clicked();
+        return testing::resultWords(*w);
+    }
+    QString lastMessage() const {
+        return desktop.messages.empty() ? QString() : desktop.messages.back().text;
+    }
+};
+
+// The office stops answering in the middle of the second row's conversion: either it is
+// killed meanwhile, or the watchdog ends the call.
+TEST(RealBatchRun, OfficeKilledOrHungDuringARunEndsItWithTheReportAndTheNextRunWorks) {
+    for (const bool hang : {false, true}) {
+        SCOPED_TRACE(hang ? "stopped" : "killed");
+        HookedBatch b;
+        const int savedTimeout = OfficeInstance::callTimeoutMs();
+        OfficeInstance::setCallTimeoutMs(hang ? 1500 : 20000);
+        qint64 pid = 0;
+        std::thread killer;
+        b.desktop.onPump = [&](int pump) {
+            if (pump != 2) return;
+            pid = office::OfficeSession::current()->instance()->pid();
+            ::kill(pid_t(pid), SIGSTOP);  // the next call cannot be answered
+            if (!hang) {
+                killer = std::thread([pid] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                    ::kill(pid_t(pid), SIGKILL);
+                });
+            }
+        };
+        QElapsedTimer t;
+        t.start();
+        const QStringList words = b.run();
+        if (killer.joinable()) killer.join();
+        OfficeInstance::setCallTimeoutMs(savedTimeout);
+        EXPECT_LT(t.elapsed(), 15000);
+        EXPECT_EQ(words, (QStringList{"成功", "", "", "", "", ""}));
+        EXPECT_TRUE(b.lastMessage().contains("35")) << b.lastMessage().toStdString();
+        EXPECT_FALSE(b.desktop.minimized);
+        EXPECT_EQ(b.desktop.busyDepth, 0);
+        EXPECT_TRUE(waitGone(pid));
+        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+
+        b.desktop.onPump = nullptr;
+        EXPECT_EQ(b.run(), QStringList(6, "成功"));
+        EXPECT_EQ(b.lastMessage(), "转换结束");
+    }
+}
+
+// However our program is ended in the middle of a run, its office instance ends too.
+TEST(RealBatchRun, NoInstanceOutlivesAProgramEndedDuringARun) {
+    QTemporaryDir work;
+    QTemporaryDir out;
+    QStringList args{work.path(), out.path()};
+    for (int i = 1; i <= 4; ++i) {
+        args << work.filePath(QStringLiteral("文档 %1.docx").arg(i));
+        QFile::copy(sources->folder + "/报告 一.docx", args.back());
+    }
+    for (const bool sigkill : {false, true}) {
+        SCOPED_TRACE(sigkill ? "SIGKILL" : "SIGTERM");
+        QProcess child;
+        child.start(QStringLiteral(BATCH_CHILD_PATH), args);
+        ASSERT_TRUE(child.waitForStarted());
+        QByteArray line;
+        while (!line.contains('\n') && child.waitForReadyRead(60000)) {
+            line += child.readAllStandardOutput();
+        }
+        const qint64 pid = line.trimmed().toLongLong();
+        ASSERT_GT(pid, 0) << line.toStdString();
+        EXPECT_TRUE(sofficeRuns(pid));
+        EXPECT_TRUE(QFileInfo::exists(out.filePath("文档 1.pdf"))) << "the run is under way";
+        if (sigkill) {
+            child.kill();
+        } else {
+            child.terminate();
+        }
+        ASSERT_TRUE(child.waitForFinished(10000));
+        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+        EXPECT_TRUE(waitGone(pid)) << "soffice " << pid << " outlived its program";
+    }
 }
 
 }  // namespace
