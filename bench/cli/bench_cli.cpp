@@ -17,20 +17,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+#include "common/benchdocs.h"
 
-bool writeFlatText(const QString& path) {
-    const QString xml = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
-        "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
-        "<office:body><office:text><text:p>Benchmark page</text:p>"
-        "<text:p>一页的测试文档 with a little text to lay out.</text:p>"
-        "</office:text></office:body></office:document>\n");
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(xml.toUtf8()) > 0;
-}
+namespace {
 
 // Runs a program to its end; true when it exits with status 0.
 bool run(const QString& program, const QStringList& args, const QString& workdir = QString()) {
@@ -49,15 +38,6 @@ bool run(const QString& program, const QStringList& args, const QString& workdir
         return false;
     }
     return true;
-}
-
-bool soffice(const QString& profile, const QString& format, const QString& file,
-             const QString& outDir) {
-    return run(QStringLiteral("soffice"),
-               {QStringLiteral("-env:UserInstallation=") +
-                    QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
-                QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                QStringLiteral("--convert-to"), format, QStringLiteral("--outdir"), outDir, file});
 }
 
 double median(std::vector<double> v) {
@@ -84,7 +64,8 @@ int main(int argc, char** argv) {
 
     // The document, made by soffice, which also readies its profile (not timed).
     const QString flat = tmp.filePath(QStringLiteral("page.fodt"));
-    if (!writeFlatText(flat) || !soffice(profile, QStringLiteral("docx"), flat, tmp.path())) {
+    if (!quorv::bench::writeBenchDocument(flat, QStringLiteral("Benchmark page")) ||
+        !quorv::bench::runSoffice(profile, {flat}, tmp.path(), QStringLiteral("docx"))) {
         return 1;
     }
     const QString docx = tmp.filePath(QStringLiteral("page.docx"));
@@ -110,7 +91,7 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         const bool ok =
-            soffice(profile, QStringLiteral("pdf"), docx, theirs) &&
+            quorv::bench::runSoffice(profile, {docx}, theirs, QStringLiteral("pdf")) &&
             run(QStringLiteral(PDF2SWF_PATH), {pdf, QStringLiteral("-o"), out, QStringLiteral("-s"),
                                                QStringLiteral("flashversion=9")});
         const double s = t.nsecsElapsed() / 1e9;

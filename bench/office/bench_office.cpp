@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "common/benchdocs.h"
 #include "convert/automation.h"
 #include "platform/office/officeinstance.h"
 #include "platform/office/officesession.h"
@@ -23,21 +24,6 @@
 namespace {
 
 using namespace quorv;
-
-bool writeFlatText(const QString& path, int number) {
-    const QString xml =
-        QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
-            "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
-            "<office:body><office:text><text:p>Document %1</text:p>"
-            "<text:p>一页的测试文档 with a little text to lay out.</text:p>"
-            "</office:text></office:body></office:document>\n")
-            .arg(number);
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(xml.toUtf8()) > 0;
-}
 
 // One conversion as the Word conversions make it: attach, open, export, quit.
 bool convertOne(const QString& source, const QString& pdf) {
@@ -50,24 +36,6 @@ bool convertOne(const QString& source, const QString& pdf) {
     word.set({"normaltemplate", "saved"}, true);
     word.call({"quit"});
     return QFileInfo::exists(pdf);
-}
-
-bool runSoffice(const QString& profile, const QStringList& files, const QString& outDir) {
-    QStringList args{QStringLiteral("-env:UserInstallation=") +
-                         QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
-                     QStringLiteral("--headless"),
-                     QStringLiteral("--norestore"),
-                     QStringLiteral("--convert-to"),
-                     QStringLiteral("pdf"),
-                     QStringLiteral("--outdir"),
-                     outDir};
-    args += files;
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("soffice"), args);
-    if (!p.waitForFinished(600000)) return false;
-    p.readAll();
-    return p.exitCode() == 0;
 }
 
 struct OursTimes {
@@ -100,10 +68,6 @@ bool measureOurs(const QStringList& files, const QString& outDir, OursTimes* tim
     return true;
 }
 
-int countPdfs(const QString& dir) {
-    return int(QDir(dir).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,7 +94,7 @@ int main(int argc, char** argv) {
             const QString flat = tmp.filePath(QStringLiteral("f%1.fodt").arg(i));
             const QString docx =
                 src + QStringLiteral("/doc%1.docx").arg(i, 3, 10, QLatin1Char('0'));
-            if (!writeFlatText(flat, i)) return 1;
+            if (!bench::writeBenchDocument(flat, QStringLiteral("Document %1").arg(i))) return 1;
             OleObject word;
             if (word.connectToObject(QStringLiteral("Word.application")) != 0) return 1;
             word.call({"documents", "open"}, {flat});
@@ -143,7 +107,7 @@ int main(int argc, char** argv) {
     const QString profile = tmp.filePath(QStringLiteral("soffice-profile"));
     const QString warm = tmp.filePath(QStringLiteral("warm"));
     QDir().mkpath(warm);
-    runSoffice(profile, {files.front()}, warm);
+    bench::runSoffice(profile, {files.front()}, warm);
 
     // Rounds alternate the two sides; the best time of each side counts, which keeps
     // other load on the machine from deciding the ratio.
@@ -158,11 +122,11 @@ int main(int argc, char** argv) {
         if (!measureOurs(files, ours, &mine)) return 1;
         QElapsedTimer t;
         t.start();
-        if (!runSoffice(profile, files, theirs)) std::fprintf(stderr, "soffice failed\n");
+        if (!bench::runSoffice(profile, files, theirs)) std::fprintf(stderr, "soffice failed\n");
         const double theirsSec = t.nsecsElapsed() / 1e9;
-        if (countPdfs(ours) != n || countPdfs(theirs) != n) {
-            std::fprintf(stderr, "missing PDFs: ours %d, soffice %d\n", countPdfs(ours),
-                         countPdfs(theirs));
+        if (bench::countPdfs(ours) != n || bench::countPdfs(theirs) != n) {
+            std::fprintf(stderr, "missing PDFs: ours %d, soffice %d\n", bench::countPdfs(ours),
+                         bench::countPdfs(theirs));
             return 1;
         }
         if (rounds > 1) {

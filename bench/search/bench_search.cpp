@@ -22,6 +22,7 @@
 #include <memory>
 #include <rtl/ustring.hxx>
 
+#include "common/benchdocs.h"
 #include "mainwin/folderscan.h"
 #include "mainwin/frnscan.h"
 #include "mainwin/frnsearch.h"
@@ -67,21 +68,6 @@ class BenchDesktop : public Desktop {
     }
     void pumpEvents() override { QCoreApplication::processEvents(); }
 };
-
-bool writeFlatText(const QString& path, const QString& text) {
-    const QString xml =
-        QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
-            "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
-            "<office:body><office:text><text:p>%1</text:p>"
-            "<text:p>一页的测试文档 with a little text to search through.</text:p>"
-            "</office:text></office:body></office:document>\n")
-            .arg(text.toHtmlEscaped());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(xml.toUtf8()) > 0;
-}
 
 OUString toOU(const QString& s) {
     return OUString(reinterpret_cast<const sal_Unicode*>(s.utf16()), sal_Int32(s.size()));
@@ -172,7 +158,7 @@ int main(int argc, char** argv) {
         for (int i = 1; i <= n; ++i) {
             const QString text = i == n ? QStringLiteral("Document %1 %2").arg(i).arg(kNeedle)
                                         : QStringLiteral("Document %1").arg(i);
-            if (!writeFlatText(flat, text)) return 1;
+            if (!bench::writeBenchDocument(flat, text)) return 1;
             const QString name = QStringLiteral("文档 %1.docx").arg(i, 3, 10, QLatin1Char('0'));
             office::DocumentRef d = office->load(flat);
             office->store(d, dir.filePath(name), QStringLiteral("MS Word 2007 XML"));
