@@ -66,7 +66,7 @@ QString convertOpened(OleObject& word, const QString& yfilename, const QString& 
 QString convertInto(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
                     Write write) {
     const GlobalSettings& g = globals();
-    if (!wordAccepts(yfilename, g.awordhz)) return QString();
+    if (!wordAccepts(yfilename, g.awordhz) || undecodableName(yfilename)) return QString();
     QString outPath = filegszh(yfilename, fhz, npath);
     if (g.sfth == QLatin1String("n") && QFileInfo::exists(outPath)) {
         outPath = npath + fzmccf(npath, outPath.mid(npath.size()));
@@ -81,6 +81,10 @@ QString convertInto(const QString& yfilename, const QString& fhz, const QString&
 }  // namespace
 
 void setWordOutputWaitMs(int ms) { g_outputWaitMs = ms; }
+
+bool undecodableName(const QString& path) {
+    return path.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(path);
+}
 
 bool wordAccepts(const QString& yfilename, const QString& awordhz) {
     const QString ext = qfilehz(yfilename).toLower();

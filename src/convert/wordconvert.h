@@ -22,6 +22,11 @@ QString word2any(const QString& yfilename, const QString& fhz, const QString& np
 // Exports a document as PDF into ap_path + "/pdf/", replacing an earlier output.
 QString word2pdf(const QString& yfilename);
 
+// Whether a path was decoded from a name whose bytes are not UTF-8: it then holds
+// replacement characters and names no file, so no office can open it. Such a source is
+// refused like one of the wrong type instead of failing as a document that cannot open.
+bool undecodableName(const QString& path);
+
 // Whether a source's extension is one the office is asked to open: "doc#docx" +
 // awordhz, as a substring, never the empty extension.
 bool wordAccepts(const QString& yfilename, const QString& awordhz);

@@ -4,6 +4,7 @@
 
 #include "convert/automation.h"
 #include "convert/filenames.h"
+#include "convert/wordconvert.h"
 #include "mainwin/w_frn.h"
 #include "platform/office/officesession.h"
 #include "settings/globals.h"
@@ -122,7 +123,8 @@ void frnContentSearch(w_frn& w) {
                 const QString path = list.cellText(ii, Frn1Column::ypath).trimmed() +
                                      list.cellText(ii, Frn1Column::filey).trimmed();
                 bool hit = false;
-                const QString ext = qfilehz(path);
+                // A name the office cannot be given is simply not found.
+                const QString ext = undecodableName(path) ? QString() : qfilehz(path);
                 if (ext == QLatin1String("xls")) hit = excelfd(path, bhnr, desktop);
                 if (listed(ext, wordhz)) hit = wordFind(*oleword, path, bhnr);
                 w.vpb_1->setValue(ii);
