@@ -1,12 +1,15 @@
 #include "settings/ini.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -159,21 +162,58 @@ QString decodeIniText(const QByteArray& bytes) {
     return QString::fromLocal8Bit(b);
 }
 
-QString readIniKey(const QString& file, const QString& section, const QString& key,
-                   const QString& defaultValue) {
-    bool exists = false;
-    const auto text = loadText(file, &exists);
-    if (!text || !exists) return defaultValue;
-    bool inSection = false;
-    for (const QString& line : splitLines(*text)) {
+namespace {
+
+QString entryKey(const QString& section, const QString& key) {
+    return section.toCaseFolded() + QLatin1Char('\n') + key.toCaseFolded();
+}
+
+// The values of one file as the reader sees them: the first of each section and key.
+QHash<QString, QString> parseEntries(const QString& text) {
+    QHash<QString, QString> values;
+    QString section;
+    for (const QString& line : splitLines(text)) {
         if (auto name = sectionName(line)) {
-            inSection = sameName(*name, section);
+            section = *name;
             continue;
         }
         QString k, v;
-        if (inSection && keyLine(line, &k, &v) && sameName(k, key)) return v;
+        if (keyLine(line, &k, &v)) values.insert(entryKey(section, k), v);  // keeps the first
     }
-    return defaultValue;
+    return values;
+}
+
+// The last file read, parsed. Opening a window reads a dozen keys of one file; a
+// settings file replaced by any writer gets a new inode, so its identity below changes.
+struct ParsedFile {
+    QString path;
+    struct stat id {};
+    QHash<QString, QString> values;
+};
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+QString readIniKey(const QString& file, const QString& section, const QString& key,
+                   const QString& defaultValue) {
+    static std::mutex guard;
+    static ParsedFile last;
+    struct stat id {};
+    if (::stat(QFile::encodeName(file).constData(), &id) != 0) return defaultValue;
+    const std::lock_guard<std::mutex> lock(guard);
+    if (last.path != file || !sameFile(last.id, id)) {
+        bool exists = false;
+        const auto text = loadText(file, &exists);
+        if (!text || !exists) return defaultValue;
+        last.path = file;
+        last.id = id;
+        last.values = parseEntries(*text);
+    }
+    return last.values.value(entryKey(section, key), defaultValue);
 }
 
 int writeIniKey(const QString& file, const QString& section, const QString& key,

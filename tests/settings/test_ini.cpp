@@ -73,6 +73,21 @@ TEST_F(IniTest, WriteKeepsOtherLinesAndAddsKeyAtEndOfItsSection) {
     EXPECT_EQ(readAll(file()), "; note\n[other]\nflashv=9\nlangd=/l\n\n[elog]\nlog=old\n");
 }
 
+TEST_F(IniTest, EveryReadSeesTheFileAsItIsNow) {
+    writeBytes(file(), "[sdef]\nscgs=1\n");
+    EXPECT_EQ(readIniKey(file(), "sdef", "scgs", ""), "1");
+    ASSERT_EQ(writeIniKey(file(), "sdef", "scgs", "2"), 1);
+    EXPECT_EQ(readIniKey(file(), "sdef", "scgs", ""), "2");
+    // Rewritten in place by someone else: same file, new content.
+    writeBytes(file(), "[sdef]\nscgs=33\n");
+    EXPECT_EQ(readIniKey(file(), "sdef", "scgs", ""), "33");
+    QFile::remove(file());
+    EXPECT_EQ(readIniKey(file(), "sdef", "scgs", "gone"), "gone");
+    const QString other = dir.filePath("other.ini");
+    writeBytes(other, "[sdef]\nscgs=4\n");
+    EXPECT_EQ(readIniKey(other, "sdef", "scgs", ""), "4");
+}
+
 TEST_F(IniTest, LineBreaksInAValueCannotInjectKeys) {
     ASSERT_EQ(writeIniKey(file(), "elog", "log", "bad\n[other]\nswftprg=/bin/evil"), 1);
     EXPECT_EQ(readIniKey(file(), "other", "swftprg", "safe"), "safe");
