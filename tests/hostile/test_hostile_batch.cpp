@@ -18,6 +18,7 @@
 #include "convert/pump.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
 #include "hostile_names.h"
@@ -59,23 +60,6 @@ QStringList treeFiles(const QString& root) {
     while (it.hasNext()) files << QDir(root).relativeFilePath(it.next());
     files.sort();
     return files;
-}
-
-// Makes a folder refuse new files even for root (immutable flag), or by its mode.
-bool makeUnwritable(const QString& path, bool on) {
-    if (geteuid() == 0) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-        return ok;
-    }
-    return ::chmod(QFile::encodeName(path).constData(), on ? 0555 : 0755) == 0;
 }
 
 struct HostileWindow : testing::WindowFixture {

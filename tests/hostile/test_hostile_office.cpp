@@ -19,6 +19,7 @@
 #include "cli_run.h"
 #include "convert/pump.h"
 #include "fakes/qt_print.h"
+#include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
 #include "hostile_names.h"
@@ -80,22 +81,6 @@ bool writeMacroText(const QString& path, const QString& marker) {
             .arg(marker.toHtmlEscaped(), kMacroText.toHtmlEscaped());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(xml.toUtf8()) > 0;
-}
-
-bool makeUnwritable(const QString& path, bool on) {
-    if (geteuid() == 0) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-        return ok;
-    }
-    return ::chmod(QFile::encodeName(path).constData(), on ? 0555 : 0755) == 0;
 }
 
 // The sources, made once by one instance: in a hostile folder, two hostile names, a
