@@ -188,12 +188,17 @@ class WordDocuments : public DispatchObject {
     }
 };
 
-class WordApplication : public DispatchObject {
+// What the Word and Excel application objects share: the application member (the
+// same object, not owning), the two flags, quit, and releasing the host when the
+// owning object goes.
+template <class Self>
+class OfficeApplication : public DispatchObject {
   public:
-    WordApplication(std::shared_ptr<Host> host, bool owner) : h_(std::move(host)), owner_(owner) {
+    OfficeApplication(std::shared_ptr<Host> host, bool owner, QList<Param> quitParams)
+        : h_(std::move(host)), owner_(owner) {
         std::shared_ptr<Host> h = h_;
         addMember("application", {}, 0, [h](const VariantList&) {
-            return sharedObject(std::make_shared<WordApplication>(h, false));
+            return sharedObject(std::make_shared<Self>(h, false));
         });
         addMember("displayalerts", {}, 0,
                   [h](const VariantList&) { return Variant(h->displayAlerts); });
@@ -201,6 +206,27 @@ class WordApplication : public DispatchObject {
                   [h](const Variant& v) { h->displayAlerts = v.toBool(); });
         addMember("visible", {}, 0, [h](const VariantList&) { return Variant(h->visible); });
         addSetter("visible", P::Bool, [h](const Variant& v) { h->visible = v.toBool(); });
+        addMember("quit", std::move(quitParams), 0, [h](const VariantList&) {
+            h->release();
+            return Variant();
+        });
+    }
+    ~OfficeApplication() override {
+        if (owner_) h_->release();
+    }
+
+  protected:
+    std::shared_ptr<Host> h_;
+
+  private:
+    bool owner_;
+};
+
+class WordApplication : public OfficeApplication<WordApplication> {
+  public:
+    WordApplication(std::shared_ptr<Host> host, bool owner)
+        : OfficeApplication(std::move(host), owner, {P::Any, P::Any, P::Any}) {
+        std::shared_ptr<Host> h = h_;
         addMember("documents", {}, 0, [h](const VariantList&) {
             h->office();
             return sharedObject(std::make_shared<WordDocuments>(h));
@@ -215,18 +241,7 @@ class WordApplication : public DispatchObject {
             h->office();
             return sharedObject(std::make_shared<WordSelection>(h));
         });
-        addMember("quit", {P::Any, P::Any, P::Any}, 0, [h](const VariantList&) {
-            h->release();
-            return Variant();
-        });
     }
-    ~WordApplication() override {
-        if (owner_) h_->release();
-    }
-
-  private:
-    std::shared_ptr<Host> h_;
-    bool owner_;
 };
 
 // ---- Excel ----
@@ -319,19 +334,11 @@ class ExcelWorkbooks : public DispatchObject {
     }
 };
 
-class ExcelApplication : public DispatchObject {
+class ExcelApplication : public OfficeApplication<ExcelApplication> {
   public:
-    ExcelApplication(std::shared_ptr<Host> host, bool owner) : h_(std::move(host)), owner_(owner) {
+    ExcelApplication(std::shared_ptr<Host> host, bool owner)
+        : OfficeApplication(std::move(host), owner, {}) {
         std::shared_ptr<Host> h = h_;
-        addMember("application", {}, 0, [h](const VariantList&) {
-            return sharedObject(std::make_shared<ExcelApplication>(h, false));
-        });
-        addMember("displayalerts", {}, 0,
-                  [h](const VariantList&) { return Variant(h->displayAlerts); });
-        addSetter("displayalerts", P::Bool,
-                  [h](const Variant& v) { h->displayAlerts = v.toBool(); });
-        addMember("visible", {}, 0, [h](const VariantList&) { return Variant(h->visible); });
-        addSetter("visible", P::Bool, [h](const Variant& v) { h->visible = v.toBool(); });
         addMember("workbooks", {}, 0, [h](const VariantList&) {
             h->office();
             return sharedObject(std::make_shared<ExcelWorkbooks>(h));
@@ -341,18 +348,7 @@ class ExcelApplication : public DispatchObject {
         });
         addMember("worksheets", {P::Any}, 0,
                   [h](const VariantList& a) { return worksheets(h, h->active("worksheets"), a); });
-        addMember("quit", {}, 0, [h](const VariantList&) {
-            h->release();
-            return Variant();
-        });
     }
-    ~ExcelApplication() override {
-        if (owner_) h_->release();
-    }
-
-  private:
-    std::shared_ptr<Host> h_;
-    bool owner_;
 };
 
 template <class App>
