@@ -16,7 +16,7 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "common/benchdocs.h"
+#include "common/benchdocx.h"
 #include "convert/automation.h"
 #include "platform/office/officeinstance.h"
 #include "platform/office/officesession.h"
@@ -82,32 +82,12 @@ int main(int argc, char** argv) {
     const QString src = tmp.filePath(QStringLiteral("src"));
     const QString ours = tmp.filePath(QStringLiteral("ours"));
     const QString theirs = tmp.filePath(QStringLiteral("soffice"));
-    QDir().mkpath(src);
     QDir().mkpath(ours);
     QDir().mkpath(theirs);
 
-    // Make the .docx files through the engine (not timed).
-    QStringList files;
-    {
-        office::OfficeSession session;
-        for (int i = 0; i < n; ++i) {
-            const QString flat = tmp.filePath(QStringLiteral("f%1.fodt").arg(i));
-            const QString docx =
-                src + QStringLiteral("/doc%1.docx").arg(i, 3, 10, QLatin1Char('0'));
-            if (!bench::writeBenchDocument(flat, QStringLiteral("Document %1").arg(i))) return 1;
-            OleObject word;
-            if (word.connectToObject(QStringLiteral("Word.application")) != 0) return 1;
-            word.call({"documents", "open"}, {flat});
-            word.call({"activedocument", "saveas"}, {docx, 16});
-            word.call({"quit"});
-            files << docx;
-        }
-    }
-    // Both sides start from a ready profile: soffice's is made by one run beforehand.
-    const QString profile = tmp.filePath(QStringLiteral("soffice-profile"));
-    const QString warm = tmp.filePath(QStringLiteral("warm"));
-    QDir().mkpath(warm);
-    bench::runSoffice(profile, {files.front()}, warm);
+    const QStringList files = bench::makeBenchDocx(tmp.path(), src, n);
+    if (files.isEmpty()) return 1;
+    const QString profile = bench::readySofficeProfile(tmp.path(), files.front());
 
     // Rounds alternate the two sides; the best time of each side counts, which keeps
     // other load on the machine from deciding the ratio.
