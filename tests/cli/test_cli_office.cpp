@@ -37,15 +37,6 @@ struct Sources {
 };
 Sources* sources = nullptr;
 
-bool exportPdf(const QString& source, const QString& pdf) {
-    OleObject word;
-    if (word.connectToObject(QStringLiteral("Word.application")) != 0) return false;
-    word.call({"documents", "open"}, {source});
-    word.call({"activedocument", "exportasfixedformat"}, {pdf, 17, false});
-    word.call({"quit"});
-    return QFile::exists(pdf);
-}
-
 class Env : public ::testing::Environment {
   public:
     void SetUp() override {
@@ -60,7 +51,7 @@ class Env : public ::testing::Environment {
         sources->pdf = sources->folder + "/已有 文档.pdf";
         ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
         ASSERT_TRUE(testing::saveThroughWord(flat, sources->doc, 0));
-        ASSERT_TRUE(exportPdf(flat, sources->pdf));
+        ASSERT_TRUE(testing::exportThroughWord(flat, sources->pdf));
     }
     void TearDown() override {
         EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());

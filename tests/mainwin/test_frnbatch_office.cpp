@@ -46,15 +46,6 @@ struct Sources {
 };
 Sources* sources = nullptr;
 
-bool exportPdf(const QString& source, const QString& pdf) {
-    OleObject word;
-    if (word.connectToObject(QStringLiteral("Word.application")) != 0) return false;
-    word.call({"documents", "open"}, {source});
-    word.call({"activedocument", "exportasfixedformat"}, {pdf, 17, false});
-    word.call({"quit"});
-    return QFile::exists(pdf);
-}
-
 class Env : public ::testing::Environment {
   public:
     void SetUp() override {
@@ -66,7 +57,8 @@ class Env : public ::testing::Environment {
         const auto make = [&](const QString& text, const QString& out, int code) {
             const QString flat = sources->root.filePath("flat.fodt");
             return testing::writeFlatText(flat, {text}) &&
-                   (code == 17 ? exportPdf(flat, out) : testing::saveThroughWord(flat, out, code));
+                   (code == 17 ? testing::exportThroughWord(flat, out)
+                               : testing::saveThroughWord(flat, out, code));
         };
         ASSERT_TRUE(make(kAlpha, f + "/a.doc", 0));
         ASSERT_TRUE(make(kReport, f + "/报告 一.docx", 16));
@@ -196,25 +188,6 @@ TEST(RealBatchRun, DocumentTheOfficeCannotOpenEndsTheInstanceBeforeTheReport) {
     EXPECT_EQ(b.desktop.busyDepth, 0);
 }
 
-// Whether a process with this id runs and is a LibreOffice (not a reused id).
-bool sofficeRuns(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return line.contains("(soffice") && close > 0 && line.at(close + 2) != 'Z';
-}
-
-bool waitGone(qint64 pid, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (sofficeRuns(pid)) {
-        if (t.elapsed() > ms) return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
-
 // A PDF run over six copies of one document whose desktop can act before any row.
 struct HookedBatch {
     testing::PumpHookDesktop desktop;
@@ -279,7 +252,7 @@ TEST(RealBatchRun, OfficeKilledOrHungDuringARunEndsItWithTheReportAndTheNextRunW
         EXPECT_TRUE(b.lastMessage().contains("35")) << b.lastMessage().toStdString();
         EXPECT_FALSE(b.desktop.minimized);
         EXPECT_EQ(b.desktop.busyDepth, 0);
-        EXPECT_TRUE(waitGone(pid));
+        EXPECT_TRUE(testing::waitGone(pid));
         EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
 
         b.desktop.onPump = nullptr;
@@ -308,7 +281,7 @@ TEST(RealBatchRun, NoInstanceOutlivesAProgramEndedDuringARun) {
         }
         const qint64 pid = line.trimmed().toLongLong();
         ASSERT_GT(pid, 0) << line.toStdString();
-        EXPECT_TRUE(sofficeRuns(pid));
+        EXPECT_TRUE(testing::sofficeRuns(pid));
         EXPECT_TRUE(QFileInfo::exists(out.filePath("文档 1.pdf"))) << "the run is under way";
         if (sigkill) {
             child.kill();
@@ -317,7 +290,7 @@ TEST(RealBatchRun, NoInstanceOutlivesAProgramEndedDuringARun) {
         }
         ASSERT_TRUE(child.waitForFinished(10000));
         EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
-        EXPECT_TRUE(waitGone(pid)) << "soffice " << pid << " outlived its program";
+        EXPECT_TRUE(testing::waitGone(pid)) << "soffice " << pid << " outlived its program";
     }
 }
 

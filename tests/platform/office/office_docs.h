@@ -3,11 +3,13 @@
 // Test documents written as flat OpenDocument XML, which LibreOffice reads directly; the
 // tests turn them into .doc, .docx and .xls through the engine.
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 #include "convert/automation.h"
 
@@ -84,6 +86,38 @@ inline bool saveThroughWord(const QString& source, const QString& out, int code)
     word.call({"activedocument", "saveas"}, {out, code});
     word.call({"quit"});
     return QFile::exists(out);
+}
+
+// Exports `source` as PDF through the Word server, attached to the session's instance.
+inline bool exportThroughWord(const QString& source, const QString& pdf) {
+    OleObject word;
+    if (word.connectToObject(QStringLiteral("Word.application")) != 0) return false;
+    word.call({"documents", "open"}, {source});
+    word.call({"activedocument", "exportasfixedformat"}, {pdf, 17, false});
+    word.call({"quit"});
+    return QFile::exists(pdf);
+}
+
+// Whether a process with this id runs and is a LibreOffice (not a reused id or a zombie).
+inline bool sofficeRuns(qint64 pid) {
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains("soffice")) return false;
+    QFile statFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!statFile.open(QIODevice::ReadOnly)) return false;
+    const QByteArray stat = statFile.readAll();
+    const qsizetype close = stat.lastIndexOf(')');
+    return close > 0 && close + 2 < stat.size() && stat.at(close + 2) != 'Z';
+}
+
+// Waits until that LibreOffice is gone; false when it still runs after `ms`.
+inline bool waitGone(qint64 pid, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (sofficeRuns(pid)) {
+        if (t.elapsed() > ms) return false;
+        QThread::msleep(50);
+    }
+    return true;
 }
 
 }  // namespace quorv::testing

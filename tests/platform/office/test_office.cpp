@@ -26,25 +26,6 @@ namespace {
 using office::OfficeInstance;
 using office::OfficeSession;
 
-// Whether a process with this id runs and is a LibreOffice (not a reused id).
-bool sofficeRuns(qint64 pid) {
-    const QByteArray cmd = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!cmd.contains("soffice")) return false;
-    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype close = stat.lastIndexOf(')');
-    return close > 0 && close + 2 < stat.size() && stat.at(close + 2) != 'Z';
-}
-
-bool waitGone(qint64 pid, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (sofficeRuns(pid)) {
-        if (t.elapsed() > ms) return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
-
 const QString kPage1 = QStringLiteral("第一页 Hello Quorvane 你好世界");
 const QString kPage2 = QStringLiteral("第二页 Second page");
 
@@ -260,7 +241,7 @@ TEST_F(Office, QuitAfterAttachLeavesTheSessionInstanceRunning) {
     wordWrite(shared->docx, outPath(QStringLiteral("a.pdf")), 17, false);
     ASSERT_TRUE(shared->session->instance());
     EXPECT_EQ(shared->session->instance()->pid(), pid);
-    EXPECT_TRUE(sofficeRuns(pid));
+    EXPECT_TRUE(testing::sofficeRuns(pid));
     EXPECT_TRUE(shared->session->instance()->isAlive());
 }
 
@@ -281,7 +262,7 @@ TEST_F(Office, KilledInstanceFailsWith35AndTheNextConnectWorks) {
     word.call({"documents", "open"}, {shared->docx});
     const qint64 pid = shared->session->instance()->pid();
     ::kill(pid_t(pid), SIGKILL);
-    ASSERT_TRUE(waitGone(pid));
+    ASSERT_TRUE(testing::waitGone(pid));
     ErrorRecord r = errorOf([&] {
         word.call({"activedocument", "exportasfixedformat"}, {outPath("k.pdf"), 17, false});
     });
@@ -309,7 +290,7 @@ TEST_F(Office, HangingCallIsEndedByTheWatchdog) {
     EXPECT_EQ(r.number, kErrCallFailed);
     EXPECT_EQ(r.event, "documents.open");
     EXPECT_LT(t.elapsed(), 30000);
-    EXPECT_TRUE(waitGone(pid));
+    EXPECT_TRUE(testing::waitGone(pid));
     word.disconnectObject();
     wordWrite(shared->docx, outPath(QStringLiteral("w.pdf")), 17, false);
     EXPECT_TRUE(QFile::exists(outPath(QStringLiteral("w.pdf"))));
@@ -327,7 +308,7 @@ TEST_F(Office, SessionReplacesAnInstanceAfterItsDocumentLimit) {
     shared->session->setDocumentLimit(200);
     EXPECT_EQ(shared->session->instancesStarted(), started + 1);
     EXPECT_NE(shared->session->instance()->pid(), pid);
-    EXPECT_TRUE(waitGone(pid));
+    EXPECT_TRUE(testing::waitGone(pid));
     EXPECT_EQ(pdfPages(outPath(QStringLiteral("2.pdf"))), 2);
 }
 
@@ -358,7 +339,7 @@ TEST_F(Office, CorruptDocumentIs35AndLeavesNoInstance) {
     EXPECT_EQ(r.number, kErrCallFailed);
     EXPECT_EQ(r.object, "Word.Application");
     EXPECT_EQ(r.event, "documents.open");
-    EXPECT_TRUE(waitGone(created));
+    EXPECT_TRUE(testing::waitGone(created));
     EXPECT_EQ(OfficeInstance::runningPids(), before);
 }
 
@@ -375,7 +356,7 @@ TEST_F(Office, QuitEndsAnInstanceTheCallerCreated) {
     EXPECT_EQ(excel.get({"worksheets", "count"}).toInt(), 2);
     excel.call({"workbooks", "close"});
     excel.call({"quit"});
-    EXPECT_TRUE(waitGone(created));
+    EXPECT_TRUE(testing::waitGone(created));
     EXPECT_TRUE(shared->session->instance()->isAlive());  // the session's is not touched
     excel.disconnectObject();
 }
@@ -411,7 +392,7 @@ TEST_F(Office, ASessionThatServesNewConnectionsStartsOneInstanceForWordAndExcel)
         EXPECT_EQ(serving.instancesStarted(), 1);
         EXPECT_EQ(serving.instance()->documentsOpen(), 0);
     }
-    EXPECT_TRUE(waitGone(pid)) << "the instance ends with its session";
+    EXPECT_TRUE(testing::waitGone(pid)) << "the instance ends with its session";
     EXPECT_EQ(OfficeInstance::runningPids(), before);
 }
 
@@ -426,7 +407,7 @@ TEST_F(Office, TwoInstancesShareNeitherPipeNorProfile) {
     EXPECT_TRUE(second->isAlive());
     const qint64 pid = second->pid();
     second.reset();  // releasing it ends it
-    EXPECT_TRUE(waitGone(pid));
+    EXPECT_TRUE(testing::waitGone(pid));
 }
 
 TEST_F(Office, StartIsBoundedAndAFailedStartLeavesNothing) {
@@ -458,12 +439,12 @@ TEST_F(Office, NoInstanceOutlivesItsProgram) {
         while (!line.contains('\n') && child.waitForReadyRead(60000)) line += child.readAll();
         const qint64 pid = line.trimmed().toLongLong();
         ASSERT_GT(pid, 0) << line.toStdString();
-        EXPECT_TRUE(sofficeRuns(pid));
+        EXPECT_TRUE(testing::sofficeRuns(pid));
         if (QByteArray(mode) == "killed") child.kill();
         child.write("\n");  // lets the child go on to its end
         child.closeWriteChannel();
         ASSERT_TRUE(child.waitForFinished(60000));
-        EXPECT_TRUE(waitGone(pid)) << "soffice " << pid << " outlived its program";
+        EXPECT_TRUE(testing::waitGone(pid)) << "soffice " << pid << " outlived its program";
     }
 }
 
