@@ -3,6 +3,7 @@
 // Names a careless shell command line would execute or split, and the check that nothing
 // was executed: every command substitution among them would create kMarker.
 
+#include <QByteArray>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -42,6 +43,21 @@ inline QStringList markersUnder(const QStringList& trees) {
         if (QFileInfo::exists(flat + QLatin1Char('/') + kMarker)) found << flat + "/" + kMarker;
     }
     return found;
+}
+
+// Ten megabytes of random bytes rich in line ends, brackets and equals signs, NULs
+// included: a settings file gone to garbage.
+inline QByteArray garbageSettings() {
+    QByteArray data(10 * 1024 * 1024, '\0');
+    quint32 x = 2463534242u;
+    for (char& c : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        const quint32 pick = x % 100;
+        c = pick < 8 ? '\n' : pick < 12 ? '[' : pick < 16 ? ']' : pick < 20 ? '=' : char(x >> 24);
+    }
+    return data;
 }
 
 }  // namespace quorv::testing

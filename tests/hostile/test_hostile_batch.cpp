@@ -205,21 +205,6 @@ TEST(HostileNames, NameThatIsNotUtf8IsListedAndFailsAloneInEveryMode) {
     ::unlink(rawName.constData());
 }
 
-// Ten megabytes of bytes that look a little like settings: many line ends, brackets and
-// equals signs among random bytes, NULs included.
-QByteArray garbage() {
-    QByteArray data(10 * 1024 * 1024, '\0');
-    quint32 x = 2463534242u;
-    for (char& c : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        const quint32 pick = x % 100;
-        c = pick < 8 ? '\n' : pick < 12 ? '[' : pick < 16 ? ']' : pick < 20 ? '=' : char(x >> 24);
-    }
-    return data;
-}
-
 TEST(HostileSettings, GarbageSettingsFileOpensTheWindowWithDefaults) {
     testing::WindowFixture plain;
     w_frn reference{plain.desktop};
@@ -227,7 +212,7 @@ TEST(HostileSettings, GarbageSettingsFileOpensTheWindowWithDefaults) {
     const QString awordhz = globals().awordhz;
     const QString sfth = globals().sfth;
 
-    const QByteArray junk = garbage();
+    const QByteArray junk = testing::garbageSettings();
     testing::WindowFixture fx(junk);
     w_frn w{fx.desktop};
     QElapsedTimer clock;

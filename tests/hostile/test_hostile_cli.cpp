@@ -120,22 +120,8 @@ TEST_F(HostileCli, NameThatIsNotUtf8FailsWithoutOutput) {
     ::unlink(raw.constData());  // Qt cannot name it, so cannot remove it with the folder
 }
 
-// Ten megabytes of random bytes rich in line ends, brackets and equals signs.
-QByteArray garbage() {
-    QByteArray data(10 * 1024 * 1024, '\0');
-    quint32 x = 88172645u;
-    for (char& c : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        const quint32 pick = x % 100;
-        c = pick < 8 ? '\n' : pick < 12 ? '[' : pick < 16 ? ']' : pick < 20 ? '=' : char(x >> 24);
-    }
-    return data;
-}
-
 TEST_F(HostileCli, GarbageSettingsFileStillConvertsAndLogs) {
-    const QByteArray junk = garbage();
+    const QByteArray junk = testing::garbageSettings();
     settings(junk);  // the two keys it needs come after the garbage
     const QString pdf = dir.path() + "/in/a.pdf";
     writeFile(pdf, "pdf a");
