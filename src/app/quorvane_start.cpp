@@ -5,12 +5,14 @@
 #include "app/quorvapp.h"
 #include "convert/pump.h"
 #include "mainwin/w_frn.h"
+#include "platform/office/servers.h"
 #include "platform/qtdesktop.h"
 
 namespace quorv {
 
 int runQuorvane(int argc, char** argv) {
     QApplication qtApp(argc, argv);
+    office::registerOfficeServers();
     QuorvApp app;
     QtDesktop desktop;
     app.setReportSink(

@@ -3,11 +3,13 @@
 #include <QStringList>
 
 #include "cli/cliconvert.h"
+#include "platform/office/servers.h"
 
 int main(int argc, char** argv) {
     // Taken before the application object, which could read some arguments as its own.
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCoreApplication app(argc, argv);
+    quorv::office::registerOfficeServers();
     return quorv::runQuorvcli(arguments);
 }

@@ -3,8 +3,6 @@
 #include <QLoggingCategory>
 #include <mutex>
 
-#include "platform/office/servers.h"
-
 namespace quorv {
 
 Q_LOGGING_CATEGORY(lcAutomation, "quorv.automation")
@@ -191,19 +189,11 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::map<QString, std::shared_ptr<AutomationServer>> servers;
-    bool defaultsDone = false;
 };
 
 Registry& registry() {
     static Registry r;
     return r;
-}
-
-void registerDefaultsLocked(Registry& r) {
-    if (r.defaultsDone) return;
-    r.defaultsDone = true;
-    r.servers.emplace(QStringLiteral("word.application"), office::makeWordServer());
-    r.servers.emplace(QStringLiteral("excel.application"), office::makeExcelServer());
 }
 
 }  // namespace
@@ -212,7 +202,6 @@ std::shared_ptr<AutomationServer> registerAutomationServer(
     const QString& name, std::shared_ptr<AutomationServer> server) {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
-    registerDefaultsLocked(r);
     auto& slot = r.servers[name.toLower()];
     std::shared_ptr<AutomationServer> previous = std::move(slot);
     slot = std::move(server);
@@ -223,7 +212,6 @@ std::shared_ptr<AutomationServer> registerAutomationServer(
 std::shared_ptr<AutomationServer> findAutomationServer(const QString& name) {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
-    registerDefaultsLocked(r);
     auto it = r.servers.find(name.toLower());
     return it == r.servers.end() ? nullptr : it->second;
 }

@@ -15,6 +15,9 @@ enum class DocumentKind;
 // session that serves new connections, reaches the session's instance as well.
 std::shared_ptr<AutomationServer> makeWordServer();
 std::shared_ptr<AutomationServer> makeExcelServer();
+// Registers both under "Word.Application" and "Excel.Application"; each program does so
+// once at start-up.
+void registerOfficeServers();
 
 // Word's fixed-format codes.
 inline constexpr int kFormatPdf = 17;
