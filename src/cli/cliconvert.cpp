@@ -14,14 +14,6 @@ namespace quorv {
 
 namespace {
 
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' ')) ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' ')) --end;
-    return text.mid(begin, end - begin);
-}
-
 void writeLog(const QString& profile, const QString& value) {
     // A failed write cannot be reported anywhere else; the exit status still says it.
     writeSetting(profile, Key::Log, value);

@@ -33,4 +33,18 @@ QString fzmccf(const QString& fpath, const QString& fname) {
     return candidate;
 }
 
+bool samePath(const QString& a, const QString& b) {
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists()) return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return fa.absoluteFilePath() == fb.absoluteFilePath();
+}
+
+QString trimBlanks(QStringView text, QStringView blanks) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && blanks.contains(text[begin])) ++begin;
+    while (end > begin && blanks.contains(text[end - 1])) --end;
+    return text.mid(begin, end - begin).toString();
+}
+
 }  // namespace quorv

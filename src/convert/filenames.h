@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace quorv {
 
@@ -16,5 +17,13 @@ QString filegszh(const QString& yfilename, const QString& nfilehzm, const QStrin
 // fname when fpath + fname does not exist, else the first free name of 0fname,
 // 1fname, 2fname, ...
 QString fzmccf(const QString& fpath, const QString& fname);
+
+// Whether two paths name the same file: compared resolved when both exist, else as
+// absolute paths. Keeps a conversion from writing over its own source.
+bool samePath(const QString& a, const QString& b);
+
+// `text` without the characters of `blanks` at either end. Unlike QString::trimmed it
+// drops only what the caller counts as blank.
+QString trimBlanks(QStringView text, QStringView blanks = u" ");
 
 }  // namespace quorv

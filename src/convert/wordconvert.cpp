@@ -20,12 +20,6 @@ enum class Write { Export, SaveAs };
 
 int g_outputWaitMs = kWordOutputWaitMs;
 
-bool samePath(const QString& a, const QString& b) {
-    const QFileInfo fa(a), fb(b);
-    if (fa.exists() && fb.exists()) return fa.canonicalFilePath() == fb.canonicalFilePath();
-    return fa.absoluteFilePath() == fb.absoluteFilePath();
-}
-
 // Attach to a running instance, else start one of our own.
 bool connectWord(OleObject& word) {
     return word.connectToObject(kWordServer) == kConnectOk ||

@@ -11,6 +11,7 @@
 #include "convert/wordconvert.h"
 #include "mainwin/folderscan.h"
 #include "mainwin/frnscan.h"
+#include "mainwin/frnwindowmode.h"
 #include "mainwin/w_frn.h"
 #include "platform/office/officesession.h"
 #include "settings/defaults.h"
@@ -42,40 +43,6 @@ void record(FileListModel& list, int row, RowResult result) {
 RowResult byPath(const QString& produced) {
     return produced.isEmpty() ? RowResult::Failure : RowResult::Success;
 }
-
-// Minimises the window (or shows the busy cursor) for the run and puts it back exactly
-// once: explicitly before the closing message, or on any other way out, a run-time error
-// included, before the error report is shown.
-class BatchWindowMode {
-  public:
-    explicit BatchWindowMode(w_frn& w) : w_(w), minimise_(w.cbx_1->isChecked()) {
-        if (minimise_) {
-            w_.list().setRedraw(false);
-            w_.desktop().minimizeMainWindow();
-        } else {
-            w_.desktop().setBusyCursor(true);
-        }
-    }
-    ~BatchWindowMode() { restore(); }
-    BatchWindowMode(const BatchWindowMode&) = delete;
-    BatchWindowMode& operator=(const BatchWindowMode&) = delete;
-
-    void restore() {
-        if (restored_) return;
-        restored_ = true;
-        if (minimise_) {
-            w_.list().setRedraw(true);
-            w_.desktop().restoreMainWindow();
-        } else {
-            w_.desktop().setBusyCursor(false);
-        }
-    }
-
-  private:
-    w_frn& w_;
-    bool minimise_;
-    bool restored_ = false;
-};
 
 // What one row needs, copied out of the list: pumped events may repaint it meanwhile.
 struct RowSource {
@@ -152,7 +119,7 @@ void frnBatchRun(w_frn& w) {
         return;
     }
 
-    BatchWindowMode windowMode(w);
+    WindowMode windowMode(w, WindowMode::BusyCursor);
     w.szf = w.ddlb_1->currentText().left(1);
     const OutputMode mode = w.outputMode();
     const bool datedCopy = w.szf == QLatin1String("6") && mode == OutputMode::Original;

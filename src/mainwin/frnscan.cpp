@@ -4,6 +4,7 @@
 #include <QTime>
 
 #include "mainwin/folderscan.h"
+#include "mainwin/frnwindowmode.h"
 #include "mainwin/w_frn.h"
 #include "settings/defaults.h"
 #include "settings/globals.h"
@@ -19,38 +20,7 @@ void appendScanRow(FileListModel& list, ScanRow&& r) {
     list.setCell(row, Frn1Column::ftime, r.ftime);
 }
 
-namespace {
-
-// Puts the window back however the scan ends, a run-time error included.
-class ScanWindowMode {
-  public:
-    explicit ScanWindowMode(w_frn& w) : w_(w), minimise_(w.cbx_1->isChecked()) {
-        w_.em_1->setEnabled(false);
-        if (minimise_) {
-            w_.list().setRedraw(false);
-            w_.desktop().minimizeMainWindow();
-        } else {
-            w_.desktop().setBusyCursor(true);
-        }
-    }
-    ~ScanWindowMode() {
-        if (minimise_) {
-            w_.list().setRedraw(true);
-            w_.desktop().restoreMainWindow();
-        } else {
-            w_.desktop().setBusyCursor(false);
-        }
-        w_.em_1->setEnabled(true);
-    }
-    ScanWindowMode(const ScanWindowMode&) = delete;
-    ScanWindowMode& operator=(const ScanWindowMode&) = delete;
-
-  private:
-    w_frn& w_;
-    bool minimise_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 QString sinceTextError(const QString& text) {
     if (!QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")).isValid()) {
@@ -86,7 +56,7 @@ void frnAddFolder(w_frn& w) {
         }
     }
     {
-        const ScanWindowMode mode(w);
+        const WindowMode mode(w, WindowMode::BusyCursor, WindowMode::FolderFieldLocked);
         const GlobalSettings& g = globals();
         writeSetting(g.profile, Key::Wjjp, w.ls_path1);
         options.ftype = ftype9(w.szf, g.awordhz, g.sftype);

@@ -5,6 +5,7 @@
 #include "convert/automation.h"
 #include "convert/filenames.h"
 #include "convert/wordconvert.h"
+#include "mainwin/frnwindowmode.h"
 #include "mainwin/w_frn.h"
 #include "platform/office/officesession.h"
 #include "settings/globals.h"
@@ -14,31 +15,6 @@ namespace quorv {
 namespace {
 
 const QString kPrompt = QStringLiteral("提示");
-
-// Minimises the window with redraw off while the search runs, and puts it back however
-// the search ends: a normal end, Word that cannot start, or a run-time error unwinding
-// towards the error report.
-class SearchWindowMode {
-  public:
-    explicit SearchWindowMode(w_frn& w) : w_(w), minimise_(w.cbx_1->isChecked()) {
-        if (minimise_) {
-            w_.list().setRedraw(false);
-            w_.desktop().minimizeMainWindow();
-        }
-    }
-    ~SearchWindowMode() {
-        if (minimise_) {
-            w_.list().setRedraw(true);
-            w_.desktop().restoreMainWindow();
-        }
-    }
-    SearchWindowMode(const SearchWindowMode&) = delete;
-    SearchWindowMode& operator=(const SearchWindowMode&) = delete;
-
-  private:
-    w_frn& w_;
-    bool minimise_;
-};
 
 // Membership in a "#"-joined extension list by plain substring search; a name without
 // an extension belongs to no list.
@@ -95,7 +71,7 @@ void frnContentSearch(w_frn& w) {
     }
     int found = 0;
     {
-        const SearchWindowMode mode(w);
+        const WindowMode mode(w, WindowMode::KeepCursor);
         const QString wordhz = QStringLiteral("doc#docx") + globals().awordhz;
         w.vpb_1->setVisible(true);
         const QString bhnr = w.sle_3->text().trimmed();

@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+#include "convert/filenames.h"
+
 namespace quorv {
 
 namespace {
@@ -23,16 +25,7 @@ constexpr int kLockWaitMs = 15000;
 
 // Blanks around names and values are not significant; a stray CR counts as one, since
 // a rewrite turns any line ending into LF.
-bool isBlank(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
-}
-
-QString trimBlanks(QStringView s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
-    return s.mid(b, e - b).toString();
-}
+constexpr QStringView kBlanks = u" \t\r";
 
 QStringList splitLines(const QString& text) {
     QStringList lines;
@@ -55,21 +48,21 @@ QStringList splitLines(const QString& text) {
 
 // A section header "[name]" gives its name.
 std::optional<QString> sectionName(const QString& line) {
-    const QString t = trimBlanks(line);
+    const QString t = trimBlanks(line, kBlanks);
     if (!t.startsWith(QLatin1Char('['))) return std::nullopt;
     const qsizetype close = t.indexOf(QLatin1Char(']'));
     if (close < 0) return std::nullopt;
-    return trimBlanks(QStringView(t).mid(1, close - 1));
+    return trimBlanks(QStringView(t).mid(1, close - 1), kBlanks);
 }
 
 // A key line "key = value" gives its key and value.
 bool keyLine(const QString& line, QString* key, QString* value) {
     const qsizetype eq = line.indexOf(QLatin1Char('='));
     if (eq < 0) return false;
-    const QString k = trimBlanks(QStringView(line).left(eq));
+    const QString k = trimBlanks(QStringView(line).left(eq), kBlanks);
     if (k.isEmpty() || k.startsWith(QLatin1Char(';'))) return false;
     if (key) *key = k;
-    if (value) *value = trimBlanks(QStringView(line).mid(eq + 1));
+    if (value) *value = trimBlanks(QStringView(line).mid(eq + 1), kBlanks);
     return true;
 }
 
@@ -123,7 +116,7 @@ void setKey(QStringList& lines, const QString& section, const QString& key, cons
             lines[i] = newLine;
             return;
         }
-        if (!trimBlanks(lines[i]).isEmpty()) lastContent = i;
+        if (!trimBlanks(lines[i], kBlanks).isEmpty()) lastContent = i;
     }
     if (secHeader >= 0) {
         lines.insert(lastContent + 1, newLine);

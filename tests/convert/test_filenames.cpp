@@ -62,5 +62,28 @@ TEST_F(FzmccfTest, FolderOrDanglingLinkOfThatNameIsNotFree) {
     EXPECT_EQ(fzmccf(folder(), "report.pdf"), "1report.pdf");
 }
 
+// A link to the source is the source: writing "another" file there would destroy it.
+TEST_F(FzmccfTest, SamePathSeesThroughLinksAndRelativeNames) {
+    touch("a.pdf");
+    ASSERT_TRUE(QFile::link(folder() + "a.pdf", folder() + "link.pdf"));
+    EXPECT_TRUE(samePath(folder() + "link.pdf", folder() + "a.pdf"));
+    EXPECT_TRUE(samePath(folder() + "sub/../a.pdf", folder() + "a.pdf"));
+    EXPECT_FALSE(samePath(folder() + "a.pdf", folder() + "a.swf"));
+    // Neither exists yet: the same absolute path is still the same file.
+    const QString old = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    EXPECT_TRUE(samePath("new.swf", folder() + "new.swf"));
+    QDir::setCurrent(old);
+}
+
+TEST(TrimBlanks, DropsOnlyTheGivenBlanksAtTheEnds) {
+    EXPECT_EQ(trimBlanks(u"  my docs/a b.doc  "), "my docs/a b.doc");
+    // Tabs and line ends are not blanks unless the caller says so.
+    EXPECT_EQ(trimBlanks(u"\ta.doc\r"), "\ta.doc\r");
+    EXPECT_EQ(trimBlanks(u" \t key \r", u" \t\r"), "key");
+    EXPECT_EQ(trimBlanks(u"   "), "");
+    EXPECT_EQ(trimBlanks(u""), "");
+}
+
 }  // namespace
 }  // namespace quorv

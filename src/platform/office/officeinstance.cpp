@@ -47,6 +47,8 @@
 #include <mutex>
 #include <thread>
 
+#include "convert/programrun.h"
+
 namespace css = com::sun::star;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
@@ -54,6 +56,8 @@ using css::uno::UNO_QUERY_THROW;
 using rtl::OUString;
 
 namespace quorv::office {
+
+void fail(const QString& message) { throw DispatchError{kErrCallFailed, message}; }
 
 namespace {
 
@@ -85,8 +89,6 @@ css::beans::PropertyValue prop(const char* name, const css::uno::Any& value) {
     p.Value = value;
     return p;
 }
-
-[[noreturn]] void fail(const QString& message) { throw DispatchError{kErrCallFailed, message}; }
 
 // The local UNO context, bootstrapped once per process.
 Reference<css::uno::XComponentContext> localContext() {
@@ -338,22 +340,17 @@ struct OfficeInstance::Impl {
                 QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
             QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe),
         };
-        process.setProgram(QString::fromLatin1(kProgramDir) + QStringLiteral("/soffice.bin"));
-        process.setArguments(args);
-        process.setProcessEnvironment(officeEnvironment());
+        ProgramStart start;
+        start.program = QString::fromLatin1(kProgramDir) + QStringLiteral("/soffice.bin");
+        start.arguments = args;
+        start.environment = officeEnvironment();
         // LibreOffice's own chatter would mix into our programs' output.
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        const pid_t parent = ::getpid();
+        start.errors = ErrorOutput::Discard;
         // Its own process group, so that ending it reaches every helper it starts; and
         // it dies with the thread that started it, even when this program is killed.
-        process.setChildProcessModifier([parent] {
-            ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent) ::_exit(127);
-        });
-        process.start();
-        pid = process.waitForStarted(10000) ? process.processId() : 0;
+        start.ownProcessGroup = true;
+        start.dieWithParent = true;
+        pid = startProgram(process, start) ? process.processId() : 0;
         if (pid > 0) addGroup(pid_t(pid));
     }
 
@@ -653,24 +650,15 @@ QList<qint64> OfficeInstance::runningPids() {
 }
 
 bool runTool(const QString& program, const QStringList& args, int timeoutMs, QString* errorOutput) {
-    QProcess p;
-    p.setProgram(program);
-    p.setArguments(args);
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    p.start();
-    if (!p.waitForStarted(10000)) {
-        if (errorOutput) *errorOutput = p.errorString();
-        return false;
-    }
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(3000);
-        if (errorOutput) *errorOutput = QStringLiteral("timed out");
-        return false;
-    }
-    if (errorOutput) *errorOutput = QString::fromLocal8Bit(p.readAllStandardError());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    ProgramStart start;
+    start.program = program;
+    start.arguments = args;
+    start.dieWithParent = true;
+    ProgramLimits limits;
+    limits.timeoutMs = timeoutMs;
+    const ProgramResult run = runProgram(start, limits);
+    if (errorOutput) *errorOutput = run.errorText;
+    return run.succeeded;
 }
 
 bool pdfToXps(const QString& pdfPath, const QString& xpsPath, QString* error) {

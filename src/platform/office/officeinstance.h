@@ -17,6 +17,9 @@ namespace quorv::office {
 struct LoadedDocument;
 using DocumentRef = std::shared_ptr<LoadedDocument>;
 
+// Fails the office call under way: DispatchError 35 with `message`.
+[[noreturn]] void fail(const QString& message);
+
 enum class DocumentKind { Text, Web, Spreadsheet, Drawing, Presentation, Other };
 
 struct CellHit {
