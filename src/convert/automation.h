@@ -131,8 +131,8 @@ class AutomationServer {
 // registered under that name before (null if nothing), so a test can put it back.
 std::shared_ptr<AutomationServer> registerAutomationServer(
     const QString& name, std::shared_ptr<AutomationServer> server);
-// The server registered under a name; the LibreOffice servers are registered by default
-// under "Word.Application" and "Excel.Application".
+// The server registered under a name, or null. The programs register the office servers
+// under "Word.Application" and "Excel.Application" at start-up.
 std::shared_ptr<AutomationServer> findAutomationServer(const QString& name);
 
 // Connect results; 0 is success.
@@ -157,7 +157,6 @@ class OleObject {
     int connectToNewObject(const QString& name);
     void disconnectObject();
     bool isConnected() const { return app_ != nullptr; }
-    const QString& serverName() const { return name_; }
 
     Variant get(const MemberPath& path);
     void set(const MemberPath& path, const Variant& value);

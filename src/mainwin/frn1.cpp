@@ -272,7 +272,7 @@ bool FileListModel::setSort(const QString& expression) {
     return true;
 }
 
-void FileListModel::sort() {
+void FileListModel::applySort() {
     if (sortText_.isEmpty() || rows_.size() < 2) return;
     emit layoutAboutToBeChanged();
     std::vector<int> order(rows_.size());
@@ -315,7 +315,7 @@ void FileListModel::removeAll() {
     endResetModel();
 }
 
-bool FileListModel::removeRow(int row) {
+bool FileListModel::removeShownRow(int row) {
     if (row < 1 || row > rowCount()) return false;
     beginRemoveRows(QModelIndex(), row - 1, row - 1);
     const int at = shown_[row - 1];

@@ -82,12 +82,12 @@ class FileListModel : public QAbstractTableModel {
     QString sortExpression() const { return sortText_; }
     // Orders the rows by the sort expression: xh as a number, the other columns as text
     // (ftime is written so that text order is time order). Equal keys keep their order.
-    void sort();
+    void applySort();
 
     // Removes every row, hidden ones included.
     void removeAll();
     // Removes shown row `row`; false when there is no such row.
-    bool removeRow(int row);
+    bool removeShownRow(int row);
     // Removes every selected shown row; returns how many went.
     int removeSelected();
 
@@ -95,9 +95,6 @@ class FileListModel : public QAbstractTableModel {
     // announced once when redraw comes back on.
     void setRedraw(bool on);
     bool redraw() const { return redraw_; }
-
-    // Cells are never edited in place, so there is never a pending edit to commit.
-    void commitEdit() {}
 
     // For the view.
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -11,7 +11,7 @@ void Dw1Clicks::clicked(int row, const QString& object, bool shift, bool ctrl) {
         const QString expression = column + (ib_flag ? QStringLiteral(" A") : QStringLiteral(" D"));
         ib_flag = !ib_flag;
         list_.setSort(expression);
-        list_.sort();
+        list_.applySort();
     }
     if (row <= 0) return;
     if (!shift) {

@@ -42,7 +42,7 @@ void fill(FileListModel& m) {
     m.setFilter("filey like '%.doc%'");
     m.applyFilter();
     m.setSort("xh D");
-    m.sort();
+    m.applySort();
 }
 
 Table expected() {

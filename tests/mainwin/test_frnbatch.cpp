@@ -333,7 +333,7 @@ TEST(BatchRun, OnlyShownRowsInDisplayOrderThenTheFilterIsCleared) {
     BatchWindow b;
     for (const char* n : {"b_x.doc", "a_x.doc", "c.doc", "d_x.doc"}) b.addRow("", n);
     b.w.list().setSort("filey D");
-    b.w.list().sort();
+    b.w.list().applySort();
     b.w.list().setFilter("filey like '%_x%'");
     b.w.list().applyFilter();
     b.run();

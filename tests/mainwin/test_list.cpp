@@ -39,12 +39,12 @@ QList<int> selectedRows(const FileListModel& m) {
 TEST(FileList, XhIsNeverRenumberedAfterRemovals) {
     FileListModel m;
     for (int i = 0; i < 5; ++i) addFile(m, "/d/", QString("f%1").arg(i));
-    ASSERT_TRUE(m.removeRow(2));
+    ASSERT_TRUE(m.removeShownRow(2));
     addFile(m, "/d/", "f5");
     EXPECT_EQ(column(m, "xh"), QStringList({"1", "3", "4", "5", "5"}));
     EXPECT_EQ(m.rowCount(), 5);
-    EXPECT_FALSE(m.removeRow(6));
-    EXPECT_FALSE(m.removeRow(0));
+    EXPECT_FALSE(m.removeShownRow(6));
+    EXPECT_FALSE(m.removeShownRow(0));
 }
 
 TEST(FileList, CellsByNameAndUnknownsAreHarmless) {
@@ -134,13 +134,13 @@ TEST(FileList, SortXhNumericallyAndTextColumnsAsText) {
     m.setCell(2, "xh", 9);
     m.setCell(3, "xh", 100);
     ASSERT_TRUE(m.setSort("xh A"));
-    m.sort();
+    m.applySort();
     EXPECT_EQ(column(m, "xh"), QStringList({"9", "10", "100"}));
     ASSERT_TRUE(m.setSort("ftime D"));
-    m.sort();
+    m.applySort();
     EXPECT_EQ(column(m, "filey"), QStringList({"b", "a", "c"}));
     ASSERT_TRUE(m.setSort("ypath a"));
-    m.sort();
+    m.applySort();
     EXPECT_EQ(column(m, "ypath"), QStringList({"/a/", "/b/", "/c/"}));
     EXPECT_FALSE(m.setSort("ypath X"));
     EXPECT_FALSE(m.setSort("nosuch A"));
@@ -153,7 +153,7 @@ TEST(FileList, SortKeepsHiddenRowsInTheirSortedPlace) {
     m.setFilter("filey like '%1%'");
     m.applyFilter();
     m.setSort("filey A");
-    m.sort();
+    m.applySort();
     EXPECT_EQ(column(m, "filey"), QStringList({"a1", "c1"}));
     m.setFilter("");
     m.applyFilter();
@@ -249,8 +249,8 @@ TEST(ListClicks, PlainCtrlAndShiftSelection) {
     EXPECT_EQ(selectedRows(m), QList<int>({4, 5}));
     // The anchor survives removals; a range reaching past the end stops at the last row.
     c.clicked(6, "filey", false, false);
-    m.removeRow(1);
-    m.removeRow(1);
+    m.removeShownRow(1);
+    m.removeShownRow(1);
     c.clicked(3, "filey", true, false);
     EXPECT_EQ(selectedRows(m), QList<int>({3, 4}));
 }

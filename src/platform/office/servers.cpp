@@ -12,17 +12,12 @@ namespace {
 
 using P = DispatchObject::Param;
 
-[[noreturn]] void fail(const QString& message) { throw DispatchError{kErrCallFailed, message}; }
-
 // What an application object and the objects reached from it share: the instance, whether
 // this caller started it, and the documents this caller opened (the last one is active).
 struct Host {
     std::shared_ptr<OfficeInstance> instance;
     bool created = false;
     QList<DocumentRef> opened;
-    bool displayAlerts = true;
-    bool visible = false;
-    bool templateSaved = false;
     QString findText;
 
     OfficeInstance& office() {
@@ -145,9 +140,9 @@ class WordSelection : public DispatchObject {
 
 class WordTemplate : public DispatchObject {
   public:
-    explicit WordTemplate(std::shared_ptr<Host> h) {
-        addMember("saved", {}, 0, [h](const VariantList&) { return Variant(h->templateSaved); });
-        addSetter("saved", P::Bool, [h](const Variant& v) { h->templateSaved = v.toBool(); });
+    explicit WordTemplate(std::shared_ptr<Host>) {
+        // Nothing is ever written to a template here; the flag is accepted and dropped.
+        addSetter("saved", P::Bool, [](const Variant&) {});
     }
 };
 
@@ -200,12 +195,9 @@ class OfficeApplication : public DispatchObject {
         addMember("application", {}, 0, [h](const VariantList&) {
             return sharedObject(std::make_shared<Self>(h, false));
         });
-        addMember("displayalerts", {}, 0,
-                  [h](const VariantList&) { return Variant(h->displayAlerts); });
-        addSetter("displayalerts", P::Bool,
-                  [h](const Variant& v) { h->displayAlerts = v.toBool(); });
-        addMember("visible", {}, 0, [h](const VariantList&) { return Variant(h->visible); });
-        addSetter("visible", P::Bool, [h](const Variant& v) { h->visible = v.toBool(); });
+        // A headless instance shows neither alerts nor windows: both are accepted and dropped.
+        addSetter("displayalerts", P::Bool, [](const Variant&) {});
+        addSetter("visible", P::Bool, [](const Variant&) {});
         addMember("quit", std::move(quitParams), 0, [h](const VariantList&) {
             h->release();
             return Variant();
@@ -390,6 +382,11 @@ std::shared_ptr<AutomationServer> makeWordServer() {
 
 std::shared_ptr<AutomationServer> makeExcelServer() {
     return std::make_shared<LibreOfficeServer<ExcelApplication>>();
+}
+
+void registerOfficeServers() {
+    registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
+    registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
 }
 
 std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind) {
