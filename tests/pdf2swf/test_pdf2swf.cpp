@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cmath>
 #include <memory>
 
@@ -501,6 +502,27 @@ TEST_F(Pdf2swf, ARunPastItsTimeLimitStopsAndLeavesNothing) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "previous result");
     EXPECT_EQ(leftovers(), (QStringList{"kept.swf", "slow.pdf"}));
+}
+
+// A stop signal while a page renders removes the unfinished file, as the time limit does,
+// and the tool still ends by that signal.
+TEST_F(Pdf2swf, AStopSignalLeavesNothing) {
+    const QString in = writeFile(path("slow.pdf"), rawPdf({slowPage(50000)}));
+    ASSERT_FALSE(in.isEmpty());
+    for (int sig : {SIGTERM, SIGINT}) {
+        QProcess tool;
+        tool.start(QStringLiteral(QUORV_PDF2SWF_PATH),
+                   {in, "-o", path("slow.swf"), "-s", "timeout=0"});
+        ASSERT_TRUE(tool.waitForStarted());
+        QElapsedTimer timer;
+        timer.start();
+        while (leftovers().size() < 2 && timer.elapsed() < 20000) QThread::msleep(20);
+        ASSERT_EQ(leftovers().size(), 2) << "no unfinished file appeared";
+        ::kill(pid_t(tool.processId()), sig);
+        ASSERT_TRUE(tool.waitForFinished(20000));
+        EXPECT_EQ(tool.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(leftovers(), QStringList{"slow.pdf"});
+    }
 }
 
 TEST_F(Pdf2swf, InProcessTheLimitIsKeptBetweenPages) {

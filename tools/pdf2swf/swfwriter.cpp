@@ -410,4 +410,80 @@ bool SwfFile::finish() {
     return true;
 }
 
+// One DefineBitsLossless tag: colour-mapped when the page has few colours, else 32-bit.
+// In a compressed file the file's own compression packs the pixels, so the tag holds them
+// in stored blocks; compressing them twice would double the work for a few percent.
+bool writeBitmap(SwfFile& out, bool compressed, uint16_t id, const uint32_t* pixels, int w, int h,
+                 size_t stride, BitmapTools& tools) {
+    std::vector<uint8_t> head;
+    putU16(head, id);
+    const bool mapped = tools.colormap.build(pixels, w, h, stride);
+    putU8(head, mapped ? 3 : 5);
+    putU16(head, static_cast<uint16_t>(w));
+    putU16(head, static_cast<uint16_t>(h));
+    if (mapped) putU8(head, static_cast<uint8_t>(tools.colormap.colors() - 1));
+
+    const auto& table = tools.colormap.table();
+    const auto& indices = tools.colormap.indices();
+    const uint64_t raw = mapped ? table.size() + indices.size()
+                                : static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * 4;
+    auto feed = [&](const ByteSink& sink) {
+        if (mapped) {
+            sink(table.data(), table.size());
+            sink(indices.data(), indices.size());
+        } else {
+            convertPixels(pixels, w, h, stride, tools.scratch, sink);
+        }
+    };
+    if (compressed) {
+        out.beginLongTag(kTagDefineBitsLossless, head.size() + StoredZlibWriter::streamSize(raw));
+        out.bytes(head.data(), head.size());
+        StoredZlibWriter zlib(raw, [&](const uint8_t* d, size_t n) { out.bytes(d, n); });
+        feed([&](const uint8_t* d, size_t n) { zlib.write(d, n); });
+        zlib.finish();
+        return true;
+    }
+    if (!tools.zlib.begin(static_cast<size_t>(raw))) return false;
+    feed([&](const uint8_t* d, size_t n) { tools.zlib.add(d, n); });
+    if (!tools.zlib.ok()) return false;
+    out.longTag(kTagDefineBitsLossless, head, tools.zlib.data().data(), tools.zlib.data().size());
+    return true;
+}
+
+void writeFileSettings(SwfFile& out, int version) {
+    if (version >= 8) {
+        std::vector<uint8_t> attributes;
+        putU32(attributes, 0);
+        out.tag(kTagFileAttributes, attributes);
+    }
+    out.tag(kTagSetBackgroundColor, std::vector<uint8_t>{0xFF, 0xFF, 0xFF});
+}
+
+void placeShape(SwfFile& out, int version, uint16_t shapeId, uint16_t depth) {
+    std::vector<uint8_t> body;
+    if (version >= 3) {
+        putU8(body, 0x02);  // has character
+        putU16(body, depth);
+        putU16(body, shapeId);
+        out.tag(kTagPlaceObject2, body);
+    } else {
+        putU16(body, shapeId);
+        putU16(body, depth);
+        putU8(body, 0);  // identity matrix
+        out.tag(kTagPlaceObject, body);
+    }
+}
+
+void removeShape(SwfFile& out, int version, uint16_t shapeId, uint16_t depth) {
+    std::vector<uint8_t> body;
+    if (version >= 3) {
+        putU16(body, depth);
+        out.tag(kTagRemoveObject2, body);
+    } else {
+        putU16(body, shapeId);
+        putU16(body, depth);
+        out.tag(kTagRemoveObject, body);
+    }
+}
+
 }  // namespace quorv::swf

@@ -180,4 +180,21 @@ class SwfFile {
     std::string error_;
 };
 
+// The reusable buffers of writeBitmap.
+struct BitmapTools {
+    ColormapBuilder colormap;
+    ZlibBuffer zlib{Z_BEST_SPEED};
+    std::vector<uint32_t> scratch;
+};
+
+// One DefineBitsLossless tag of `id` for the ARGB pixels; false when compressing fails.
+bool writeBitmap(SwfFile& out, bool compressed, uint16_t id, const uint32_t* pixels, int w, int h,
+                 size_t stride, BitmapTools& tools);
+
+// The tags before the first frame: file attributes (version 8 on) and a white background.
+void writeFileSettings(SwfFile& out, int version);
+// Places shape `shapeId` at `depth`, or removes the shape placed there before.
+void placeShape(SwfFile& out, int version, uint16_t shapeId, uint16_t depth);
+void removeShape(SwfFile& out, int version, uint16_t shapeId, uint16_t depth);
+
 }  // namespace quorv::swf
