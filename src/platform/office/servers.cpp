@@ -18,6 +18,7 @@ struct Host {
     std::shared_ptr<OfficeInstance> instance;
     bool created = false;
     QList<DocumentRef> opened;
+    bool displayAlerts = true;
     QString findText;
 
     OfficeInstance& office() {
@@ -195,8 +196,11 @@ class OfficeApplication : public DispatchObject {
         addMember("application", {}, 0, [h](const VariantList&) {
             return sharedObject(std::make_shared<Self>(h, false));
         });
-        // A headless instance shows neither alerts nor windows: both are accepted and dropped.
-        addSetter("displayalerts", P::Bool, [](const Variant&) {});
+        addMember("displayalerts", {}, 0,
+                  [h](const VariantList&) { return Variant(h->displayAlerts); });
+        addSetter("displayalerts", P::Bool,
+                  [h](const Variant& v) { h->displayAlerts = v.toBool(); });
+        // A headless instance shows no window: the flag is accepted and dropped.
         addSetter("visible", P::Bool, [](const Variant&) {});
         addMember("quit", std::move(quitParams), 0, [h](const VariantList&) {
             h->release();
