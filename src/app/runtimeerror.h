@@ -32,8 +32,14 @@ class RuntimeError : public std::exception {
     const ErrorRecord& record() const noexcept { return record_; }
     const char* what() const noexcept override { return what_.c_str(); }
 
+    // Whether the server process behind the failed call died (not part of the report):
+    // such a call may succeed on a fresh instance.
+    bool serverDied() const noexcept { return serverDied_; }
+    void setServerDied(bool died) noexcept { serverDied_ = died; }
+
   private:
     ErrorRecord record_;
+    bool serverDied_ = false;
     std::string what_;
 };
 

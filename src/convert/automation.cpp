@@ -275,7 +275,9 @@ Variant OleObject::run(Access access, const MemberPath& path, const VariantList&
         // The error record has no room for the server's reason; keep it for the log.
         qCWarning(lcAutomation).noquote()
             << name_ << event << "failed with" << e.code << "-" << e.message;
-        throw RuntimeError(e.code, name_, event);
+        RuntimeError error(e.code, name_, event);
+        error.setServerDied(e.serverDied);
+        throw error;
     }
 }
 

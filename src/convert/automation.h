@@ -9,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "app/runtimeerror.h"
 
@@ -58,6 +60,8 @@ using VariantList = QList<Variant>;
 struct DispatchError {
     int code = kErrCallFailed;
     QString message;
+    // The server's process died under the call (a watchdog's kill does not count).
+    bool serverDied = false;
 };
 
 // How a member is reached: read (or called with arguments), written, or called.
@@ -169,5 +173,27 @@ class OleObject {
     QString name_;
     std::shared_ptr<AutomationObject> app_;
 };
+
+// Runs one document's work (a conversion, a search). When the server instance it used
+// died under it, `renew` readies a fresh start (false when it cannot) and the work runs
+// once more; a second death, or any other error, reaches the caller as it is. A
+// document that only hung is never run again: it would hang again.
+template <class Work, class Renew>
+auto retryAfterServerDeath(Work&& work, Renew&& renew) -> decltype(work()) {
+    std::optional<RuntimeError> first;
+    try {
+        return work();
+    } catch (const RuntimeError& e) {
+        if (!e.serverDied()) throw;
+        first = e;
+    }
+    if (!renew()) throw *first;
+    return work();
+}
+
+template <class Work>
+auto retryAfterServerDeath(Work&& work) -> decltype(work()) {
+    return retryAfterServerDeath(std::forward<Work>(work), [] { return true; });
+}
 
 }  // namespace quorv

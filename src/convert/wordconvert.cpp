@@ -67,9 +67,11 @@ QString convertInto(const QString& yfilename, const QString& fhz, const QString&
     }
     // A conversion never writes over its own source.
     if (samePath(outPath, yfilename)) return QString();
-    OleObject word;
-    if (!connectWord(word)) return QString();
-    return convertOpened(word, yfilename, outPath, write, gs);
+    return retryAfterServerDeath([&] {
+        OleObject word;
+        if (!connectWord(word)) return QString();
+        return convertOpened(word, yfilename, outPath, write, gs);
+    });
 }
 
 }  // namespace
@@ -99,10 +101,12 @@ QString word2pdf(const QString& yfilename) {
     const QString outPath = filegszh(yfilename, QStringLiteral("pdf"), folder);
     // Replacing the output must never delete the source itself.
     if (samePath(outPath, yfilename)) return QString();
-    OleObject word;
-    if (!connectWord(word)) return QString();
-    if (QFileInfo::exists(outPath)) QFile::remove(outPath);
-    return convertOpened(word, yfilename, outPath, Write::Export, 17);
+    return retryAfterServerDeath([&] {
+        OleObject word;
+        if (!connectWord(word)) return QString();
+        if (QFileInfo::exists(outPath)) QFile::remove(outPath);
+        return convertOpened(word, yfilename, outPath, Write::Export, 17);
+    });
 }
 
 }  // namespace quorv

@@ -34,6 +34,14 @@ bool wordFind(OleObject& oleword, const QString& path, const QString& bhnr) {
     return found;
 }
 
+// Starts the search's Word with its alerts off.
+bool connectSearchWord(OleObject& oleword) {
+    if (oleword.connectToNewObject(QStringLiteral("Word.Application")) != kConnectOk) return false;
+    oleword.set({"displayalerts"}, false);
+    oleword.set({"application", "displayalerts"}, false);
+    return true;
+}
+
 }  // namespace
 
 bool excelfd(const QString& filey1, const QString& bhnr, Desktop& desktop) {
@@ -82,13 +90,11 @@ void frnContentSearch(w_frn& w) {
             // with this scope, on an error too, before the error report is shown.
             office::OfficeSession session(office::OfficeSession::NewConnections::Served);
             auto oleword = std::make_unique<OleObject>();
-            if (oleword->connectToNewObject(QStringLiteral("Word.Application")) != kConnectOk) {
+            if (!connectSearchWord(*oleword)) {
                 oleword.reset();
                 desktop.messageBox(QString(), QStringLiteral("启用Word失败。"));
                 return;
             }
-            oleword->set({"displayalerts"}, false);
-            oleword->set({"application", "displayalerts"}, false);
             for (int ii = 1; ii <= row_zs; ++ii) {
                 // Escape reaches the window only through its event queue.
                 desktop.pumpEvents();
@@ -101,8 +107,18 @@ void frnContentSearch(w_frn& w) {
                 bool hit = false;
                 // A name the office cannot be given is simply not found.
                 const QString ext = undecodableName(path) ? QString() : qfilehz(path);
-                if (ext == QLatin1String("xls")) hit = excelfd(path, bhnr, desktop);
-                if (listed(ext, wordhz)) hit = wordFind(*oleword, path, bhnr);
+                if (ext == QLatin1String("xls")) {
+                    hit = retryAfterServerDeath([&] { return excelfd(path, bhnr, desktop); });
+                }
+                if (listed(ext, wordhz)) {
+                    // Word's connection went with a dead instance: a new one reaches the
+                    // session's fresh instance.
+                    hit = retryAfterServerDeath([&] { return wordFind(*oleword, path, bhnr); },
+                                                [&] {
+                                                    oleword->disconnectObject();
+                                                    return connectSearchWord(*oleword);
+                                                });
+                }
                 w.vpb_1->setValue(ii);
                 if (hit) {
                     list.selectRow(ii, true);

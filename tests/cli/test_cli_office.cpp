@@ -34,6 +34,8 @@ struct Sources {
     QString docx;
     QString doc;
     QString pdf;
+    QString commentedDocx;  // one paragraph with a review comment
+    QString commentedDoc;
 };
 Sources* sources = nullptr;
 
@@ -52,6 +54,12 @@ class Env : public ::testing::Environment {
         ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
         ASSERT_TRUE(testing::saveThroughWord(flat, sources->doc, 0));
         ASSERT_TRUE(testing::exportThroughWord(flat, sources->pdf));
+        const QString commented = sources->root.filePath("commented.fodt");
+        ASSERT_TRUE(testing::writeFlatTextWithComment(commented, "已审阅 Reviewed", "请核对"));
+        sources->commentedDocx = sources->folder + "/带批注.docx";
+        sources->commentedDoc = sources->folder + "/带批注旧.doc";
+        ASSERT_TRUE(testing::saveThroughWord(commented, sources->commentedDocx, 16));
+        ASSERT_TRUE(testing::saveThroughWord(commented, sources->commentedDoc, 0));
     }
     void TearDown() override {
         EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());
@@ -116,6 +124,18 @@ TEST_F(Cli, UpperCaseDocIsAWordDocument) {
     EXPECT_EQ(swfFiles(), QStringList{"旧 报告.swf"});
     expectSwf(swf + "/旧 报告.swf", 8);
     EXPECT_EQ(pdfFiles(), QStringList());
+}
+
+TEST_F(Cli, DocumentsWithAReviewCommentBecomeSwf) {
+    for (const QString& source : {sources->commentedDocx, sources->commentedDoc}) {
+        SCOPED_TRACE(source.toStdString());
+        const CliRun r = runCli(work, {source});
+        EXPECT_EQ(r.status, kCliConverted);
+        expectQuietRun(r);
+        expectSwf(swf + "/" + QFileInfo(source).completeBaseName() + ".swf", 8);
+        EXPECT_EQ(pdfFiles(), QStringList());
+    }
+    EXPECT_EQ(swfFiles(), (QStringList{"带批注.swf", "带批注旧.swf"}));
 }
 
 TEST_F(Cli, PdfGoesStraightToSwfAndStays) {

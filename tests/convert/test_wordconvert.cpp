@@ -113,6 +113,38 @@ TEST_F(WordConvert, FailingMemberRaisesTheErrorAndLeavesNoInstance) {
     EXPECT_TRUE(office.openDocuments().isEmpty());
 }
 
+// An office that dies under a document gets a second chance on a fresh instance; one
+// that dies again, or a call that merely fails, ends the conversion with the error.
+TEST_F(WordConvert, AnOfficeDeathIsRetriedOnceOnAFreshInstance) {
+    const QString doc = touch(src + "a.doc");
+    office.dieOn("documents.open", 1);
+    EXPECT_EQ(word2xps(doc, "xps", out, 18), out + "a.xps");
+    EXPECT_EQ(office.creates(), 2);
+    office.dieOn("activedocument.saveas", 1);
+    EXPECT_EQ(word2any(doc, "txt", out, 2), out + "a.txt");
+    EXPECT_EQ(office.creates(), 4);
+    office.dieOn("activedocument.exportasfixedformat", 1);
+    EXPECT_EQ(word2pdf(doc), work.path() + "/pdf/a.pdf");
+    EXPECT_EQ(office.creates(), 6);
+
+    office.dieOn("activedocument.exportasfixedformat", 2);
+    try {
+        word2xps(doc, "pdf", out, 17);
+        FAIL() << "a second death reaches the caller";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.record().number, 35);
+        EXPECT_EQ(e.record().event, "activedocument.exportasfixedformat");
+    }
+    EXPECT_EQ(office.creates(), 8);
+    EXPECT_FALSE(QFile::exists(out + "a.pdf"));
+
+    office.failMember("documents.open", 35);
+    EXPECT_THROW(word2pdf(doc), RuntimeError);
+    EXPECT_EQ(office.creates(), 9) << "a failed call is not tried again";
+    EXPECT_EQ(office.liveApplications(), 0);
+    EXPECT_TRUE(office.openDocuments().isEmpty());
+}
+
 TEST_F(WordConvert, OfficeThatCannotStartGivesEmpty) {
     office.setCreateFails(true);
     EXPECT_EQ(word2xps(touch(src + "a.doc"), "pdf", out, 17), "");

@@ -9,6 +9,7 @@ namespace quorv::testing {
 struct FakeOfficeServer::State {
     QList<Call> calls;
     QMap<QString, int> failures;
+    QMap<QString, int> deaths;
     bool writesOutput = true;
     bool findResult = false;
     int sheetCount = 3;
@@ -96,6 +97,11 @@ class Node : public DispatchObject {
         auto f = s_->state->failures.constFind(path);
         if (f != s_->state->failures.constEnd()) {
             throw DispatchError{f.value(), QStringLiteral("failure asked by the test")};
+        }
+        int& deaths = s_->state->deaths[path];
+        if (deaths > 0) {
+            --deaths;
+            throw DispatchError{kErrCallFailed, QStringLiteral("the office instance died"), true};
         }
         return DispatchObject::invoke(access, member, args);
     }
@@ -395,6 +401,10 @@ QStringList FakeOfficeServer::callTexts() const {
 }
 
 void FakeOfficeServer::clearCalls() { state_->calls.clear(); }
+void FakeOfficeServer::dieOn(const QString& path, int times) {
+    state_->deaths[path.toLower()] = times;
+}
+
 void FakeOfficeServer::failMember(const QString& path, int code) {
     state_->failures[path.toLower()] = code;
 }

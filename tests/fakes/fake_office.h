@@ -36,6 +36,9 @@ class FakeOfficeServer {
 
     // Makes a member path (as in Call::path) fail with a code, e.g. 35.
     void failMember(const QString& path, int code);
+    // Makes the next `times` calls of a member path fail with 35 as when the office
+    // instance dies under them.
+    void dieOn(const QString& path, int times);
     // Whether exportasfixedformat and saveas write their output file (default true).
     void setWritesOutput(bool on);
     // What selection.find.execute returns (default false).

@@ -2,8 +2,12 @@
 // and the second sheet of an .xls, one instance for the whole search, every document
 // closed as soon as it is searched, and no instance left on any way out.
 
+#include <signal.h>
+
 #include <QDir>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "fakes/qt_print.h"
 #include "platform/office/office_docs.h"
@@ -21,6 +25,7 @@ using office::OfficeSession;
 struct Documents {
     QTemporaryDir root;
     QString dir;
+    QString commented;  // the same text with a review comment, as .doc and .docx
 };
 Documents* docs = nullptr;
 
@@ -53,6 +58,13 @@ class DocumentsEnvironment : public ::testing::Environment {
             book1, {{"一", {"apple"}}, {"二", {"香蕉", "你好世界，朋友"}}}));
         ASSERT_TRUE(
             testing::writeFlatSheets(book2, {{"一", {"pear"}}, {"二", {"HELLO quorvane list"}}}));
+        const QString commented = docs->root.filePath("commented.fodt");
+        ASSERT_TRUE(
+            testing::writeFlatTextWithComment(commented, "审阅过的 Reviewed text", "请再看一遍"));
+        docs->commented = docs->dir + "/批注";
+        ASSERT_TRUE(QDir().mkpath(docs->commented));
+        make(commented, "批注/带批注.doc", "MS Word 97");
+        make(commented, "批注/带批注.docx", "MS Word 2007 XML");
         make(book1, "表格.xls", "MS Excel 97");
         make(book2, "清单.xls", "MS Excel 97");
         office->end();
@@ -107,6 +119,39 @@ TEST(ContentSearchOffice, ChineseAndLatinTextsInDocDocxAndXls) {
     EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到3个"});
     ASSERT_EQ(atRows.size(), 6);
     EXPECT_TRUE(atRows.last().startsWith("0 open")) << atRows.last().toStdString();
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+}
+
+// Documents with a review comment are searched like any other; and when the office dies
+// in the middle of a row, the row is searched again on a fresh instance.
+TEST(ContentSearchOffice, CommentedDocumentsAndAnOfficeKilledDuringARow) {
+    testing::SearchWindowBase s;
+    s.add({"带批注.doc", "带批注.docx"}, docs->commented);
+    s.add({"报告.docx", "其他.doc"}, docs->dir);
+    s.search(QStringLiteral("reviewed"));
+    EXPECT_EQ(s.marks(),
+              (QStringList{"带批注.doc +找到", "带批注.docx +找到", "报告.docx -", "其他.doc -"}));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到2个"});
+
+    int row = 0;
+    qint64 killed = 0;
+    std::thread killer;
+    s.desktop.atEscapeCheck = [&] {
+        if (++row != 3) return;
+        killed = OfficeSession::current()->instance()->pid();
+        ::kill(pid_t(killed), SIGSTOP);  // the row's open cannot be answered
+        killer = std::thread([pid = killed] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            ::kill(pid_t(pid), SIGKILL);
+        });
+    };
+    s.desktop.messages.clear();
+    s.search(QStringLiteral("你好世界"));
+    if (killer.joinable()) killer.join();
+    EXPECT_EQ(s.marks(),
+              (QStringList{"带批注.doc -", "带批注.docx -", "报告.docx +找到", "其他.doc -"}));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到1个"});
+    EXPECT_TRUE(testing::waitGone(killed));
     EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
 }
 

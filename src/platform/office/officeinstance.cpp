@@ -281,10 +281,16 @@ struct OfficeInstance::Impl {
         return true;
     }
 
+    // A failure because the process is gone; one the watchdog caused is no death, since
+    // the same document would only hang again.
+    [[noreturn]] void failGone(const QString& message) {
+        throw DispatchError{kErrCallFailed, message, !timedOut};
+    }
+
     // Runs one call into LibreOffice under the watchdog; UNO failures become code 35.
     template <class F>
     auto guarded(const QString& what, F f, int timeoutMs = -1) -> decltype(f()) {
-        if (!alive()) fail(what + QStringLiteral(": the office instance is not running"));
+        if (!alive()) failGone(what + QStringLiteral(": the office instance is not running"));
         struct Arm {
             Impl& d;
             Arm(Impl& impl, int ms) : d(impl) { d.arm(ms); }
@@ -301,8 +307,8 @@ struct OfficeInstance::Impl {
             if (!processRuns(pid)) broken = true;
             if (!broken) fail(what + QStringLiteral(": ") + fromOU(e.Message));
         }
-        fail(what + (timedOut ? QStringLiteral(": timed out, the office instance was killed")
-                              : QStringLiteral(": the office instance died")));
+        failGone(what + (timedOut ? QStringLiteral(": timed out, the office instance was killed")
+                                  : QStringLiteral(": the office instance died")));
     }
 
     bool takeProfileSlot() {

@@ -45,6 +45,28 @@ inline bool writeFlatText(const QString& path, const QStringList& pages) {
     return f.write(xml.toUtf8()) > 0;
 }
 
+// A text document of one paragraph, `text`, carrying a review comment `remark` in its
+// middle, as a reviewer leaves one.
+inline bool writeFlatTextWithComment(const QString& path, const QString& text,
+                                     const QString& remark) {
+    const QString xml =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+            "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+            "office:version=\"1.2\" "
+            "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+            "<office:body><office:text><text:p>%1<office:annotation>"
+            "<dc:creator>审阅人</dc:creator><dc:date>2024-03-01T09:30:00</dc:date>"
+            "<text:p>%2</text:p></office:annotation> %1</text:p></office:text></office:body>"
+            "</office:document>\n")
+            .arg(text.toHtmlEscaped(), remark.toHtmlEscaped());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    return f.write(xml.toUtf8()) > 0;
+}
+
 // A spreadsheet: each sheet is a name and the texts of its first column.
 inline bool writeFlatSheets(const QString& path, const QList<QPair<QString, QStringList>>& sheets) {
     QString body;

@@ -256,6 +256,38 @@ TEST_F(Office, QuitOfOneAttachedClientKeepsAnotherClientsDocument) {
     first.call({"quit"});
 }
 
+// A review comment makes a document do work of its own whenever LibreOffice is idle;
+// held loaded for a while, as on a slow or busy machine, it must still convert and be
+// searched, and the instance must live on.
+TEST_F(Office, DocumentsWithAReviewCommentSurviveBeingHeldOpen) {
+    const QString flat = outPath(QStringLiteral("commented.fodt"));
+    ASSERT_TRUE(testing::writeFlatTextWithComment(flat, QStringLiteral("Reviewed 审阅正文"),
+                                                  QStringLiteral("请核对数字")));
+    const QString docx = outPath(QStringLiteral("批注 一.docx"));
+    const QString doc = outPath(QStringLiteral("批注 二.doc"));
+    wordWrite(flat, docx, 16, true);
+    wordWrite(flat, doc, 0, true);
+    ASSERT_TRUE(QFile::exists(docx) && QFile::exists(doc));
+    const qint64 pid = shared->session->instance()->pid();
+    for (const QString& source : {docx, doc}) {
+        SCOPED_TRACE(source.toStdString());
+        const QString pdf = outPath(QFileInfo(source).baseName() + QStringLiteral(".pdf"));
+        OleObject word;
+        ASSERT_EQ(word.connectToObject(QStringLiteral("Word.application")), 0);
+        word.call({"documents", "open"}, {source});
+        QThread::msleep(2000);
+        EXPECT_TRUE(
+            word.call({"selection", "find", "execute"}, {QStringLiteral("审阅正文")}).toBool());
+        QThread::msleep(500);
+        word.call({"activedocument", "exportasfixedformat"}, {pdf, 17, false});
+        word.call({"quit"});
+        EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Reviewed")))
+            << pdfText(pdf).toStdString();
+    }
+    EXPECT_EQ(shared->session->instance()->pid(), pid) << "the instance never died";
+    EXPECT_TRUE(shared->session->instance()->isAlive());
+}
+
 TEST_F(Office, KilledInstanceFailsWith35AndTheNextConnectWorks) {
     OleObject word;
     ASSERT_EQ(word.connectToObject(QStringLiteral("Word.application")), 0);
