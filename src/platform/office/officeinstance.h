@@ -93,12 +93,4 @@ class OfficeInstance {
     std::unique_ptr<Impl> d;
 };
 
-// Runs an external tool with an argument list (never a shell); true when it exits with
-// status 0 within `timeoutMs`. Its process is killed otherwise.
-bool runTool(const QString& program, const QStringList& args, int timeoutMs,
-             QString* errorOutput = nullptr);
-
-// Turns a PDF into an XPS package with Ghostscript's xpswrite device.
-bool pdfToXps(const QString& pdfPath, const QString& xpsPath, QString* error = nullptr);
-
 }  // namespace quorv::office

@@ -5,6 +5,7 @@
 
 #include "platform/office/officeinstance.h"
 #include "platform/office/officesession.h"
+#include "platform/office/pdftoxps.h"
 
 namespace quorv::office {
 
