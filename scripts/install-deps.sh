@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-dev
   ghostscript poppler-utils libpoppler-cpp-dev zlib1g-dev libxlsxwriter-dev
   poppler-data

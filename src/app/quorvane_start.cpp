@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/desktopsetup.h"
 #include "app/quorvapp.h"
 #include "convert/pump.h"
 #include "mainwin/w_frn.h"
@@ -11,6 +12,7 @@ namespace quorv {
 
 int runQuorvane(int argc, char** argv) {
     QApplication qtApp(argc, argv);
+    prepareDesktopApplication(qtApp);
     QuorvApp app;
     QtDesktop desktop;
     app.setReportSink(
