@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/desktopsetup.h"
 #include "app/quorvapp.h"
 #include "convert/pump.h"
 #include "mainwin/w_frn.h"
@@ -13,6 +14,7 @@ namespace quorv {
 int runQuorvane(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     office::registerOfficeServers();
+    prepareDesktopApplication(qtApp);
     QuorvApp app;
     QtDesktop desktop;
     app.setReportSink(

@@ -11,6 +11,7 @@
 #include "mainwin/frnhandlers.h"
 #include "mainwin/frnlayout.h"
 #include "mainwin/listexport.h"
+#include "platform/appstyle.h"
 #include "settings/defaults.h"
 #include "settings/globals.h"
 #include "settings/numerical.h"
@@ -21,18 +22,7 @@ namespace {
 
 const QString kPrompt = QStringLiteral("提示");
 
-QFont controlFont(const char* name) {
-    QFont f;
-    // Arial, or what fontconfig offers for it; the CJK family draws the Chinese captions.
-    if (qstrcmp(name, "ddlb_1") == 0 || qstrcmp(name, "cb_1") == 0) {
-        f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
-                       QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    } else {
-        f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Noto Sans CJK SC")});
-    }
-    f.setPointSize(kFrnFontPoints);
-    return f;
-}
+QFont controlFont() { return uiFont(kFrnFontPoints); }
 
 QWidget* createControl(const ControlDesign& c, QWidget* parent) {
     const QString caption = QString::fromUtf8(c.caption);
@@ -90,6 +80,7 @@ w_frn::w_frn(Desktop& desktop, QWidget* parent)
     : QWidget(parent), desktop_(desktop), clicks_(list_) {
     setObjectName(QStringLiteral("w_frn"));
     setWindowTitle(QStringLiteral("Quorvane(V2.1)"));
+    setWindowIcon(appIcon());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(166, 202, 240));
     setPalette(pal);
@@ -109,7 +100,7 @@ void w_frn::createControls() {
         // as high as an edit.
         if (c.kind == ControlKind::DropDownList) g.setHeight(unitsToPixelsY(128));
         w->setGeometry(g);
-        w->setFont(controlFont(c.name));
+        w->setFont(controlFont());
         controls_.push_back(w);
     }
     auto get = [this]<typename T>(T*& member, const char* name) {
@@ -165,7 +156,7 @@ void w_frn::createControls() {
     vpb_1->setRange(0, 1000);
     vpb_1->setValue(0);
     vpb_1->setTextVisible(false);
-    dw_1->setBaseFont(controlFont("dw_1"));
+    dw_1->setBaseFont(controlFont());
     dw_1->setModel(&list_);
     connect(&list_, &FileListModel::redrawChanged, dw_1->viewport(),
             [this](bool on) { dw_1->viewport()->setUpdatesEnabled(on); });

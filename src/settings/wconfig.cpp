@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "app/quorvapp.h"
+#include "platform/appstyle.h"
 #include "settings/defaults.h"
 #include "settings/globals.h"
 
@@ -21,12 +22,6 @@ QRect unitsToPixels(int x, int y, int w, int h) {
     return QRect(px(x), py(y), px(w), py(h));
 }
 
-QFont arial(int points, bool bold = false) {
-    QFont f(QStringLiteral("Arial"), points, bold ? QFont::Bold : QFont::Normal);
-    f.setStyleHint(QFont::SansSerif);
-    return f;
-}
-
 template <typename W>
 W* place(W* w, const char* name, int x, int y, int width, int height, const QFont& font) {
     w->setObjectName(QLatin1String(name));
@@ -38,17 +33,17 @@ W* place(W* w, const char* name, int x, int y, int width, int height, const QFon
 QLabel* label(QWidget* parent, const char* name, const char* text, int x, int y, int w, int h) {
     auto* l = new QLabel(QString::fromUtf8(text), parent);
     l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return place(l, name, x, y, w, h, arial(11));
+    return place(l, name, x, y, w, h, uiFont(11));
 }
 
 QLineEdit* edit(QWidget* parent, const char* name, int x, int y, int w, int h) {
-    return place(new QLineEdit(parent), name, x, y, w, h, arial(12));
+    return place(new QLineEdit(parent), name, x, y, w, h, uiFont(12));
 }
 
 QPushButton* button(QWidget* parent, const char* name, const char* text, int x, int y, int w, int h,
                     bool bold = false) {
     return place(new QPushButton(QString::fromUtf8(text), parent), name, x, y, w, h,
-                 arial(11, bold));
+                 uiFont(11, bold));
 }
 
 // A drop-down list's height in the table is its opened height; shown closed, it is as
@@ -60,6 +55,7 @@ constexpr int kClosedListHeight = 128;
 wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(desktop) {
     setObjectName(QStringLiteral("wconfig"));
     setWindowTitle(QStringLiteral("软件设置"));
+    setWindowIcon(appIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
@@ -76,11 +72,11 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     sle_2 = edit(this, "sle_2", 914, 252, 846, 128);
     cb_4 = button(this, "cb_4", "浏览...", 1829, 244, 457, 128);
     st_3 = label(this, "st_3", "生成flash的版本", 137, 456, 741, 116);
-    em_1 = place(new QSpinBox(this), "em_1", 914, 436, 201, 128, arial(12));
+    em_1 = place(new QSpinBox(this), "em_1", 914, 436, 201, 128, uiFont(12));
     em_1->setRange(1, 99);  // two digits, at least 1
     em_1->setValue(9);
     st_7 = label(this, "st_7", "主窗口是否半透明", 1230, 440, 649, 116);
-    ddlb_1 = place(new QComboBox(this), "ddlb_1", 1847, 428, 357, kClosedListHeight, arial(11));
+    ddlb_1 = place(new QComboBox(this), "ddlb_1", 1847, 428, 357, kClosedListHeight, uiFont(11));
     ddlb_1->addItems({QStringLiteral("1.是"), QStringLiteral("2.否")});
     ddlb_1->setCurrentIndex(-1);
     st_4 = label(this, "st_4", "生成flash保存目录", 137, 624, 741, 116);
@@ -93,13 +89,13 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     cb_6 = button(this, "cb_6", "保存设置", 1829, 1096, 457, 120, true);
     st_8 = label(this, "st_8", "输出格式自定义文件", 137, 1220, 672, 116);
     ddlb_2 =
-        place(new QComboBox(this), "ddlb_2", 914, 1208, 549, kClosedListHeight, arial(11, true));
+        place(new QComboBox(this), "ddlb_2", 914, 1208, 549, kClosedListHeight, uiFont(11, true));
     ddlb_2->addItems(
         {QStringLiteral("1.网页"), QStringLiteral("2.筛选过的网页"), QStringLiteral("3.纯文本")});
     ddlb_2->setCurrentIndex(-1);
     cb_1 = button(this, "cb_1", "恢复默认ini", 1829, 1256, 457, 128, true);
     cbx_1 = place(new QCheckBox(QStringLiteral("替换同名文件"), this), "cbx_1", 137, 1348, 681, 92,
-                  arial(11));
+                  uiFont(11));
 
     auto handler = [this](const char* event, void (wconfig::*fn)()) {
         return [this, event, fn] {
