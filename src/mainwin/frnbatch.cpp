@@ -1,6 +1,7 @@
 #include "mainwin/frnbatch.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -60,8 +61,8 @@ RowResult swfRow(const RowSource& r, const QString& filenp, const QString& pdfp,
     if (qfilehz(r.filey1) == QLatin1String("pdf")) {
         return byPath(pdf2swf1(r.filey1, filenp, SwfCaller::Interactive));
     }
-    // The intermediate folder is made when the settings are saved, never here; without it
-    // the export could only fail, so the row fails without asking the office.
+    // Without the intermediate folder (made at the run's start) the export could only
+    // fail, so the row fails without asking the office.
     if (!QFileInfo(pdfp).isDir()) return RowResult::Failure;
     const QString lspdf = word2xps(r.filey1, QStringLiteral("pdf"), pdfp, 17);
     if (lspdf.isEmpty()) return RowResult::Failure;
@@ -151,6 +152,9 @@ void frnBatchRun(w_frn& w) {
     if (!base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
     const QString pdfp = g.ap_path + QStringLiteral("/pdf/");
     QStringList intermediates;
+    if (mode == OutputMode::Swf) QDir().mkpath(pdfp);
+    // No row may show what an earlier run left on it.
+    list.clearResults();
 
     // Declared after the window mode, so that on an error the instance ends first.
     std::optional<office::OfficeSession> session;
