@@ -19,6 +19,8 @@ Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setWordWrap(false);
+    // A path that does not fit keeps its start and its last folders, which tell files apart.
+    setTextElideMode(Qt::ElideMiddle);
     setCornerButtonEnabled(false);
     verticalHeader()->hide();
     // Fixed row heights keep scrolling through a long list cheap.
