@@ -69,6 +69,8 @@ struct HostileWindow : testing::WindowFixture {
     QTemporaryDir out;
 
     HostileWindow() {
+        // The fake office takes one caller at a time.
+        writeSetting(profile, Key::Pool, "1");
         w.open(QSize(1280, 768));
         w.show();
         w.sle_2->setText(out.path());
