@@ -331,6 +331,20 @@ TEST(RealBatchRun, OfficeKilledOrHungOnAPoolOfTwo) {
     }
 }
 
+// Escape on a pool of two: the two rows in flight finish and record, no other row starts,
+// the end steps are skipped, and no office is left.
+TEST(RealBatchRun, EscapeOnAPoolOfTwoLetsRowsInFlightFinish) {
+    HookedBatch b;
+    writeSetting(globals().profile, Key::Pool, "2");
+    // Asked before each row starts: two rows start, the third finds Escape held.
+    b.desktop.escapeAnswers = {false, false, true};
+    const QStringList words = b.run();
+    EXPECT_EQ(words, (QStringList{"成功", "成功", "", "", "", ""}));
+    EXPECT_TRUE(b.desktop.messages.empty()) << "no end message";
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+    EXPECT_EQ(QDir(b.out.path()).entryList(QDir::Files).size(), 2);
+}
+
 // A pool of two writes the files, names and contents a pool of one writes, and the
 // result column is the same: same-named sources from two folders into one output folder,
 // with and without replacing, kept subfolders, SWF with two same-named sources, copies.
