@@ -49,7 +49,7 @@ class BenchDesktop : public Desktop {
     qint64 firstRowAt = -1;
 
     void messageBox(const QString&, const QString& text) override { messages << text; }
-    bool folderDialog(const QString&, QString*) override { return false; }
+    bool folderDialog(const QString&, const QString&, QString*) override { return false; }
     FileOpenResult fileOpenDialog(const QString&, const QString&, const QString&, const QString&,
                                   bool) override {
         return {};

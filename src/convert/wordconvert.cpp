@@ -1,5 +1,6 @@
 #include "convert/wordconvert.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -98,6 +99,8 @@ QString word2any(const QString& yfilename, const QString& fhz, const QString& np
 QString word2pdf(const QString& yfilename) {
     if (!QFileInfo(yfilename).isFile()) return QString();
     const QString folder = globals().ap_path + QStringLiteral("/pdf/");
+    // The intermediate folder belongs to the working folder; a fresh one has none yet.
+    QDir().mkpath(folder);
     const QString outPath = filegszh(yfilename, QStringLiteral("pdf"), folder);
     // Replacing the output must never delete the source itself.
     if (samePath(outPath, yfilename)) return QString();

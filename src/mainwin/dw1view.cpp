@@ -19,6 +19,8 @@ Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setWordWrap(false);
+    // A path that does not fit keeps its start and its last folders, which tell files apart.
+    setTextElideMode(Qt::ElideMiddle);
     setCornerButtonEnabled(false);
     verticalHeader()->hide();
     // Fixed row heights keep scrolling through a long list cheap.
@@ -30,6 +32,7 @@ Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
             [this](int logical, int, int size) {
                 if (!restoring_ && logical >= 0 && logical < int(widths_.size())) {
                     widths_[logical] = size;
+                    fitPathColumn();
                 }
             });
     baseFont_ = font();
@@ -48,8 +51,36 @@ void Dw1View::setModel(QAbstractItemModel* m) {
 
 void Dw1View::restoreWidths() {
     restoring_ = true;
-    for (int c = 0; c < int(widths_.size()); ++c) horizontalHeader()->resizeSection(c, widths_[c]);
+    for (int c = 0; c < int(widths_.size()); ++c) {
+        if (c != pathColumn()) horizontalHeader()->resizeSection(c, widths_[c]);
+    }
     restoring_ = false;
+    fitPathColumn();
+}
+
+int Dw1View::pathColumn() {
+    const auto& shown = FileListModel::shownColumns();
+    return int(std::find(shown.begin(), shown.end(), Frn1Column::ypath) - shown.begin());
+}
+
+void Dw1View::fitPathColumn() {
+    const int path = pathColumn();
+    if (!model() || path >= int(widths_.size()) || path >= horizontalHeader()->count()) return;
+    int others = 0;
+    // The sections as drawn: the header may have kept one at its minimum size.
+    for (int c = 0; c < horizontalHeader()->count(); ++c) {
+        if (c != path) others += horizontalHeader()->sectionSize(c);
+    }
+    // Never narrower than a width the user gave it.
+    const int least = std::max(horizontalHeader()->minimumSectionSize(), widths_[path]);
+    restoring_ = true;
+    horizontalHeader()->resizeSection(path, std::max(least, viewport()->width() - others));
+    restoring_ = false;
+}
+
+void Dw1View::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    fitPathColumn();
 }
 
 void Dw1View::setBaseFont(const QFont& font) {
@@ -75,6 +106,8 @@ void Dw1View::applyZoom() {
     verticalHeader()->setDefaultSectionSize(rowHeight);
     widths_.assign(std::begin(kColumnWidths), std::end(kColumnWidths));
     for (int& w : widths_) w = w * z / 100;
+    // The path column's width comes from the list's; only a user's choice sets it.
+    widths_[pathColumn()] = 0;
     restoreWidths();
 }
 

@@ -20,7 +20,8 @@ class Dw1View : public QTableView {
     void setBaseFont(const QFont& font);
     void setModel(QAbstractItemModel* model) override;
 
-    // Pixel widths of the shown columns at zoom 100.
+    // Pixel widths of the shown columns at zoom 100. The path column's is not used: it
+    // takes whatever width of the list the others leave.
     static const int kColumnWidths[6];
 
   signals:
@@ -28,6 +29,7 @@ class Dw1View : public QTableView {
     void doubleClickedAt(int row, const QString& object);
 
   protected:
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -37,6 +39,8 @@ class Dw1View : public QTableView {
     void applyZoom();
     QString objectAt(const QModelIndex& index) const;
     void restoreWidths();
+    void fitPathColumn();
+    static int pathColumn();
     QString zoom_ = QStringLiteral("100");
     std::vector<int> widths_;  // current column widths, kept across model resets
     bool restoring_ = false;

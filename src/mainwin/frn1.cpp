@@ -198,6 +198,14 @@ void FileListModel::invertSelection() {
     emitAllChanged();
 }
 
+void FileListModel::clearResults() {
+    for (frn1& r : rows_) {
+        r.jg = QString();
+        r.selected = false;
+    }
+    emitAllChanged();
+}
+
 int FileListModel::selectedCount() const {
     return static_cast<int>(
         std::count_if(shown_.begin(), shown_.end(), [&](int i) { return rows_[i].selected; }));
@@ -376,6 +384,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             return cellOf(*r, c);
+        case Qt::ToolTipRole:
+            // A path cut by its column is read whole in the tooltip.
+            if (c == Frn1Column::ypath || c == Frn1Column::filey) return r->ypath + r->filey;
+            return QVariant();
         case Qt::TextAlignmentRole:
             if (c == Frn1Column::xh) return int(Qt::AlignRight | Qt::AlignVCenter);
             return int(Qt::AlignLeft | Qt::AlignVCenter);

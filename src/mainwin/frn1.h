@@ -64,6 +64,8 @@ class FileListModel : public QAbstractTableModel {
     bool isSelected(int row) const;
     // Inverts the selection of every shown row.
     void invertSelection();
+    // Empties the result and drops the selection of every row, hidden ones included.
+    void clearResults();
     int selectedCount() const;
 
     // The filter expression: empty for none, or `column like 'pattern'` where % in the

@@ -1,6 +1,7 @@
 #include "mainwin/frnbatch.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -150,6 +151,9 @@ void frnBatchRun(w_frn& w) {
     request.wordExt = g.wsavehz;
     request.wordFormat = gs;
     request.pdfp = g.ap_path + QStringLiteral("/pdf/");
+    if (mode == OutputMode::Swf) QDir().mkpath(request.pdfp);
+    // No row may show what an earlier run left on it.
+    list.clearResults();
     if (mode == OutputMode::Swf) {
         // Read once per run: the workers must not write the shared settings.
         request.swf.program = g.swftprg = readSetting(g.profile, Key::Swftprg, Reader::SwfService);

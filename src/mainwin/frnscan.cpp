@@ -36,7 +36,7 @@ void frnAddFolder(w_frn& w) {
     Desktop& desktop = w.desktop();
     w.vpb_1->setValue(0);
     QString folder;
-    if (!desktop.folderDialog(QStringLiteral("浏览文件夹"), &folder)) {
+    if (!desktop.folderDialog(QStringLiteral("浏览文件夹"), w.ls_path1, &folder)) {
         desktop.messageBox(QStringLiteral("提示"), QStringLiteral("文件夹选择被取消"));
         return;
     }

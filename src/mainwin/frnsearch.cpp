@@ -95,6 +95,8 @@ void frnContentSearch(w_frn& w) {
                 desktop.messageBox(QString(), QStringLiteral("启用Word失败。"));
                 return;
             }
+            // A search stopped early must not leave an earlier search's marks on rows.
+            list.clearResults();
             for (int ii = 1; ii <= row_zs; ++ii) {
                 // Escape reaches the window only through its event queue.
                 desktop.pumpEvents();
@@ -107,7 +109,8 @@ void frnContentSearch(w_frn& w) {
                 bool hit = false;
                 // A name the office cannot be given is simply not found.
                 const QString ext = undecodableName(path) ? QString() : qfilehz(path);
-                if (ext == QLatin1String("xls")) {
+                if (ext == QLatin1String("xls") || ext == QLatin1String("xlsx") ||
+                    ext == QLatin1String("xlsm")) {
                     hit = retryAfterServerDeath([&] { return excelfd(path, bhnr, desktop); });
                 }
                 if (listed(ext, wordhz)) {

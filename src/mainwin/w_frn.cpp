@@ -412,7 +412,7 @@ void w_frn::pb_1_clicked() {
     runHandler(QStringLiteral("pb_1"), QStringLiteral("clicked"), [this] {
         QString folder;
         if (!desktop_.folderDialog(QStringLiteral("选择欲放置更名后的文件所在的目标文件夹"),
-                                   &folder)) {
+                                   sle_2->text(), &folder)) {
             desktop_.messageBox(kPrompt, QStringLiteral("目标文件夹选择被取消"));
             return;
         }

@@ -14,8 +14,10 @@ class Desktop {
     // A modal message box with a single OK button.
     virtual void messageBox(const QString& title, const QString& text) = 0;
 
-    // Folder dialog: true and the chosen folder, or false when cancelled.
-    virtual bool folderDialog(const QString& title, QString* folder) = 0;
+    // Folder dialog opened at startFolder (the dialog's own choice when empty): true and
+    // the chosen folder, or false when cancelled.
+    virtual bool folderDialog(const QString& title, const QString& startFolder,
+                              QString* folder) = 0;
 
     struct FileOpenResult {
         int result = 0;     // 1 chosen, 0 cancelled, -1 failed

@@ -45,8 +45,8 @@ void QtDesktop::messageBox(const QString& title, const QString& text) {
     box.exec();
 }
 
-bool QtDesktop::folderDialog(const QString& title, QString* folder) {
-    const QString dir = QFileDialog::getExistingDirectory(parent(), title);
+bool QtDesktop::folderDialog(const QString& title, const QString& startFolder, QString* folder) {
+    const QString dir = QFileDialog::getExistingDirectory(parent(), title, startFolder);
     if (dir.isEmpty()) return false;
     *folder = dir;
     return true;

@@ -26,7 +26,7 @@ class QtDesktop : public Desktop {
     void setMainWindow(QWidget* w) { mainWindow_ = w; }
 
     void messageBox(const QString& title, const QString& text) override;
-    bool folderDialog(const QString& title, QString* folder) override;
+    bool folderDialog(const QString& title, const QString& startFolder, QString* folder) override;
     FileOpenResult fileOpenDialog(const QString& title, const QString& filter,
                                   const QString& defaultExtension, const QString& startFolder,
                                   bool multiple) override;

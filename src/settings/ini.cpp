@@ -1,5 +1,7 @@
 #include "settings/ini.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,9 @@
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QThread>
+#include <algorithm>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -26,6 +31,33 @@ constexpr int kLockWaitMs = 15000;
 // Blanks around names and values are not significant; a stray CR counts as one, since
 // a rewrite turns any line ending into LF.
 constexpr QStringView kBlanks = u" \t\r";
+
+// Holds flock() on an open file; waits as long as the lock beside the file would.
+class FileLock {
+  public:
+    FileLock(int fd, int operation) : fd_(fd) {
+        for (int waited = 0;; waited += kStepMs) {
+            if (::flock(fd_, operation | LOCK_NB) == 0) {
+                held_ = true;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR) return;
+            if (waited >= kLockWaitMs) return;
+            QThread::msleep(kStepMs);
+        }
+    }
+    ~FileLock() {
+        if (held_) ::flock(fd_, LOCK_UN);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool held() const { return held_; }
+
+  private:
+    static constexpr int kStepMs = 5;
+    int fd_;
+    bool held_ = false;
+};
 
 QStringList splitLines(const QString& text) {
     QStringList lines;
@@ -74,6 +106,8 @@ std::optional<QString> loadText(const QString& file, bool* exists) {
     *exists = f.exists();
     if (!*exists) return QString();
     if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    // Waits for a rewrite in place to finish; a replaced file needs no lock to be whole.
+    const FileLock shared(f.handle(), LOCK_SH);
     return decodeIniText(f.readAll());
 }
 
@@ -140,6 +174,78 @@ IniRestoreResult saveAtomically(const QString& file, const QString& text) {
         return IniRestoreResult::WriteFailed;
     }
     return out.commit() ? IniRestoreResult::Ok : IniRestoreResult::WriteFailed;
+}
+
+bool readAllFrom(int fd, QByteArray* out) {
+    out->clear();
+    char buf[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buf, sizeof buf, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        out->append(buf, n);
+        at += n;
+    }
+}
+
+bool writeAllTo(int fd, const QByteArray& bytes) {
+    for (qsizetype at = 0; at < bytes.size();) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + at, size_t(bytes.size() - at), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        at += n;
+    }
+    return true;
+}
+
+// The way for a file that can be written in a folder that cannot (no temporary file, no
+// lock beside it): rewrite the file itself while holding a lock on it. Writers on this
+// path serialise on that lock, and readers take it shared, so none sees a half-written
+// file. `edit` turns the current text into the new one.
+IniRestoreResult rewriteInPlace(const QString& file,
+                                const std::function<QString(const QString&)>& edit) {
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return IniRestoreResult::OpenFailed;
+    IniRestoreResult result = IniRestoreResult::WriteFailed;
+    {
+        const FileLock lock(fd, LOCK_EX);
+        struct stat before {};
+        QByteArray old;
+        if (lock.held() && ::fstat(fd, &before) == 0 && readAllFrom(fd, &old)) {
+            const QByteArray bytes = edit(decodeIniText(old)).toUtf8();
+            // The room is claimed before the first byte changes, so a full disk or a size
+            // limit leaves the old text whole instead of a half-rewritten file.
+            if (::posix_fallocate(fd, 0, std::max<off_t>(bytes.size(), 1)) == 0 &&
+                writeAllTo(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0) {
+                // A reader knows a file by inode, size and write time. Within one clock
+                // tick an equally long rewrite would look unchanged, so move its time on.
+                struct stat after {};
+                if (::fstat(fd, &after) == 0 && after.st_size == before.st_size &&
+                    after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+                    after.st_mtim.tv_nsec == before.st_mtim.tv_nsec) {
+                    timespec times[2] = {{0, UTIME_OMIT}, after.st_mtim};
+                    if (++times[1].tv_nsec >= 1000000000) {
+                        times[1].tv_nsec = 0;
+                        ++times[1].tv_sec;
+                    }
+                    ::futimens(fd, times);
+                }
+                result = IniRestoreResult::Ok;
+            }
+        }
+    }
+    if (::close(fd) != 0) result = IniRestoreResult::WriteFailed;
+    return result;
+}
+
+// Whether a lock that could not be taken beside the file failed for want of a place to
+// put it, rather than because another writer holds it.
+bool noRoomForLock(const QLockFile& lock) { return lock.error() != QLockFile::LockFailedError; }
+
+// The file was there and writable when probed, so any failure now is one of writing.
+IniRestoreResult inPlaceResult(IniRestoreResult r) {
+    return r == IniRestoreResult::Ok ? r : IniRestoreResult::WriteFailed;
 }
 
 }  // namespace
@@ -211,14 +317,24 @@ QString readIniKey(const QString& file, const QString& section, const QString& k
 
 int writeIniKey(const QString& file, const QString& section, const QString& key,
                 const QString& value) {
+    const auto edit = [&](const QString& text) {
+        QStringList lines = splitLines(text);
+        setKey(lines, section, key, value);
+        return joinLines(lines);
+    };
     QLockFile lock(file + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs)) return -1;
+    if (!lock.tryLock(kLockWaitMs)) {
+        if (!noRoomForLock(lock)) return -1;
+        return rewriteInPlace(file, edit) == IniRestoreResult::Ok ? 1 : -1;
+    }
     bool exists = false;
     const auto text = loadText(file, &exists);
     if (!text) return -1;  // unreadable: never replace what we could not read
-    QStringList lines = splitLines(*text);
-    setKey(lines, section, key, value);
-    return saveAtomically(file, joinLines(lines)) == IniRestoreResult::Ok ? 1 : -1;
+    const IniRestoreResult r = saveAtomically(file, edit(*text));
+    if (r == IniRestoreResult::OpenFailed && exists) {
+        return rewriteInPlace(file, edit) == IniRestoreResult::Ok ? 1 : -1;
+    }
+    return r == IniRestoreResult::Ok ? 1 : -1;
 }
 
 IniRestoreResult replaceIniFile(const QString& file, const QStringList& lines) {
@@ -233,14 +349,18 @@ IniRestoreResult replaceIniFile(const QString& file, const QStringList& lines) {
             return IniRestoreResult::OpenFailed;
         }
     }
+    const QString text = joinLines(lines);
+    const auto whole = [&](const QString&) { return text; };
     QLockFile lock(file + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWaitMs)) {
-        const bool heldByOther = lock.error() == QLockFile::LockFailedError;
-        return heldByOther || !info.exists() ? IniRestoreResult::OpenFailed
-                                             : IniRestoreResult::WriteFailed;
+        if (!info.exists()) return IniRestoreResult::OpenFailed;
+        if (!noRoomForLock(lock)) return IniRestoreResult::OpenFailed;
+        return inPlaceResult(rewriteInPlace(file, whole));
     }
-    const IniRestoreResult r = saveAtomically(file, joinLines(lines));
-    if (r == IniRestoreResult::OpenFailed && info.exists()) return IniRestoreResult::WriteFailed;
+    const IniRestoreResult r = saveAtomically(file, text);
+    if (r == IniRestoreResult::OpenFailed && info.exists()) {
+        return inPlaceResult(rewriteInPlace(file, whole));
+    }
     return r;
 }
 

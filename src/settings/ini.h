@@ -9,6 +9,8 @@ namespace quorv {
 // The settings file: INI text, read fresh on every call and never held open. A write
 // replaces the whole file atomically while holding a lock beside it, so concurrent
 // writers of different keys lose nothing and an interrupted write leaves the old file.
+// Where nothing can be made beside the file (a read-only folder) but the file itself is
+// writable, it is rewritten in place under a lock held on the file, flushed and checked.
 
 // The stored text of [section] key, or defaultValue when the file, section or key is
 // missing. Section and key names are compared without regard to case; the value is the

@@ -179,36 +179,38 @@ void wconfig::cb_6_clicked() {
         g.profile = picked.folder + picked.names.first();
     }
 
-    const int r1 = writeSetting(g.profile, Key::Wsavehz, g.wsavehz);
-    const int r2 = writeSetting(g.profile, Key::Wsavely, g.wsavely);
+    // Every key is written even after a failure, and any failure is reported.
+    bool saved = true;
+    const auto write = [&](Key key, const QString& value) {
+        if (writeSetting(g.profile, key, value) != 1) saved = false;
+    };
+    write(Key::Wsavehz, g.wsavehz);
+    write(Key::Wsavely, g.wsavely);
 
     g.swftprg = sle_1->text();
     g.langd = sle_2->text();
     g.flashv = em_1->text();
     g.swfpath = sle_3->text();
-    writeSetting(g.profile, Key::Swftprg, g.swftprg);
-    writeSetting(g.profile, Key::Langd, g.langd);
-    writeSetting(g.profile, Key::Flashv, g.flashv);
-    writeSetting(g.profile, Key::Swfpath, g.swfpath);
+    write(Key::Swftprg, g.swftprg);
+    write(Key::Langd, g.langd);
+    write(Key::Flashv, g.flashv);
+    write(Key::Swfpath, g.swfpath);
 
     g.sftype = sle_5->text();
     g.awordhz = sle_4->text();
-    writeSetting(g.profile, Key::Sftype, g.sftype);
-    writeSetting(g.profile, Key::Awordhz, g.awordhz);
+    write(Key::Sftype, g.sftype);
+    write(Key::Awordhz, g.awordhz);
 
     // Translucency takes effect at the next start; the global stays as loaded.
-    writeSetting(g.profile, Key::Sfbtm,
-                 ddlb_1->currentText().startsWith(QLatin1Char('1')) ? QStringLiteral("y")
-                                                                    : QStringLiteral("n"));
+    write(Key::Sfbtm, ddlb_1->currentText().startsWith(QLatin1Char('1')) ? QStringLiteral("y")
+                                                                         : QStringLiteral("n"));
 
     g.sfth = cbx_1->isChecked() ? QStringLiteral("y") : QStringLiteral("n");
-    writeSetting(g.profile, Key::Sfth, g.sfth);
+    write(Key::Sfth, g.sfth);
     // Left out of the file until changed here, so that it follows the machine.
-    if (em_2->value() != shownPool_) {
-        writeSetting(g.profile, Key::Pool, QString::number(em_2->value()));
-    }
+    if (em_2->value() != shownPool_) write(Key::Pool, QString::number(em_2->value()));
 
-    if (r1 == 1 && r2 == 1) {
+    if (saved) {
         desktop_.messageBox(QStringLiteral("提示"), QStringLiteral("保存成功"));
         accept();
     } else {
@@ -246,7 +248,7 @@ void wconfig::cb_3_clicked() {
 
 void wconfig::chooseFolder(const QString& title, QLineEdit* target) {
     QString folder;
-    if (!desktop_.folderDialog(title, &folder)) {
+    if (!desktop_.folderDialog(title, target->text(), &folder)) {
         desktop_.messageBox(QStringLiteral("提示"), QStringLiteral("文件夹选择被取消"));
         return;
     }

@@ -199,8 +199,22 @@ TEST_F(Cli, AMissingSourceProducesNothing) {
     EXPECT_EQ(pdfFiles(), QStringList());
 }
 
-TEST_F(Cli, WithoutThePdfFolderTheErrorReportGoesToStandardError) {
+TEST_F(Cli, AFreshWorkingFolderGetsItsPdfFolder) {
     ASSERT_TRUE(QDir(work + "/pdf").removeRecursively());
+    const CliRun r = runCli(work, {sources->docx});
+    EXPECT_EQ(r.status, kCliConverted);
+    expectQuietRun(r);
+    EXPECT_EQ(swfFiles(), QStringList{"报告 一.swf"});
+    EXPECT_TRUE(QFileInfo(work + "/pdf").isDir());
+    EXPECT_EQ(pdfFiles(), QStringList());
+}
+
+TEST_F(Cli, APdfFolderThatCannotBeMadeGivesTheErrorReportOnStandardError) {
+    ASSERT_TRUE(QDir(work + "/pdf").removeRecursively());
+    {
+        QFile inTheWay(work + "/pdf");
+        ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
+    }
     const CliRun r = runCli(work, {sources->docx});
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.status, kCliRuntimeError);
@@ -219,8 +233,8 @@ TEST_F(Cli, WithoutThePdfFolderTheErrorReportGoesToStandardError) {
     EXPECT_TRUE(report[3].startsWith("出错行数：")) << report[3].toStdString();
     EXPECT_EQ(report[4], "错误信息：错误调用外部对象函数");
     EXPECT_EQ(officesLeftBy(r.pid), QStringList());
-    // The folder is not this program's to make, and nothing was logged.
-    EXPECT_FALSE(QFileInfo::exists(work + "/pdf"));
+    // Nothing was logged, and the file in the folder's place is left alone.
+    EXPECT_TRUE(QFileInfo(work + "/pdf").isFile());
     EXPECT_EQ(swfFiles(), QStringList());
     EXPECT_EQ(logValue(work), "<none>");
 }

@@ -6,8 +6,10 @@ void ScriptedDesktop::messageBox(const QString& title, const QString& text) {
     messages.push_back({title, text});
 }
 
-bool ScriptedDesktop::folderDialog(const QString& title, QString* folder) {
+bool ScriptedDesktop::folderDialog(const QString& title, const QString& startFolder,
+                                   QString* folder) {
     dialogTitles.append(title);
+    folderStarts.append(startFolder);
     if (folderAnswers.empty()) return false;
     QString answer = folderAnswers.front();
     folderAnswers.pop_front();

@@ -30,12 +30,13 @@ class ScriptedDesktop : public Desktop {
 
     std::vector<Message> messages;
     QStringList dialogTitles;  // titles of the dialogs asked, in order
+    QStringList folderStarts;  // the start folder of every folder dialog, in order
     int busyDepth = 0;
     bool minimized = false;
     int pumps = 0;
 
     void messageBox(const QString& title, const QString& text) override;
-    bool folderDialog(const QString& title, QString* folder) override;
+    bool folderDialog(const QString& title, const QString& startFolder, QString* folder) override;
     FileOpenResult fileOpenDialog(const QString& title, const QString& filter,
                                   const QString& defaultExtension, const QString& startFolder,
                                   bool multiple) override;

@@ -73,4 +73,22 @@ inline bool makeUnwritable(const QString& folder, bool on) {
     return ::chmod(path.constData(), on ? 0555 : 0755) == 0;
 }
 
+// Makes one file unwritable (on) or writable again (off), as makeUnwritable does a folder.
+inline bool makeFileUnwritable(const QString& file, bool on) {
+    const QByteArray path = QFile::encodeName(file);
+    if (geteuid() == 0) {
+        const int fd = ::open(path.constData(), O_RDONLY);
+        if (fd < 0) return false;
+        int flags = 0;
+        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (ok) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return ok;
+    }
+    return ::chmod(path.constData(), on ? 0444 : 0644) == 0;
+}
+
 }  // namespace quorv

@@ -243,14 +243,24 @@ TEST(BatchRun, SwfModeSkipsBlanksConvertsPdfsDirectlyAndCleansUpAfterSuccess) {
     EXPECT_EQ(b.texts(), QStringList{"转换结束"});
 }
 
-TEST(BatchRun, SwfModeWithoutTheIntermediateFolderFailsWordRowsOnly) {
+TEST(BatchRun, SwfModeMakesTheIntermediateFolderAndFailsWordRowsOnlyWithoutOne) {
     SwfWindow b;
     b.addRow("", "z.doc");
     b.addRow("", "x.pdf");
     b.run();
+    EXPECT_EQ(b.results(), (QStringList{"z.doc:成功+", "x.pdf:成功+"}));
+    EXPECT_TRUE(QFileInfo(b.dir.path() + "/pdf").isDir()) << "a fresh working folder gets one";
+    EXPECT_EQ(b.outFiles(), (QStringList{"x.swf", "z.swf"}));
+
+    // A file in the folder's place: no intermediate PDF can be written, so the Word rows
+    // fail without asking the office, and a PDF row still converts.
+    ASSERT_TRUE(QDir(b.dir.path() + "/pdf").removeRecursively());
+    writeFile(b.dir.path() + "/pdf", "in the way");
+    b.office.clearCalls();
+    b.run();
     EXPECT_EQ(b.results(), (QStringList{"z.doc:失败", "x.pdf:成功+"}));
-    EXPECT_FALSE(QFileInfo::exists(b.dir.path() + "/pdf"));
-    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
+    EXPECT_TRUE(b.opened().isEmpty());
+    EXPECT_EQ(b.texts(), (QStringList{"转换结束", "转换结束"}));
 }
 
 TEST(BatchRun, CopyModeKeepsOrReplacesTargetsAndNeverCopiesOntoItself) {
@@ -364,6 +374,67 @@ TEST(BatchRun, EscapeStopsBeforeTheNextRowWithoutTheEndSteps) {
     EXPECT_TRUE(b.texts().isEmpty()) << "no end message";
     EXPECT_EQ(b.w.vpb_1->value(), 1);
     b.expectRestored();
+}
+
+TEST(BatchRun, ARunStartsWithoutAnyEarlierResultOrSelection) {
+    BatchWindow b;
+    for (const char* n : {"a_x.doc", "b_x.doc", "c.doc"}) b.addRow("", n);
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"a_x.doc:成功+", "b_x.doc:成功+", "c.doc:成功+"}));
+
+    // A second run, with c hidden by the filter, stopped after its first row: the rows it
+    // never reached show no result, the hidden one included.
+    b.w.list().setFilter("filey like '%_x%'");
+    b.w.list().applyFilter();
+    b.desktop.escapeAnswers = {false, true};
+    b.run();
+    b.w.list().setFilter(QString());
+    b.w.list().applyFilter();
+    EXPECT_EQ(b.results(), (QStringList{"a_x.doc:成功+", "b_x.doc:", "c.doc:"}));
+
+    // "另存为" writes what the rows show, not the first run's results.
+    const QString saved = b.out.path() + "/list.csv";
+    b.desktop.fileSaveAnswers = {{1, saved, 0}};
+    QTest::mouseClick(b.w.cb_11, Qt::LeftButton);
+    const QString csv = QString::fromUtf8(readAll(saved));
+    EXPECT_EQ(csv.count(QStringLiteral("成功")), 1) << csv.toStdString();
+}
+
+TEST(BatchRun, InputControlsAreDisabledWhileItRunsAndEnabledOnEveryWayOut) {
+    BatchWindow b;
+    const std::vector<QWidget*> inputs{b.w.pb_1,  b.w.cb_4,  b.w.rb_5,   b.w.rb_8,  b.w.rb_9,
+                                       b.w.rb_6,  b.w.rb_10, b.w.ddlb_1, b.w.cbx_2, b.w.cbx_4,
+                                       b.w.cbx_3, b.w.cb_1,  b.w.cb_2,   b.w.cb_3,  b.w.cb_5};
+    const auto enabled = [&] {
+        QStringList on;
+        for (QWidget* c : inputs) {
+            if (c->isEnabled()) on << c->objectName();
+        }
+        return on;
+    };
+    QStringList all;
+    for (QWidget* c : inputs) all << c->objectName();
+    b.w.rb_9->setEnabled(false);  // off before the run: stays off after it
+    all.removeAll("rb_9");
+    b.addRow("", "a.doc");
+    b.addRow("", "vanished.doc", false);  // the office cannot open it: a run-time error
+    QList<QStringList> during;
+    setPumpHook([&] { during << enabled(); });
+    b.run();
+    ASSERT_FALSE(during.isEmpty());
+    for (const QStringList& on : during) EXPECT_TRUE(on.isEmpty()) << on.join(' ').toStdString();
+    EXPECT_EQ(b.desktop.messages.size(), 1u) << "the run-time error report";
+    EXPECT_EQ(enabled(), all);
+    EXPECT_TRUE(b.w.sle_1->isEnabled()) << "controls a run ignores stay as they are";
+
+    // A run that ends normally: enabled again by the time "转换结束" is shown.
+    writeFile(b.src.path() + "/vanished.doc", "back");
+    during.clear();
+    b.run();
+    EXPECT_FALSE(during.isEmpty());
+    for (const QStringList& on : during) EXPECT_TRUE(on.isEmpty());
+    EXPECT_EQ(b.texts().last(), "转换结束");
+    EXPECT_EQ(enabled(), all);
 }
 
 TEST(BatchRun, ClicksDuringARunAreIgnored) {

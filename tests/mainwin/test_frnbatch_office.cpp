@@ -156,6 +156,8 @@ TEST(RealBatchRun, PdfXpsAndCustomFormats) {
 
 TEST(RealBatchRun, SwfAndUnchangedCopies) {
     RealBatch b;
+    // A fresh working folder: the run makes its intermediate folder itself.
+    ASSERT_TRUE(QDir(b.dir.path() + "/pdf").removeRecursively());
     EXPECT_EQ(b.runIn(OutputMode::Swf), (QStringList{"a.doc:成功", "c.pdf:成功",
                                                      "sub/子文档.doc:成功", "报告 一.docx:空格"}));
     for (const char* rel : {"a.swf", "c.swf", "sub/子文档.swf"}) {

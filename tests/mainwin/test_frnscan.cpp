@@ -78,6 +78,54 @@ TEST(FolderScanButton, RecursiveScanAppendsNumberedRowsAndRemembersTheFolder) {
     EXPECT_EQ(s.w.list().cellText(6, "xh"), "6");
 }
 
+TEST(FolderDialogs, StartAtTheLastScannedFolderAndTheCurrentOutputFolder) {
+    QTemporaryDir last, output;
+    const QByteArray ini =
+        "[sdef]\nwjjp=" + last.path().toUtf8() + "\n[gsly]\nmpath=" + output.path().toUtf8() + "\n";
+    testing::WindowFixture fx(ini);
+    w_frn w(fx.desktop);
+    w.open(QSize(1280, 768));
+    w.show();
+    QTemporaryDir src;
+    fx.desktop.folderAnswers = {src.path(), QString()};
+    QTest::mouseClick(w.cb_1, Qt::LeftButton);  // scans src
+    QTest::mouseClick(w.cb_1, Qt::LeftButton);  // cancelled
+    EXPECT_EQ(fx.desktop.folderStarts, (QStringList{last.path(), src.path()}));
+
+    // The output folder's dialog opens at the folder in the box, whatever was chosen last.
+    QTemporaryDir other;
+    fx.desktop.folderStarts.clear();
+    fx.desktop.folderAnswers = {other.path(), QString()};
+    QTest::mouseClick(w.pb_1, Qt::LeftButton);
+    QTest::mouseClick(w.pb_1, Qt::LeftButton);
+    EXPECT_EQ(fx.desktop.folderStarts, (QStringList{output.path(), other.path()}));
+    EXPECT_EQ(w.sle_2->text(), other.path());
+}
+
+TEST(FolderScanButton, InputControlsAreDisabledWhileItScans) {
+    ScanWindow s;
+    s.touch("a.doc");
+    s.touch("b.doc");
+    s.w.cb_2->setEnabled(false);  // off before: stays off
+    QStringList enabledDuring;
+    QObject::connect(&s.w.list(), &QAbstractItemModel::rowsInserted, [&] {
+        for (QWidget* c : std::initializer_list<QWidget*>{
+                 s.w.pb_1, s.w.cb_4, s.w.rb_5, s.w.rb_6, s.w.ddlb_1, s.w.cbx_2, s.w.cbx_4,
+                 s.w.cbx_3, s.w.cb_1, s.w.cb_3, s.w.cb_5, s.w.em_1}) {
+            if (c->isEnabled()) enabledDuring << c->objectName();
+        }
+    });
+    s.desktop.folderAnswers = {s.src.path()};
+    QTest::mouseClick(s.w.cb_1, Qt::LeftButton);
+    EXPECT_EQ(s.w.list().rowCount(), 2);
+    EXPECT_TRUE(enabledDuring.isEmpty()) << enabledDuring.join(' ').toStdString();
+    for (QWidget* c : std::initializer_list<QWidget*>{s.w.pb_1, s.w.cb_4, s.w.rb_5, s.w.ddlb_1,
+                                                      s.w.cbx_3, s.w.cb_1, s.w.cb_3}) {
+        EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
+    }
+    EXPECT_FALSE(s.w.cb_2->isEnabled());
+}
+
 TEST(FolderScanButton, TopFolderScanWithWordTypeAndMinimisedWindow) {
     ScanWindow s;
     s.touch("report.doc");

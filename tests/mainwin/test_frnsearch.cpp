@@ -100,31 +100,34 @@ TEST(ContentSearch, EachDocumentIsClosedBeforeTheNextRowAndTheWindowIsBusy) {
     EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到0个"});
 }
 
-TEST(ContentSearch, XlsxGoesToWordOnlyWhenTheWordListHoldsIt) {
+TEST(ContentSearch, XlsxAndXlsmWorkbooksGoToExcelAsXlsDoes) {
     SearchWindow s;
-    s.add({"e.xlsx", "f.XLS"});
+    s.add({"e.xlsx", "f.XLS", "g.Xlsm", "h.xlsb"});
     s.office.setFindResult(true);
     s.office.setFindSheet(1);
+    bool inputsOffDuringSearch = true;
+    s.desktop.atEscapeCheck = [&] {
+        inputsOffDuringSearch = inputsOffDuringSearch && !s.w.cb_3->isEnabled() &&
+                                !s.w.cb_5->isEnabled() && !s.w.pb_1->isEnabled() &&
+                                !s.w.cb_4->isEnabled() && !s.w.rb_6->isEnabled();
+    };
     s.search("x");
-    EXPECT_EQ(s.opened(), QStringList{"f.XLS"}) << "extensions are compared in lower case";
-    EXPECT_EQ(s.marks(), (QStringList{"e.xlsx -", "f.XLS +找到"}));
+    s.desktop.atEscapeCheck = {};
+    EXPECT_EQ(s.opened(), (QStringList{"e.xlsx", "f.XLS", "g.Xlsm"}))
+        << "extensions are compared in lower case; other workbook kinds are not searched";
+    EXPECT_EQ(s.marks(), (QStringList{"e.xlsx +找到", "f.XLS +找到", "g.Xlsm +找到", "h.xlsb -"}));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到3个"});
+    EXPECT_TRUE(inputsOffDuringSearch);
+    EXPECT_TRUE(s.w.cb_3->isEnabled() && s.w.cb_5->isEnabled() && s.w.pb_1->isEnabled());
 
+    // A workbook the Word list holds as well (by plain substring: "xls" is inside "xlsx")
+    // is searched twice; Word's result (here: not found) decides.
     s.office.clearCalls();
-    s.desktop.messages.clear();
-    globals().awordhz = "#txt#xlsx";
-    s.search("x");
-    // The list is searched as plain text, so "xls" is found inside "xlsx" as well.
-    EXPECT_EQ(s.opened(), (QStringList{"e.xlsx", "f.XLS", "f.XLS"}));
-    EXPECT_EQ(s.marks(), (QStringList{"e.xlsx +找到", "f.XLS +找到"}));
-    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到2个"});
-
-    // An xls that the Word list holds as well is searched twice; Word's result decides.
-    s.office.clearCalls();
-    globals().awordhz = "#xls";
+    globals().awordhz = "#xlsx";
     s.office.setFindResult(false);
     s.search("x");
-    EXPECT_EQ(s.opened(), (QStringList{"f.XLS", "f.XLS"}));
-    EXPECT_EQ(s.marks(), (QStringList{"e.xlsx -", "f.XLS -"}));
+    EXPECT_EQ(s.opened(), (QStringList{"e.xlsx", "e.xlsx", "f.XLS", "f.XLS", "g.Xlsm"}));
+    EXPECT_EQ(s.marks(), (QStringList{"e.xlsx -", "f.XLS -", "g.Xlsm +找到", "h.xlsb -"}));
 }
 
 TEST(ContentSearch, VisitsOnlyTheShownRowsThenShowsAll) {
@@ -173,6 +176,13 @@ TEST(ContentSearch, EscapeAtTheStartStopsBeforeTheFirstFile) {
     s.search("x");
     EXPECT_EQ(s.texts(), (QStringList{"搜索已被中途中止！", "搜索结束,共找到1个"}));
     EXPECT_EQ(s.marks(), (QStringList{"a.doc +找到", "b.doc -"}));
+
+    // A row a stopped search never reached shows no mark of an earlier search.
+    s.search("x");
+    EXPECT_EQ(s.marks(), (QStringList{"a.doc +找到", "b.doc +找到"}));
+    s.desktop.escapeAnswers = {true};
+    s.search("x");
+    EXPECT_EQ(s.marks(), (QStringList{"a.doc -", "b.doc -"}));
 }
 
 TEST(ContentSearch, MinimisedWithRedrawOffWhileItRunsAndRestoredAtTheEnd) {

@@ -67,6 +67,8 @@ class DocumentsEnvironment : public ::testing::Environment {
         make(commented, "批注/带批注.docx", "MS Word 2007 XML");
         make(book1, "表格.xls", "MS Excel 97");
         make(book2, "清单.xls", "MS Excel 97");
+        make(book1, "表格.xlsx", "Calc MS Excel 2007 XML");
+        make(book2, "清单.xlsx", "Calc MS Excel 2007 XML");
         office->end();
     }
     void TearDown() override {
@@ -120,6 +122,15 @@ TEST(ContentSearchOffice, ChineseAndLatinTextsInDocDocxAndXls) {
     ASSERT_EQ(atRows.size(), 6);
     EXPECT_TRUE(atRows.last().startsWith("0 open")) << atRows.last().toStdString();
     EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+}
+
+TEST(ContentSearchOffice, XlsxWorkbookWithTheWordOnItsSecondSheetIsFound) {
+    testing::SearchWindowBase s;
+    s.add({"表格.xlsx", "清单.xlsx"}, docs->dir);
+    s.search(QStringLiteral("hello QUORVANE"));
+    EXPECT_EQ(s.marks(), (QStringList{"表格.xlsx -", "清单.xlsx +找到"}));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到1个"});
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty()) << "no soffice left";
 }
 
 // Documents with a review comment are searched like any other; and when the office dies

@@ -1,3 +1,4 @@
+#include <QHeaderView>
 #include <QtTest/QTest>
 
 #include "fakes/qt_print.h"
@@ -155,6 +156,55 @@ TEST(MainWindow, ResizeForALargerScreen) {
     EXPECT_EQ(w.gb_2->font().pointSize(), 12);
     EXPECT_EQ(w.dw_1->zoom(), "140");
     EXPECT_EQ(w.vpb_1->font().pointSize(), w.font().pointSize());  // not a text control
+}
+
+// The path column takes the list's spare width and the others keep theirs, at the design
+// screen and at the screens the scaling enlarges or shrinks the window for.
+TEST(MainWindow, PathColumnFillsTheListAtEveryScreenSize) {
+    for (const QSize screen : {QSize(1280, 768), QSize(1920, 1080), QSize(1024, 768)}) {
+        SCOPED_TRACE(screen.width());
+        WindowFixture fx;
+        w_frn w(fx.desktop);
+        w.open(screen);
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        const QHeaderView* h = w.dw_1->horizontalHeader();
+        const int zoom = w.dw_1->zoom().toInt();
+        int others = 0;
+        for (int c = 0; c < h->count(); ++c) {
+            if (c == 1) continue;
+            EXPECT_EQ(h->sectionSize(c),
+                      std::max(h->minimumSectionSize(), Dw1View::kColumnWidths[c] * zoom / 100))
+                << c;
+            others += h->sectionSize(c);
+        }
+        EXPECT_EQ(h->sectionSize(1), w.dw_1->viewport()->width() - others);
+        if (zoom >= 100) {
+            EXPECT_GE(h->sectionSize(1), Dw1View::kColumnWidths[1] * zoom / 100)
+                << "wider than the fixed width it had";
+        }
+        EXPECT_EQ(h->length(), w.dw_1->viewport()->width()) << "no empty band on the right";
+
+        // Widening another column by hand takes the width from the path column.
+        const int path = h->sectionSize(1);
+        w.dw_1->horizontalHeader()->resizeSection(2, h->sectionSize(2) + 30);
+        EXPECT_EQ(h->sectionSize(1), path - 30);
+    }
+}
+
+TEST(MainWindow, PathAndNameCellsShowTheFullPathAsTooltip) {
+    WindowFixture fx;
+    w_frn w(fx.desktop);
+    w.open(QSize(1280, 768));
+    const int row = w.list().appendRow();
+    const QString folder = "/home/用户/文档/一个很长很长的项目目录/第二层/第三层/";
+    w.list().setCell(row, Frn1Column::ypath, folder);
+    w.list().setCell(row, Frn1Column::filey, "季度报告.docx");
+    w.list().setCell(row, Frn1Column::jg, "成功");
+    const QAbstractItemModel* m = w.dw_1->model();
+    EXPECT_EQ(m->data(m->index(0, 1), Qt::ToolTipRole).toString(), folder + "季度报告.docx");
+    EXPECT_EQ(m->data(m->index(0, 2), Qt::ToolTipRole).toString(), folder + "季度报告.docx");
+    EXPECT_FALSE(m->data(m->index(0, 3), Qt::ToolTipRole).isValid()) << "the result has none";
 }
 
 TEST(MainWindow, ResizeForASmallerScreenCutsTowardZero) {

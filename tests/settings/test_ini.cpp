@@ -126,19 +126,92 @@ TEST_F(IniTest, TwoProcessesWritingAtOnceLoseNoKey) {
     EXPECT_EQ(found, 400);
 }
 
-TEST_F(IniTest, WriteIntoUnwritableFolderFailsAndLeavesOldFile) {
-    const QString sub = dir.filePath("ro");
-    ASSERT_TRUE(QDir().mkpath(sub));
-    const QString ini = sub + "/tovk.ini";
-    writeBytes(ini, "[other]\nflashv=9\n");
-    if (!makeUnwritable(sub, true)) GTEST_SKIP() << "cannot make a folder unwritable here";
-    const int write = writeIniKey(ini, "other", "flashv", "10");
-    const IniRestoreResult restore = restoreIniDefaults(ini);
-    makeUnwritable(sub, false);
-    EXPECT_EQ(write, -1);
-    EXPECT_EQ(restore, IniRestoreResult::WriteFailed);
-    EXPECT_EQ(readAll(ini), "[other]\nflashv=9\n");
+// A settings file that is writable in a folder that is not (an installed layout).
+class UnwritableFolderTest : public IniTest {
+  protected:
+    void SetUp() override {
+        sub = dir.filePath("ro");
+        ASSERT_TRUE(QDir().mkpath(sub));
+        ini = sub + "/tovk.ini";
+        writeBytes(ini, "[other]\nflashv=9\n; kept\n");
+        if (!makeUnwritable(sub, true)) GTEST_SKIP() << "cannot make a folder unwritable here";
+        locked = true;
+    }
+    void TearDown() override {
+        makeFileUnwritable(ini, false);
+        if (locked) makeUnwritable(sub, false);
+    }
+    QStringList besideIt() const {
+        return QDir(sub).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QString sub, ini;
+    bool locked = false;
+};
+
+TEST_F(UnwritableFolderTest, WritesGoIntoTheFileItselfAndAreReadAtOnce) {
+    ASSERT_EQ(writeIniKey(ini, "other", "flashv", "10"), 1);
+    ASSERT_EQ(writeIniKey(ini, "gsly", "mpath", "/输出/"), 1);
+    EXPECT_EQ(readAll(ini), "[other]\nflashv=10\n; kept\n[gsly]\nmpath=/输出/\n");
+    // Equally long rewrites within one clock tick are each seen by the next read.
+    for (const char* v : {"11", "12", "13", "14"}) {
+        ASSERT_EQ(writeIniKey(ini, "other", "flashv", v), 1);
+        EXPECT_EQ(readIniKey(ini, "other", "flashv", ""), v);
+    }
+    // A shorter file leaves nothing of the longer one behind.
+    ASSERT_EQ(replaceIniFile(ini, {"[a]", "b=1"}), IniRestoreResult::Ok);
+    EXPECT_EQ(readAll(ini), "[a]\nb=1\n");
+    EXPECT_EQ(readIniKey(ini, "other", "flashv", "<none>"), "<none>");
+    EXPECT_EQ(restoreIniDefaults(ini), IniRestoreResult::Ok);
+    EXPECT_EQ(readIniKey(ini, "other", "flashv", ""), "9");
+    EXPECT_EQ(besideIt(), QStringList{"tovk.ini"}) << "no temporary or lock file was made";
+}
+
+TEST_F(UnwritableFolderTest, TwoProcessesWritingInPlaceAtOnceLoseNoKey) {
+    QProcess a, b;
+    const QString writer = QStringLiteral(INI_WRITER_PATH);
+    a.start(writer, {ini, "race", "a", "150"});
+    b.start(writer, {ini, "race", "b", "150"});
+    ASSERT_TRUE(a.waitForFinished(120000));
+    ASSERT_TRUE(b.waitForFinished(120000));
+    EXPECT_EQ(a.exitCode(), 0);
+    EXPECT_EQ(b.exitCode(), 0);
+    int found = 0;
+    for (int i = 0; i < 150; ++i) {
+        for (const char* p : {"a", "b"}) {
+            if (readIniKey(ini, "race", QLatin1String(p) + QString::number(i), "") ==
+                QStringLiteral("value %1").arg(i)) {
+                ++found;
+            }
+        }
+    }
+    EXPECT_EQ(found, 300);
+    EXPECT_EQ(readIniKey(ini, "other", "flashv", ""), "9");
+}
+
+TEST_F(UnwritableFolderTest, ARewriteWithoutRoomFailsAndLeavesTheOldTextWhole) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{24, 24};  // a little more than the file, less than the new text
+        setrlimit(RLIMIT_FSIZE, &lim);
+        _exit(writeIniKey(ini, "other", "flashv", "a much longer value") == -1 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failure is reported";
+    EXPECT_EQ(readAll(ini), "[other]\nflashv=9\n; kept\n");
+}
+
+TEST_F(UnwritableFolderTest, AFileThatCannotBeWrittenEitherFailsAndStaysAsItWas) {
+    if (!makeFileUnwritable(ini, true)) GTEST_SKIP() << "cannot make a file unwritable here";
+    EXPECT_EQ(writeIniKey(ini, "other", "flashv", "10"), -1);
+    EXPECT_EQ(restoreIniDefaults(ini), IniRestoreResult::OpenFailed);
+    makeFileUnwritable(ini, false);
+    EXPECT_EQ(readAll(ini), "[other]\nflashv=9\n; kept\n");
     // Missing and impossible to create is the other failure.
+    EXPECT_EQ(writeIniKey(sub + "/new.ini", "other", "flashv", "10"), -1);
     EXPECT_EQ(restoreIniDefaults(dir.filePath("no/such/folder/tovk.ini")),
               IniRestoreResult::OpenFailed);
 }

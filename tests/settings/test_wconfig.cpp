@@ -1,8 +1,10 @@
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "app/quorvapp.h"
 #include "fakes/gui_app.h"
@@ -181,15 +183,45 @@ TEST_F(WconfigTest, ChoosersFillTheirFieldsOrSayWhyNot) {
     EXPECT_FALSE(QFile::exists(profile())) << "choosers write nothing";
 }
 
-TEST_F(WconfigTest, UnwritableFolderReportsFailureAndKeepsTheOldFile) {
-    const QByteArray old = "[gsly]\nwsavehz=htm\nwsavely=8\n";
-    writeFile(old);
+TEST_F(WconfigTest, UnwritableFolderStillSavesIntoTheFileUnlessItIsLockedToo) {
+    writeFile("[gsly]\nwsavehz=htm\nwsavely=8\n");
     wconfig w(desktop);
+    w.sle_3->setText("/srv/swf");
     if (!makeUnwritable(dir.path(), true)) GTEST_SKIP() << "cannot make a folder unwritable here";
     w.cb_6_clicked();
-    w.cb_1_clicked();
+    const QString swfpath = key("other", "swfpath");
+    const bool fileLocked = makeFileUnwritable(profile(), true);
+    wconfig again(desktop);
+    again.sle_3->setText("/elsewhere");
+    again.cb_6_clicked();
+    again.cb_1_clicked();
+    makeFileUnwritable(profile(), false);
     makeUnwritable(dir.path(), false);
-    EXPECT_EQ(messageTexts(), (QStringList{"提示/保存失败", "提示/文件写入错误"}));
+    EXPECT_EQ(swfpath, "/srv/swf");
+    ASSERT_TRUE(fileLocked);
+    EXPECT_EQ(messageTexts(), (QStringList{"提示/保存成功", "提示/保存失败", "提示/文件不能打开"}));
+    EXPECT_EQ(key("other", "swfpath"), "/srv/swf") << "the locked file kept its content";
+}
+
+TEST_F(WconfigTest, AnyFailedWriteOfTheSaveSaysSaveFailed) {
+    // The two format keys are rewritten with values of the same length, so the file keeps
+    // its size; every later key makes it longer, which the size limit below refuses.
+    const QByteArray old = "[gsly]\nwsavehz=htm\nwsavely=8\n; " + QByteArray(300, 'x') + "\n";
+    writeFile(old);
+    wconfig w(desktop);
+    ASSERT_TRUE(w.ddlb_2->currentText().startsWith('1')) << w.ddlb_2->currentText().toStdString();
+    w.sle_3->setText("/srv/swf");
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit lim = saved;
+    lim.rlim_cur = rlim_t(old.size());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
+    w.cb_6_clicked();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(messageTexts(), QStringList{"提示/保存失败"});
+    EXPECT_EQ(key("other", "swfpath"), "<missing>");
     QFile f(profile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), old);
