@@ -419,7 +419,7 @@ TEST(BatchRun, InputControlsAreDisabledWhileItRunsAndEnabledOnEveryWayOut) {
     b.addRow("", "a.doc");
     b.addRow("", "vanished.doc", false);  // the office cannot open it: a run-time error
     QList<QStringList> during;
-    setPumpHook([&] { during << enabled(); });
+    b.duringRun([&] { during << enabled(); });
     b.run();
     ASSERT_FALSE(during.isEmpty());
     for (const QStringList& on : during) EXPECT_TRUE(on.isEmpty()) << on.join(' ').toStdString();
