@@ -54,41 +54,32 @@ ErrorRecord errorOf(F f) {
     return ErrorRecord{};
 }
 
+// Sets or clears the immutable flag of a file or folder (only root may); false when it
+// cannot be set here.
+inline bool setImmutable(const QString& path, bool on, int openFlags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | openFlags);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
 // Makes a folder unwritable (on) or writable again (off): the immutable flag for root,
 // who ignores permissions, the mode otherwise. False when neither works here.
 inline bool makeUnwritable(const QString& folder, bool on) {
-    const QByteArray path = QFile::encodeName(folder);
-    if (geteuid() == 0) {
-        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-        return ok;
-    }
-    return ::chmod(path.constData(), on ? 0555 : 0755) == 0;
+    if (geteuid() == 0) return setImmutable(folder, on, O_DIRECTORY);
+    return ::chmod(QFile::encodeName(folder).constData(), on ? 0555 : 0755) == 0;
 }
 
 // Makes one file unwritable (on) or writable again (off), as makeUnwritable does a folder.
 inline bool makeFileUnwritable(const QString& file, bool on) {
-    const QByteArray path = QFile::encodeName(file);
-    if (geteuid() == 0) {
-        const int fd = ::open(path.constData(), O_RDONLY);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-        return ok;
-    }
-    return ::chmod(path.constData(), on ? 0444 : 0644) == 0;
+    if (geteuid() == 0) return setImmutable(file, on, 0);
+    return ::chmod(QFile::encodeName(file).constData(), on ? 0444 : 0644) == 0;
 }
 
 }  // namespace quorv

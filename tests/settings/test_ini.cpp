@@ -25,6 +25,27 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+// Runs two writer processes at once, each writing `n` keys of its own into `ini`, and
+// counts the keys that came through with their values.
+int keysOfTwoRacingWriters(const QString& ini, int n) {
+    QProcess a, b;
+    const QString writer = QStringLiteral(INI_WRITER_PATH);
+    a.start(writer, {ini, "race", "a", QString::number(n)});
+    b.start(writer, {ini, "race", "b", QString::number(n)});
+    if (!a.waitForFinished(120000) || !b.waitForFinished(120000)) return -1;
+    if (a.exitCode() != 0 || b.exitCode() != 0) return -2;
+    int found = 0;
+    for (int i = 0; i < n; ++i) {
+        for (const char* p : {"a", "b"}) {
+            if (readIniKey(ini, "race", QLatin1String(p) + QString::number(i), "") ==
+                QStringLiteral("value %1").arg(i)) {
+                ++found;
+            }
+        }
+    }
+    return found;
+}
+
 class IniTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
@@ -106,24 +127,7 @@ TEST_F(IniTest, LegacyGb18030FileReadsAsChineseAndIsWrittenBackAsUtf8) {
 }
 
 TEST_F(IniTest, TwoProcessesWritingAtOnceLoseNoKey) {
-    QProcess a, b;
-    const QString writer = QStringLiteral(INI_WRITER_PATH);
-    a.start(writer, {file(), "race", "a", "200"});
-    b.start(writer, {file(), "race", "b", "200"});
-    ASSERT_TRUE(a.waitForFinished(120000));
-    ASSERT_TRUE(b.waitForFinished(120000));
-    EXPECT_EQ(a.exitCode(), 0);
-    EXPECT_EQ(b.exitCode(), 0);
-    int found = 0;
-    for (int i = 0; i < 200; ++i) {
-        for (const char* p : {"a", "b"}) {
-            if (readIniKey(file(), "race", QLatin1String(p) + QString::number(i), "") ==
-                QStringLiteral("value %1").arg(i)) {
-                ++found;
-            }
-        }
-    }
-    EXPECT_EQ(found, 400);
+    EXPECT_EQ(keysOfTwoRacingWriters(file(), 200), 400);
 }
 
 // A settings file that is writable in a folder that is not (an installed layout).
@@ -167,24 +171,7 @@ TEST_F(UnwritableFolderTest, WritesGoIntoTheFileItselfAndAreReadAtOnce) {
 }
 
 TEST_F(UnwritableFolderTest, TwoProcessesWritingInPlaceAtOnceLoseNoKey) {
-    QProcess a, b;
-    const QString writer = QStringLiteral(INI_WRITER_PATH);
-    a.start(writer, {ini, "race", "a", "150"});
-    b.start(writer, {ini, "race", "b", "150"});
-    ASSERT_TRUE(a.waitForFinished(120000));
-    ASSERT_TRUE(b.waitForFinished(120000));
-    EXPECT_EQ(a.exitCode(), 0);
-    EXPECT_EQ(b.exitCode(), 0);
-    int found = 0;
-    for (int i = 0; i < 150; ++i) {
-        for (const char* p : {"a", "b"}) {
-            if (readIniKey(ini, "race", QLatin1String(p) + QString::number(i), "") ==
-                QStringLiteral("value %1").arg(i)) {
-                ++found;
-            }
-        }
-    }
-    EXPECT_EQ(found, 300);
+    EXPECT_EQ(keysOfTwoRacingWriters(ini, 150), 300);
     EXPECT_EQ(readIniKey(ini, "other", "flashv", ""), "9");
 }
 
