@@ -8,7 +8,7 @@ set -euo pipefail
 # from even when headless, and LibreOffice aborts on the first document that needs one.
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n libx11-dev
   libreoffice-writer libreoffice-calc libreoffice-dev
   ghostscript poppler-utils libpoppler-cpp-dev zlib1g-dev libxlsxwriter-dev
   poppler-data

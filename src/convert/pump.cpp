@@ -1,5 +1,7 @@
 #include "convert/pump.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <utility>
 
 namespace quorv {
@@ -14,6 +16,9 @@ std::function<void()>& hook() {
 void setPumpHook(std::function<void()> h) { hook() = std::move(h); }
 
 void pumpOnce() {
+    // Only the thread of the windows has window events; a pool worker never pumps.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) return;
     if (hook()) hook()();
 }
 

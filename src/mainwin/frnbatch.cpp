@@ -2,19 +2,19 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTimer>
 #include <optional>
 
+#include "convert/batchengine.h"
 #include "convert/filenames.h"
-#include "convert/pdf2swf1.h"
-#include "convert/wordconvert.h"
 #include "mainwin/folderscan.h"
 #include "mainwin/frnscan.h"
 #include "mainwin/frnwindowmode.h"
 #include "mainwin/w_frn.h"
-#include "platform/office/officesession.h"
 #include "settings/defaults.h"
 #include "settings/globals.h"
 
@@ -24,86 +24,78 @@ namespace {
 
 const QString kPrompt = QStringLiteral("提示");
 
-enum class RowResult { Success, Failure, Blank };
-
-void record(FileListModel& list, int row, RowResult result) {
-    list.selectRow(row, result == RowResult::Success);
+void record(FileListModel& list, int row, BatchResult result) {
+    list.selectRow(row, result == BatchResult::Success);
     switch (result) {
-        case RowResult::Success:
+        case BatchResult::Success:
             list.setCell(row, Frn1Column::jg, QStringLiteral("成功"));
             break;
-        case RowResult::Failure:
+        case BatchResult::Failure:
             list.setCell(row, Frn1Column::jg, QStringLiteral("失败"));
             break;
-        case RowResult::Blank:
+        case BatchResult::Blank:
             list.setCell(row, Frn1Column::jg, QStringLiteral("空格"));
             break;
     }
 }
 
-RowResult byPath(const QString& produced) {
-    return produced.isEmpty() ? RowResult::Failure : RowResult::Success;
+std::optional<BatchMode> batchMode(OutputMode mode) {
+    switch (mode) {
+        case OutputMode::Pdf:
+            return BatchMode::Pdf;
+        case OutputMode::Xps:
+            return BatchMode::Xps;
+        case OutputMode::Custom:
+            return BatchMode::Custom;
+        case OutputMode::Swf:
+            return BatchMode::Swf;
+        case OutputMode::Original:
+            return BatchMode::Copy;
+        case OutputMode::None:
+            break;
+    }
+    return std::nullopt;
 }
 
-// What one row needs, copied out of the list: pumped events may repaint it meanwhile.
-struct RowSource {
-    QString filey;
-    QString filey1;  // ypath + filey
-    QString zml;
-};
+// How often a held Escape is looked for while rows are converted.
+constexpr int kEscapePollMs = 100;
 
-// SWF mode: a PDF goes straight to the tool, anything else through an intermediate PDF.
-// `intermediates` lists the intermediate PDFs that only successful rows left behind.
-RowResult swfRow(const RowSource& r, const QString& filenp, const QString& pdfp,
-                 QStringList& intermediates) {
-    // Names with a blank are refused, as the tool's command line has always been.
-    if (r.filey.contains(QLatin1Char(' '))) return RowResult::Blank;
-    if (qfilehz(r.filey1) == QLatin1String("pdf")) {
-        return byPath(pdf2swf1(r.filey1, filenp, SwfCaller::Interactive));
+// Runs the rows on the engine while the window goes on answering; the results go into the
+// list as they come. False when the run was stopped before its end.
+bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates) {
+    Desktop& desktop = w.desktop();
+    FileListModel& list = w.list();
+    int done = 0;
+    BatchEngine engine(request);
+    // The key state is asked before each row starts, and between rows by the timer.
+    engine.setStartGate([&desktop] { return !desktop.escapeHeld(); });
+    QEventLoop loop;
+    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
+                     [&](int index, BatchResult result, const QString&) {
+                         record(list, index + 1, result);
+                         w.vpb_1->setValue(++done);
+                     });
+    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
+    QTimer escapePoll;
+    QObject::connect(&escapePoll, &QTimer::timeout, &engine, [&] {
+        if (desktop.escapeHeld()) engine.stop();
+    });
+    w.setRunningBatch(&engine);
+    engine.start();
+    if (!engine.isFinished()) {
+        escapePoll.start(kEscapePollMs);
+        loop.exec();
     }
-    // Without the intermediate folder (made at the run's start) the export could only
-    // fail, so the row fails without asking the office.
-    if (!QFileInfo(pdfp).isDir()) return RowResult::Failure;
-    const QString lspdf = word2xps(r.filey1, QStringLiteral("pdf"), pdfp, 17);
-    if (lspdf.isEmpty()) return RowResult::Failure;
-    // pdf2swf1 returns only after the tool has ended, so the PDF is no longer read.
-    if (pdf2swf1(lspdf, filenp, SwfCaller::Interactive).isEmpty()) {
-        // The file now belongs to this failed row, whoever wrote that name before.
-        intermediates.removeAll(lspdf);
-        return RowResult::Failure;
-    }
-    if (!intermediates.contains(lspdf)) intermediates.append(lspdf);
-    return RowResult::Success;
-}
-
-RowResult copyRow(const RowSource& r, const QString& filenp) {
-    const QString name = globals().sfth == QLatin1String("y") ? r.filey : fzmccf(filenp, r.filey);
-    return copyIntoPlace(r.filey1, filenp + name) ? RowResult::Success : RowResult::Failure;
+    escapePoll.stop();
+    w.setRunningBatch(nullptr);
+    if (engine.error()) std::rethrow_exception(engine.error());
+    // Stopped: the rows not converted keep their cells, and the end steps are skipped.
+    if (engine.stopped()) return false;
+    intermediates = engine.intermediates();
+    return true;
 }
 
 }  // namespace
-
-bool copyIntoPlace(const QString& source, const QString& target) {
-    const QFileInfo from(source);
-    const QFileInfo to(target);
-    if (!from.isFile()) return false;
-    if (to.exists() && from.canonicalFilePath() == to.canonicalFilePath()) return false;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return false;
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    constexpr qint64 kChunk = 1 << 20;
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kChunk);
-        // Returning before commit discards the temporary file.
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) return false;
-    }
-    if (in.error() != QFileDevice::NoError || !out.flush()) return false;
-    // An unchanged copy keeps what a copy keeps: the source's permissions and write time.
-    out.setPermissions(in.permissions());
-    out.setFileTime(from.lastModified(), QFileDevice::FileModificationTime);
-    return out.commit();
-}
 
 void frnBatchRun(w_frn& w) {
     Desktop& desktop = w.desktop();
@@ -150,54 +142,39 @@ void frnBatchRun(w_frn& w) {
 
     QString base = outputText;
     if (!base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
-    const QString pdfp = g.ap_path + QStringLiteral("/pdf/");
-    QStringList intermediates;
-    if (mode == OutputMode::Swf) QDir().mkpath(pdfp);
+
+    BatchRequest request;
+    request.mode = batchMode(mode).value_or(BatchMode::Copy);
+    request.outputBase = base;
+    request.keepSubfolders = w.cbx_3->isChecked();
+    request.sfth = g.sfth;
+    request.wordExt = g.wsavehz;
+    request.wordFormat = gs;
+    request.pdfp = g.ap_path + QStringLiteral("/pdf/");
+    if (mode == OutputMode::Swf) QDir().mkpath(request.pdfp);
     // No row may show what an earlier run left on it.
     list.clearResults();
-
-    // Declared after the window mode, so that on an error the instance ends first.
-    std::optional<office::OfficeSession> session;
-    session.emplace();
-
+    if (mode == OutputMode::Swf) {
+        // Read once per run: the workers must not write the shared settings.
+        request.swf.program = g.swftprg = readSetting(g.profile, Key::Swftprg, Reader::SwfService);
+        request.swf.langd = g.langd = readSetting(g.profile, Key::Langd, Reader::SwfService);
+        request.swf.flashv = g.flashv = readSetting(g.profile, Key::Flashv, Reader::SwfService);
+    }
+    request.poolSize = batchPoolSize(g.profile);
+    // What each row needs, copied out of the list: it repaints while rows are converted.
     for (int ii = 1; ii <= row_zs; ++ii) {
-        // The key state is only known from the events that reached us: let them in first.
-        desktop.pumpEvents();
-        if (desktop.escapeHeld()) return;
-
         const frn1* data = list.rowData(ii);
         if (!data) break;
-        const RowSource r{data->filey, data->ypath + data->filey, data->zml};
-        QString filenp = base;
-        if (w.cbx_3->isChecked() && !r.zml.isEmpty()) {
-            filenp = base + r.zml;
-            cr_d9(base, filenp);
-        }
-
-        std::optional<RowResult> result;
-        switch (mode) {
-            case OutputMode::Pdf:
-                result = byPath(word2xps(r.filey1, QStringLiteral("pdf"), filenp, 17));
-                break;
-            case OutputMode::Xps:
-                result = byPath(word2xps(r.filey1, QStringLiteral("xps"), filenp, 18));
-                break;
-            case OutputMode::Custom:
-                result = byPath(word2any(r.filey1, g.wsavehz, filenp, gs));
-                break;
-            case OutputMode::Swf:
-                result = swfRow(r, filenp, pdfp, intermediates);
-                break;
-            case OutputMode::Original:
-                result = copyRow(r, filenp);
-                break;
-            case OutputMode::None:
-                break;
-        }
-        if (result) record(list, ii, *result);
-        w.vpb_1->setValue(ii);
+        request.rows.append(BatchRow{data->filey, data->ypath, data->zml});
     }
-    session.reset();
+
+    QStringList intermediates;
+    if (!batchMode(mode)) {
+        // No output mode chosen: nothing is written, every row counts as passed.
+        w.vpb_1->setValue(row_zs);
+    } else if (!runEngine(w, request, intermediates)) {
+        return;
+    }
 
     list.setFilter(QString());
     list.applyFilter();

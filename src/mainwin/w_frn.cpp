@@ -5,9 +5,11 @@
 #include <QHeaderView>
 #include <QPalette>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 #include "app/quorvapp.h"
+#include "convert/batchengine.h"
 #include "mainwin/frnhandlers.h"
 #include "mainwin/frnlayout.h"
 #include "mainwin/listexport.h"
@@ -328,9 +330,23 @@ void w_frn::writeCloseOptions() {
     writeFrnCloseOptions(globals().profile, outputMode(), text, em_1->value());
 }
 
+void w_frn::setRunningBatch(BatchEngine* engine) {
+    runningBatch_ = engine;
+    if (!engine && closeAfterRun_) {
+        closeAfterRun_ = false;
+        // After the run's handler has returned and the window is no longer busy.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
 void w_frn::closeEvent(QCloseEvent* event) {
-    // Closing under a running operation would pull the window from under its loop.
+    // Closing under a running operation would pull the window from under its loop: a
+    // batch is stopped as Escape stops it, and the window closes once it has ended.
     if (busy()) {
+        if (runningBatch_) {
+            closeAfterRun_ = true;
+            runningBatch_->stop();
+        }
         event->ignore();
         return;
     }

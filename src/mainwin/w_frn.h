@@ -24,6 +24,8 @@
 
 namespace quorv {
 
+class BatchEngine;
+
 // The modified-since box: a date-time mask "yyyy-mm-dd hh:mm:ss".
 class MaskedDateTimeEdit : public QLineEdit {
     Q_OBJECT
@@ -68,6 +70,8 @@ class w_frn : public QWidget {
     FrnHooks& hooks() { return hooks_; }
 
     bool busy() const { return busy_.busy(); }
+    // The batch now running, so that closing the window can stop it first.
+    void setRunningBatch(BatchEngine* engine);
     [[nodiscard]] BusyState::Scope beginBusy() { return busy_.begin(); }
 
     // The checked output mode; None when no mode button is checked.
@@ -149,6 +153,8 @@ class w_frn : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    BatchEngine* runningBatch_ = nullptr;
+    bool closeAfterRun_ = false;
     void createControls();
     void connectHandlers();
     void runHook(const char* control, const std::function<void()>& hook);

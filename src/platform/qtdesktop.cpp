@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "platform/x11keys.h"
+
 namespace quorv {
 
 bool EscapeWatcher::eventFilter(QObject* watched, QEvent* event) {
@@ -135,7 +137,7 @@ void QtDesktop::restoreMainWindow() {
     if (mainWindow_) mainWindow_->showNormal();
 }
 
-bool QtDesktop::escapeHeld() { return escape_.held(); }
+bool QtDesktop::escapeHeld() { return escape_.held() || x11EscapeDown(); }
 
 void QtDesktop::pumpEvents() { QCoreApplication::processEvents(); }
 

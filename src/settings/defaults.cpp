@@ -1,14 +1,17 @@
 #include "settings/defaults.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QThread>
+#include <algorithm>
 #include <array>
 
 namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 17> kKeys{{
+constexpr std::array<KeyInfo, 18> kKeys{{
     {Key::Swftprg, "other", "swftprg"},
     {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},
@@ -26,6 +29,7 @@ constexpr std::array<KeyInfo, 17> kKeys{{
     {Key::Fdt, "sdef", "fdt"},
     {Key::Sfzxh, "sdef", "sfzxh"},
     {Key::Sfth, "sdef", "sfth"},
+    {Key::Pool, "sdef", "pool"},
 }};
 
 }  // namespace
@@ -73,6 +77,8 @@ QString fileDefault(Key key) {
             return QStringLiteral("y");
         case Key::Sfth:
             return QStringLiteral("y");
+        case Key::Pool:
+            return QString();
     }
     return QString();
 }
@@ -107,9 +113,30 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Wjjp:
         case Key::Fdt:
         case Key::Sfzxh:
+        case Key::Pool:
             return QString();
     }
     return QString();
+}
+
+int defaultPoolSize() {
+    int n = std::clamp(QThread::idealThreadCount(), 1, 4);
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : meminfo.readAll().split('\n')) {
+            if (!line.startsWith("MemAvailable:")) continue;
+            const qint64 kb = line.mid(13).trimmed().split(' ').value(0).toLongLong();
+            constexpr qint64 kPerInstanceKb = 500 * 1024;
+            if (kb > 0) n = std::clamp<int>(static_cast<int>(kb / kPerInstanceKb), 1, n);
+        }
+    }
+    return n;
+}
+
+int batchPoolSize(const QString& profile) {
+    bool ok = false;
+    const int n = readSetting(profile, Key::Pool, Reader::BatchDriver).trimmed().toInt(&ok);
+    return ok && n >= 1 && n <= 16 ? n : defaultPoolSize();
 }
 
 QString readSetting(const QString& profile, Key key, Reader reader) {
@@ -127,6 +154,7 @@ QStringList defaultFileLines() {
     QStringList lines;
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
+        if (k.key == Key::Pool) continue;
         if (!section || qstrcmp(section, k.section) != 0) {
             section = k.section;
             lines.append(QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']'));

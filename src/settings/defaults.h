@@ -26,6 +26,7 @@ enum class Key {
     Fdt,
     Sfzxh,
     Sfth,
+    Pool,
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -56,13 +57,21 @@ QString readerDefault(Key key, Reader reader);
 // the running program.
 QString bundledPdf2swfPath();
 
+// Office instances a batch or a content search runs at once: the pool key when it holds
+// a number from 1 to 16, else defaultPoolSize().
+int batchPoolSize(const QString& profile);
+// The cores, at most 4, and no more than leave each instance about 500 MB of the memory
+// now available.
+int defaultPoolSize();
+
 // Reads a key with the reader's own default.
 QString readSetting(const QString& profile, Key key, Reader reader);
 
 // Writes a key; 1 on success, -1 on failure.
 int writeSetting(const QString& profile, Key key, const QString& value);
 
-// The default file content, in order: four sections and their seventeen keys.
+// The default file content, in order: four sections and their seventeen keys (the
+// pool key is left out, so that the pool follows the machine).
 QStringList defaultFileLines();
 
 // Rewrites the whole file with the default content.

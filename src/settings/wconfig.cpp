@@ -96,6 +96,9 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     cb_1 = button(this, "cb_1", "恢复默认ini", 1829, 1256, 457, 128, true);
     cbx_1 = place(new QCheckBox(QStringLiteral("替换同名文件"), this), "cbx_1", 137, 1348, 681, 92,
                   uiFont(11));
+    st_9 = label(this, "st_9", "同时转换文件数", 914, 1484, 549, 116);
+    em_2 = place(new QSpinBox(this), "em_2", 1463, 1464, 201, 128, uiFont(12));
+    em_2->setRange(1, 16);
 
     auto handler = [this](const char* event, void (wconfig::*fn)()) {
         return [this, event, fn] {
@@ -126,6 +129,8 @@ int wconfig::xianshi() {
     g.sfbtm = read(Key::Sfbtm);
     g.sfth = read(Key::Sfth);
 
+    shownPool_ = batchPoolSize(g.profile);
+    em_2->setValue(shownPool_);
     sle_1->setText(g.swftprg);
     sle_2->setText(g.langd);
     // The two-digit field cannot show anything but a number; it then keeps its value.
@@ -202,6 +207,8 @@ void wconfig::cb_6_clicked() {
 
     g.sfth = cbx_1->isChecked() ? QStringLiteral("y") : QStringLiteral("n");
     write(Key::Sfth, g.sfth);
+    // Left out of the file until changed here, so that it follows the machine.
+    if (em_2->value() != shownPool_) write(Key::Pool, QString::number(em_2->value()));
 
     if (saved) {
         desktop_.messageBox(QStringLiteral("提示"), QStringLiteral("保存成功"));

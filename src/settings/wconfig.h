@@ -32,6 +32,8 @@ class wconfig : public QDialog {
     QLabel *st_1, *st_2, *st_3, *st_4, *st_5, *st_6, *st_7, *st_8;
     QLineEdit *sle_1, *sle_2, *sle_3, *sle_4, *sle_5;
     QSpinBox* em_1;
+    QLabel* st_9;
+    QSpinBox* em_2;  // office instances run at once
     QComboBox *ddlb_1, *ddlb_2;
     QPushButton *cb_1, *cb_2, *cb_3, *cb_4, *cb_6;
     QCheckBox* cbx_1;
@@ -39,6 +41,7 @@ class wconfig : public QDialog {
   private:
     void chooseFolder(const QString& title, QLineEdit* target);
     Desktop& desktop_;
+    int shownPool_ = 0;
 };
 
 // Opens the settings window modally over the main window.

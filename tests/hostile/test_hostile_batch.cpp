@@ -69,6 +69,8 @@ struct HostileWindow : testing::WindowFixture {
     QTemporaryDir out;
 
     HostileWindow() {
+        // The fake office takes one caller at a time.
+        writeSetting(profile, Key::Pool, "1");
         w.open(QSize(1280, 768));
         w.show();
         w.sle_2->setText(out.path());
@@ -256,13 +258,15 @@ TEST(HostileOutput, FolderThatTurnsReadOnlyLeavesNoPartialFileAndTheSettingsInta
     // A conversion run whose folder turns read-only after its first output: that output
     // stays whole, no later row succeeds, nothing half-written remains.
     bool locked = false;
-    setPumpHook([&] {
-        if (!locked && QFileInfo::exists(b.out.path() + "/a.pdf")) {
-            locked = makeUnwritable(b.out.path(), true);
-        }
-    });
+    // As each result reaches the list; on a pool of one the next row starts after that.
+    const QMetaObject::Connection hook =
+        QObject::connect(&b.w.list(), &QAbstractItemModel::dataChanged, &b.w.list(), [&] {
+            if (!locked && QFileInfo::exists(b.out.path() + "/a.pdf")) {
+                locked = makeUnwritable(b.out.path(), true);
+            }
+        });
     const QStringList converted = b.runIn(OutputMode::Pdf);
-    setPumpHook({});
+    QObject::disconnect(hook);
     makeUnwritable(b.out.path(), false);
     ASSERT_TRUE(locked);
     ASSERT_EQ(converted.size(), 3);

@@ -1,5 +1,5 @@
 // A program that runs "开始输出" headless in PDF mode over the files it is given and, when
-// the run reaches its second row, prints the office instance's process id and waits for a
+// the first row's result arrives, prints an office instance's process id and waits for a
 // line on standard input before it goes on; the test ends it meanwhile by a signal.
 //
 //   batch_child WORKDIR OUTDIR FILE...
@@ -13,7 +13,6 @@
 #include "fakes/batch_rows.h"
 #include "fakes/pump_hook_desktop.h"
 #include "platform/office/officeinstance.h"
-#include "platform/office/officesession.h"
 #include "settings/globals.h"
 
 int main(int argc, char** argv) {
@@ -24,16 +23,18 @@ int main(int argc, char** argv) {
     QuorvApp app;
     globals().ap_path = QString::fromLocal8Bit(argv[1]);
     testing::PumpHookDesktop desktop;
-    desktop.onPump = [](int pump) {
-        if (pump != 2) return;
-        const office::OfficeSession* session = office::OfficeSession::current();
-        const auto instance = session ? session->instance() : nullptr;
-        std::printf("%lld\n", instance ? static_cast<long long>(instance->pid()) : 0LL);
+    w_frn w(desktop);
+    bool told = false;
+    QObject::connect(&w.list(), &QAbstractItemModel::dataChanged, &w.list(), [&told] {
+        if (told) return;
+        const QList<qint64> pids = office::OfficeInstance::runningPids();
+        if (pids.isEmpty()) return;
+        told = true;
+        std::printf("%lld\n", static_cast<long long>(pids.first()));
         std::fflush(stdout);
         std::string line;
         std::getline(std::cin, line);
-    };
-    w_frn w(desktop);
+    });
     w.open(QSize(1280, 768));
     w.sle_2->setText(QString::fromLocal8Bit(argv[2]));
     w.setOutputMode(OutputMode::Pdf);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QThread>
 #include <QUrl>
 #include <atomic>
 #include <chrono>
@@ -182,6 +183,9 @@ struct OfficeInstance::Impl {
         } catch (const css::lang::DisposedException&) {
             broken = true;
         } catch (const css::uno::RuntimeException& e) {
+            // A killed instance drops its connection a moment before the system shows it
+            // gone: give it that moment, so that its death is not taken for a failed call.
+            for (int i = 0; i < 50 && processRuns(pid); ++i) QThread::msleep(10);
             if (!processRuns(pid)) broken = true;
             if (!broken) fail(what + QStringLiteral(": ") + fromOU(e.Message));
         } catch (const css::uno::Exception& e) {

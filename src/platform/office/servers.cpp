@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "convert/batchengine.h"
 #include "platform/office/officeinstance.h"
 #include "platform/office/officesession.h"
 #include "platform/office/pdftoxps.h"
@@ -389,7 +390,16 @@ std::shared_ptr<AutomationServer> makeExcelServer() {
     return std::make_shared<LibreOfficeServer<ExcelApplication>>();
 }
 
+namespace {
+// A pool worker's office: a session on the worker's thread, so that the conversions it
+// runs attach to an instance of its own, ended on that thread when the worker ends.
+class SessionWorkerOffice : public WorkerOffice {
+    OfficeSession session_{OfficeSession::NewConnections::Served};
+};
+}  // namespace
+
 void registerOfficeServers() {
+    setWorkerOfficeFactory([] { return std::make_unique<SessionWorkerOffice>(); });
     registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
 }

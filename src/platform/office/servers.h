@@ -15,8 +15,8 @@ enum class DocumentKind;
 // session that serves new connections, reaches the session's instance as well.
 std::shared_ptr<AutomationServer> makeWordServer();
 std::shared_ptr<AutomationServer> makeExcelServer();
-// Registers both under "Word.Application" and "Excel.Application"; each program does so
-// once at start-up.
+// Registers both under "Word.Application" and "Excel.Application", and the batch engine's
+// worker office (a session per worker); each program does so once at start-up.
 void registerOfficeServers();
 
 // Word's fixed-format codes.
