@@ -7,6 +7,8 @@
 #include <algorithm>
 
 #include "app/runtimeerror.h"
+#include "convert/automation.h"
+#include "convert/contentfind.h"
 #include "convert/filenames.h"
 #include "convert/wordconvert.h"
 
@@ -47,6 +49,7 @@ QString batchOutputFolder(const BatchRequest& request, const BatchRow& row) {
 }
 
 QStringList batchRowKeys(const BatchRequest& request, const BatchRow& row) {
+    if (request.mode == BatchMode::Find) return {};  // a search writes nothing
     const QString stem = nameStem(row.filey);
     QStringList keys{cleanFolder(batchOutputFolder(request, row)) + stem};
     // The intermediate PDFs of all rows share one folder.
@@ -169,9 +172,16 @@ void BatchEngine::joinWorkers() {
     workers_.clear();
 }
 
+// What a worker keeps from row to row: the Word its searches go through.
+struct BatchEngine::WorkerState {
+    std::unique_ptr<OleObject> word;
+    bool failed = false;
+};
+
 void BatchEngine::workerLoop(int worker) {
     std::unique_ptr<WorkerOffice> office;
     if (officeFactory()) office = officeFactory()();
+    WorkerState state;
     for (;;) {
         int index = -1;
         {
@@ -183,24 +193,71 @@ void BatchEngine::workerLoop(int worker) {
         }
         Outcome outcome;
         try {
-            outcome = runRow(request_.rows.at(index));
+            outcome = runRow(request_.rows.at(index), state);
         } catch (...) {
             outcome.error = std::current_exception();
+            state.failed = true;
         }
         QMetaObject::invokeMethod(
             this, [this, worker, index, outcome] { rowDone(worker, index, outcome); },
             Qt::QueuedConnection);
     }
+    // After an error the rest of the run does not happen, the Word's quit included.
+    if (state.word && !state.failed) {
+        try {
+            state.word->call({"quit"});
+        } catch (...) {
+        }
+    }
+    state.word.reset();
     office.reset();
 }
 
-BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row) {
+BatchEngine::Outcome BatchEngine::findInRow(const QString& path, WorkerState& state) {
+    const BatchRequest& q = request_;
+    Outcome out;
+    out.result = BatchResult::Failure;
+    bool hit = false;
+    // A name the office cannot be given is simply not found.
+    const QString ext = undecodableName(path) ? QString() : qfilehz(path);
+    if (ext == QLatin1String("xls") || ext == QLatin1String("xlsx") ||
+        ext == QLatin1String("xlsm")) {
+        const std::optional<bool> r =
+            retryAfterServerDeath([&] { return excelFind(path, q.findText); });
+        if (r) {
+            hit = *r;
+        } else {
+            out.notice = QStringLiteral("启用Excel失败。");
+        }
+    }
+    if (listedType(ext, q.wordTypes)) {
+        if (!state.word) {
+            auto word = std::make_unique<OleObject>();
+            if (!connectSearchWord(*word))
+                throw OfficeUnavailable{QStringLiteral("启用Word失败。")};
+            state.word = std::move(word);
+        }
+        // Word's connection went with a dead instance: a new one reaches a fresh instance.
+        hit = retryAfterServerDeath([&] { return wordFind(*state.word, path, q.findText); },
+                                    [&] {
+                                        state.word->disconnectObject();
+                                        return connectSearchWord(*state.word);
+                                    });
+    }
+    if (hit) out.result = BatchResult::Success;
+    return out;
+}
+
+BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state) {
     const BatchRequest& q = request_;
     const QString filey1 = row.ypath + row.filey;
+    if (q.mode == BatchMode::Find) return findInRow(filey1, state);
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
     Outcome out;
     switch (q.mode) {
+        case BatchMode::Find:
+            break;
         case BatchMode::Pdf:
             out.result = byPath(word2xps(filey1, QStringLiteral("pdf"), folder, 17));
             break;
@@ -256,6 +313,7 @@ void BatchEngine::rowDone(int worker, int index, const Outcome& outcome) {
             intermediates_.removeAll(outcome.intermediate);
             if (outcome.result == BatchResult::Success) intermediates_.append(outcome.intermediate);
         }
+        if (!outcome.notice.isEmpty()) emit notice(outcome.notice);
         emit rowFinished(index, outcome.result, QString());
     }
     dispatch();

@@ -20,7 +20,9 @@
 
 namespace quorv {
 
-enum class BatchMode { Pdf, Xps, Custom, Swf, Copy };
+// Find looks for a text in each row's document instead of converting it: Success means
+// found.
+enum class BatchMode { Pdf, Xps, Custom, Swf, Copy, Find };
 enum class BatchResult { Success, Failure, Blank };
 
 struct BatchRow {
@@ -37,8 +39,10 @@ struct BatchRequest {
     QString sfth;     // "y": outputs replace files of the same name
     QString wordExt;  // Custom: extension and Word save format
     int wordFormat = 0;
-    QString pdfp;  // SWF: folder of the intermediate PDFs, ending in "/"
-    SwfTool swf;   // SWF: the tool and its settings
+    QString pdfp;       // SWF: folder of the intermediate PDFs, ending in "/"
+    SwfTool swf;        // SWF: the tool and its settings
+    QString findText;   // Find: the text looked for
+    QString wordTypes;  // Find: "#"-joined extensions searched through Word
     int poolSize = 1;
 };
 
@@ -54,6 +58,12 @@ QString batchOutputFolder(const BatchRequest& request, const BatchRow& row);
 // Names under which a row's outputs may land: two rows sharing one can write the same
 // path (numbered names such as "0a.pdf" count as "a.pdf").
 QStringList batchRowKeys(const BatchRequest& request, const BatchRow& row);
+
+// Raised by a row when the office program it needs cannot start at all; the message says
+// which.
+struct OfficeUnavailable {
+    QString message;
+};
 
 // Which row may start next: a row starts only when every earlier row sharing one of its
 // keys is finished, and otherwise rows start in list order.
@@ -105,16 +115,21 @@ class BatchEngine : public QObject {
   signals:
     // index is the row's position in the request; reason is empty for now.
     void rowFinished(int index, quorv::BatchResult result, const QString& reason);
+    // Something the user must be told at once; the run goes on.
+    void notice(const QString& text);
     void finished();
 
   private:
     struct Outcome {
         BatchResult result = BatchResult::Failure;
         QString intermediate;  // SWF: the PDF this row wrote
+        QString notice;
         std::exception_ptr error;
     };
+    struct WorkerState;
     void workerLoop(int worker);
-    Outcome runRow(const BatchRow& row);
+    Outcome runRow(const BatchRow& row, WorkerState& state);
+    Outcome findInRow(const QString& path, WorkerState& state);
     void rowDone(int worker, int index, const Outcome& outcome);
     void dispatch();
     void finishIfDone();

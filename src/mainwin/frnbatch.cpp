@@ -2,16 +2,15 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTimer>
 #include <optional>
 
 #include "convert/batchengine.h"
 #include "convert/filenames.h"
 #include "mainwin/folderscan.h"
+#include "mainwin/frnpool.h"
 #include "mainwin/frnscan.h"
 #include "mainwin/frnwindowmode.h"
 #include "mainwin/w_frn.h"
@@ -57,37 +56,16 @@ std::optional<BatchMode> batchMode(OutputMode mode) {
     return std::nullopt;
 }
 
-// How often a held Escape is looked for while rows are converted.
-constexpr int kEscapePollMs = 100;
-
 // Runs the rows on the engine while the window goes on answering; the results go into the
 // list as they come. False when the run was stopped before its end.
 bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates) {
-    Desktop& desktop = w.desktop();
     FileListModel& list = w.list();
     int done = 0;
     BatchEngine engine(request);
-    // The key state is asked before each row starts, and between rows by the timer.
-    engine.setStartGate([&desktop] { return !desktop.escapeHeld(); });
-    QEventLoop loop;
-    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                     [&](int index, BatchResult result, const QString&) {
-                         record(list, index + 1, result);
-                         w.vpb_1->setValue(++done);
-                     });
-    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-    QTimer escapePoll;
-    QObject::connect(&escapePoll, &QTimer::timeout, &engine, [&] {
-        if (desktop.escapeHeld()) engine.stop();
+    runOnPool(w, engine, [&](int index, BatchResult result, const QString&) {
+        record(list, index + 1, result);
+        w.vpb_1->setValue(++done);
     });
-    w.setRunningBatch(&engine);
-    engine.start();
-    if (!engine.isFinished()) {
-        escapePoll.start(kEscapePollMs);
-        loop.exec();
-    }
-    escapePoll.stop();
-    w.setRunningBatch(nullptr);
     if (engine.error()) std::rethrow_exception(engine.error());
     // Stopped: the rows not converted keep their cells, and the end steps are skipped.
     if (engine.stopped()) return false;

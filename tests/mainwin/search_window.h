@@ -17,6 +17,7 @@
 #include "mainwin/folderscan.h"
 #include "mainwin/frnscan.h"
 #include "mainwin/w_frn.h"
+#include "settings/defaults.h"
 #include "settings/globals.h"
 
 namespace quorv::testing {
@@ -50,6 +51,9 @@ struct SearchWindowBase {
         testing::guiApp();
         app.setReportSink([this](const QString& t, const QString& s) { desktop.messageBox(t, s); });
         globals().ap_path = dir.path();
+        globals().profile = dir.filePath("tovk.ini");
+        // The fake office takes one caller at a time, and its call order is checked.
+        writeSetting(globals().profile, Key::Pool, "1");
         window = std::make_unique<w_frn>(desktop);
         window->open(QSize(1280, 768));
         globals().awordhz.clear();

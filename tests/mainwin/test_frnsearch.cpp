@@ -96,7 +96,6 @@ TEST(ContentSearch, EachDocumentIsClosedBeforeTheNextRowAndTheWindowIsBusy) {
     s.search("x");
     EXPECT_EQ(openAtRow, (QList<int>{0, 0, 0, 0}));
     EXPECT_EQ(busyAtRow, (QList<bool>{true, true, true, true}));
-    EXPECT_GE(s.desktop.pumps, 4) << "Escape can only arrive through the event queue";
     EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到0个"});
 }
 
@@ -168,7 +167,7 @@ TEST(ContentSearch, EscapeAtTheStartStopsBeforeTheFirstFile) {
     EXPECT_EQ(s.texts(), (QStringList{"搜索已被中途中止！", "搜索结束,共找到0个"}));
     EXPECT_EQ(s.desktop.messages.front().title, "提示");
     EXPECT_TRUE(s.opened().isEmpty());
-    EXPECT_EQ(s.office.quits(), 1) << "Word is quit as usual";
+    EXPECT_EQ(s.office.creates(), 0) << "no Word is started for a search that searches nothing";
 
     // Escape on the second row keeps what the first found.
     s.desktop.messages.clear();
@@ -206,7 +205,7 @@ TEST(ContentSearch, MinimisedWithRedrawOffWhileItRunsAndRestoredAtTheEnd) {
     EXPECT_EQ(seen, (QStringList{"0 1", "0 1", "message 0 1"}));
 }
 
-TEST(ContentSearch, WordThatCannotStartRestoresTheWindowAndMarksNothing) {
+TEST(ContentSearch, WordThatCannotStartRestoresTheWindowAndLeavesNoMark) {
     SearchWindow s;
     s.add({"a.doc", "b.doc"});
     s.w.list().setCell(1, "jg", "成功");
@@ -221,7 +220,7 @@ TEST(ContentSearch, WordThatCannotStartRestoresTheWindowAndMarksNothing) {
     EXPECT_TRUE(minimisedAtMessage) << "the message comes first, then the window is restored";
     EXPECT_FALSE(s.desktop.minimized);
     EXPECT_TRUE(s.w.list().redraw());
-    EXPECT_EQ(s.marks(), (QStringList{"a.doc -成功", "b.doc -"}));
+    EXPECT_EQ(s.marks(), (QStringList{"a.doc -", "b.doc -"}));
     EXPECT_FALSE(s.w.busy());
 }
 

@@ -1,0 +1,53 @@
+#include "convert/contentfind.h"
+
+#include <memory>
+
+#include "convert/automation.h"
+
+namespace quorv {
+
+bool listedType(const QString& ext, const QString& list) {
+    return !ext.isEmpty() && list.contains(ext);
+}
+
+bool connectSearchWord(OleObject& word) {
+    if (word.connectToNewObject(QStringLiteral("Word.Application")) != kConnectOk) return false;
+    word.set({"displayalerts"}, false);
+    word.set({"application", "displayalerts"}, false);
+    return true;
+}
+
+bool wordFind(OleObject& word, const QString& path, const QString& text) {
+    word.call({"documents", "open"}, {path});
+    word.set({"application", "visible"}, false);
+    word.call({"application", "selection", "find", "clearformatting"});
+    const bool found = word.call({"application", "selection", "find", "execute"}, {text}).toBool();
+    word.call({"activedocument", "close"}, {false});
+    return found;
+}
+
+std::optional<bool> excelFind(const QString& path, const QString& text) {
+    auto eole = std::make_unique<OleObject>();
+    if (eole->connectToNewObject(QStringLiteral("Excel.Application")) != kConnectOk) {
+        return std::nullopt;
+    }
+    bool found = false;
+    eole->set({"application", "displayalerts"}, false);
+    eole->call({"workbooks", "open"}, {path});
+    eole->set({"application", "visible"}, false);
+    const qint64 sheets = eole->get({"worksheets", "count"}).toInt();
+    for (qint64 i = 1; i <= sheets; ++i) {
+        const Variant r =
+            eole->call({"activeworkbook", {"worksheets", {i}}, "cells", "find"}, {text});
+        if (!r.isEmpty()) {
+            found = true;
+            break;
+        }
+    }
+    eole->call({"workbooks", "close"});
+    eole->call({"quit"});
+    eole->disconnectObject();
+    return found;
+}
+
+}  // namespace quorv

@@ -1,0 +1,27 @@
+#pragma once
+
+// Looking for a text inside one document through Word or one workbook through Excel.
+
+#include <QString>
+#include <optional>
+
+namespace quorv {
+
+class OleObject;
+
+// Membership in a "#"-joined extension list by plain substring search; a name without
+// an extension belongs to no list.
+bool listedType(const QString& ext, const QString& list);
+
+// Starts a Word for searching, with its alerts off; false when it cannot start.
+bool connectSearchWord(OleObject& word);
+
+// Whether the document at path holds text; the document is closed again at once, so the
+// Word holds at most one document however many it searches.
+bool wordFind(OleObject& word, const QString& path, const QString& text);
+
+// Whether some cell of some worksheet of the workbook at path holds text, searched in an
+// Excel of its own that quits again; none when Excel cannot start.
+std::optional<bool> excelFind(const QString& path, const QString& text);
+
+}  // namespace quorv
