@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
-#include <QThread>
 #include <QUrl>
 #include <atomic>
 #include <chrono>
@@ -169,6 +168,17 @@ struct OfficeInstance::Impl {
         throw DispatchError{kErrCallFailed, message, !timedOut};
     }
 
+    // Whether the instance still takes a call (under the watchdog of the call that asks).
+    bool answers() {
+        if (!desktop.is()) return false;
+        try {
+            desktop->getCurrentComponent();
+            return true;
+        } catch (const css::uno::Exception&) {
+            return false;
+        }
+    }
+
     // Runs one call into LibreOffice under the watchdog; UNO failures become code 35.
     template <class F>
     auto guarded(const QString& what, F f, int timeoutMs = -1) -> decltype(f()) {
@@ -184,9 +194,8 @@ struct OfficeInstance::Impl {
             broken = true;
         } catch (const css::uno::RuntimeException& e) {
             // A killed instance drops its connection a moment before the system shows it
-            // gone: give it that moment, so that its death is not taken for a failed call.
-            for (int i = 0; i < 50 && processRuns(pid); ++i) QThread::msleep(10);
-            if (!processRuns(pid)) broken = true;
+            // gone: a connection that no longer answers is a dead instance.
+            if (!processRuns(pid) || !answers()) broken = true;
             if (!broken) fail(what + QStringLiteral(": ") + fromOU(e.Message));
         } catch (const css::uno::Exception& e) {
             if (!processRuns(pid)) broken = true;
