@@ -274,39 +274,56 @@ struct HookedBatch {
     }
 };
 
-// On a pool of two, one instance stops answering in the middle of a row: it is killed
-// meanwhile (the row is tried once more on a fresh instance while the other instance goes
-// on), or the watchdog ends the call (not tried again: the run stops with 35).
+// On a pool of two, the instance that has just started stops answering in its first row:
+// it is killed meanwhile (the row is tried once more on a fresh instance while the other
+// instance goes on), killed again on the fresh instance (35), or the watchdog ends the
+// call (not tried again: 35).
 TEST(RealBatchRun, OfficeKilledOrHungOnAPoolOfTwo) {
-    for (const bool hung : {false, true}) {
-        SCOPED_TRACE(hung ? "hung" : "killed");
+    enum class Case { KilledOnce, KilledTwice, Hung };
+    for (const Case c : {Case::KilledOnce, Case::KilledTwice, Case::Hung}) {
+        SCOPED_TRACE(c == Case::KilledOnce    ? "killed once"
+                     : c == Case::KilledTwice ? "killed twice"
+                                              : "hung");
         HookedBatch b;
         writeSetting(globals().profile, Key::Pool, "2");
-        for (int i = 7; i <= 12; ++i) {
+        for (int i = 7; i <= 24; ++i) {
             b.files << b.dir.filePath(QStringLiteral("副本 %1.doc").arg(i));
             QFile::copy(sources->folder + "/a.doc", b.files.back());
         }
         const int savedTimeout = OfficeInstance::callTimeoutMs();
-        OfficeInstance::setCallTimeoutMs(hung ? 1500 : 20000);
+        OfficeInstance::setCallTimeoutMs(c == Case::Hung ? 1500 : 20000);
         std::atomic<qint64> victim = 0;
-        QList<qint64> seen;
+        std::atomic<qint64> fresh = 0;
         std::atomic<bool> done = false;
         std::thread killer([&] {
             QElapsedTimer wait;
             wait.start();
-            // Both instances run rows: stop one in the middle of whatever it does.
-            while (!done && wait.elapsed() < 60000) {
+            // An instance is listed once connected, by the first row of its worker: the
+            // newer of two is busy with that row.
+            while (!done && wait.elapsed() < 60000 && victim == 0) {
                 const QList<qint64> pids = OfficeInstance::runningPids();
                 if (pids.size() == 2) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                    victim = pids.first();
+                    victim = pids.last();
                     ::kill(pid_t(victim), SIGSTOP);
-                    if (hung) return;
-                    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-                    ::kill(pid_t(victim), SIGKILL);
+                } else {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
+            if (victim == 0 || c == Case::Hung) return;
+            const qint64 other = OfficeInstance::runningPids().value(0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            ::kill(pid_t(victim), SIGKILL);
+            if (c != Case::KilledTwice) return;
+            // The fresh instance the retry connects to goes the same way.
+            while (!done && wait.elapsed() < 60000) {
+                for (const qint64 p : OfficeInstance::runningPids()) {
+                    if (p == victim || p == other) continue;
+                    ::kill(pid_t(p), SIGSTOP);
+                    ::kill(pid_t(p), SIGKILL);
+                    fresh = p;
                     return;
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         });
         const QStringList words = b.run();
@@ -314,21 +331,24 @@ TEST(RealBatchRun, OfficeKilledOrHungOnAPoolOfTwo) {
         killer.join();
         OfficeInstance::setCallTimeoutMs(savedTimeout);
         ASSERT_NE(victim, 0) << "the run never had two instances";
-        if (!hung) {
-            EXPECT_EQ(words, QStringList(12, "成功"));
+        if (c == Case::KilledOnce) {
+            EXPECT_EQ(words, QStringList(24, "成功"));
             EXPECT_EQ(b.lastMessage(), "转换结束");
         } else {
             EXPECT_TRUE(b.lastMessage().contains("35")) << b.lastMessage().toStdString();
             EXPECT_FALSE(words.contains("失败"));
-            EXPECT_TRUE(words.contains("")) << "rows after the error did not start";
             EXPECT_TRUE(words.contains("成功")) << "the other instance went on";
+        }
+        if (c == Case::KilledTwice) {
+            EXPECT_NE(fresh, 0) << "a fresh instance was tried";
+            EXPECT_TRUE(testing::waitGone(fresh));
         }
         EXPECT_FALSE(b.desktop.minimized);
         EXPECT_EQ(b.desktop.busyDepth, 0);
         EXPECT_TRUE(testing::waitGone(victim));
         EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
 
-        EXPECT_EQ(b.run(), QStringList(12, "成功"));
+        EXPECT_EQ(b.run(), QStringList(24, "成功"));
         EXPECT_EQ(b.lastMessage(), "转换结束");
     }
 }
