@@ -12,6 +12,7 @@ packages=(
   libreoffice-writer libreoffice-calc libreoffice-dev
   ghostscript poppler-utils libpoppler-cpp-dev zlib1g-dev libxlsxwriter-dev
   poppler-data
+  xvfb xdotool
   libgtest-dev libgmock-dev
   fonts-noto-cjk fonts-liberation fontconfig
 )

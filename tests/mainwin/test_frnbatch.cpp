@@ -376,6 +376,25 @@ TEST(BatchRun, EscapeStopsBeforeTheNextRowWithoutTheEndSteps) {
     b.expectRestored();
 }
 
+// Closing the window during a run stops it as Escape does; the window closes once the
+// row in flight has finished, with nothing of the office left.
+TEST(BatchRun, ClosingTheWindowStopsTheRunThenCloses) {
+    BatchWindow b;
+    for (const char* n : {"a.doc", "b.doc", "c.doc"}) b.addRow("", n);
+    bool closeRefused = false;
+    b.duringRun([&] {
+        // Once the first row has its result.
+        if (!closeRefused && b.w.list().cellText(1, "jg") == "成功") closeRefused = !b.w.close();
+    });
+    b.run();
+    EXPECT_TRUE(closeRefused) << "the window stays while the row in flight finishes";
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "b.doc:", "c.doc:"}));
+    EXPECT_TRUE(b.texts().isEmpty()) << "no end message";
+    EXPECT_EQ(b.office.liveApplications(), 0);
+    for (int i = 0; i < 50 && b.w.isVisible(); ++i) QTest::qWait(100);
+    EXPECT_FALSE(b.w.isVisible());
+}
+
 TEST(BatchRun, ARunStartsWithoutAnyEarlierResultOrSelection) {
     BatchWindow b;
     for (const char* n : {"a_x.doc", "b_x.doc", "c.doc"}) b.addRow("", n);

@@ -118,6 +118,32 @@ TEST_F(WconfigTest, SaveWritesEditsAndChosenFormat) {
     EXPECT_EQ(globals().wsavehz, "txt");
 }
 
+// The number of files converted at once: the machine's default until the user picks one;
+// a value out of range or not a number in the file counts as unset.
+TEST_F(WconfigTest, FilesAtOnceShowsTheDefaultAndIsWrittenOnlyWhenChanged) {
+    const int fallback = defaultPoolSize();
+    ASSERT_GE(fallback, 1);
+    ASSERT_LE(fallback, 4);
+    for (const char* stored : {"", "0", "17", "两"}) {
+        SCOPED_TRACE(stored);
+        writeFile(QByteArray("[sdef]\npool=") + stored + "\n");
+        wconfig w(desktop);
+        EXPECT_EQ(w.em_2->value(), fallback);
+        EXPECT_EQ(batchPoolSize(profile()), fallback);
+        w.cb_6_clicked();
+        EXPECT_EQ(key("sdef", "pool"), stored) << "an untouched box writes nothing";
+    }
+    {
+        wconfig w(desktop);
+        w.em_2->setValue(fallback == 3 ? 2 : 3);
+        w.cb_6_clicked();
+    }
+    EXPECT_EQ(key("sdef", "pool"), fallback == 3 ? "2" : "3");
+    EXPECT_EQ(batchPoolSize(profile()), fallback == 3 ? 2 : 3);
+    wconfig again(desktop);
+    EXPECT_EQ(again.em_2->value(), fallback == 3 ? 2 : 3);
+}
+
 TEST_F(WconfigTest, SaveWithoutFileUsesThePickedFileUntilTheNextLoad) {
     QTemporaryDir other;
     const QString picked = other.path() + "/x.ini";
