@@ -341,7 +341,7 @@ void w_frn::setRunningBatch(BatchEngine* engine) {
 
 void w_frn::closeEvent(QCloseEvent* event) {
     // Closing under a running operation would pull the window from under its loop: a
-    // batch is stopped as Escape stops it, and the window closes once it has ended.
+    // batch or search is stopped as Escape stops it, and the window closes once it ends.
     if (busy()) {
         if (runningBatch_) {
             closeAfterRun_ = true;

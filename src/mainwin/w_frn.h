@@ -70,7 +70,7 @@ class w_frn : public QWidget {
     FrnHooks& hooks() { return hooks_; }
 
     bool busy() const { return busy_.busy(); }
-    // The batch now running, so that closing the window can stop it first.
+    // The batch or search now running, so that closing the window can stop it first.
     void setRunningBatch(BatchEngine* engine);
     [[nodiscard]] BusyState::Scope beginBusy() { return busy_.begin(); }
 
