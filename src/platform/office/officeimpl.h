@@ -166,7 +166,8 @@ struct OfficeInstance::Impl {
     // A failure because the process is gone; one the watchdog caused is no death, since
     // the same document would only hang again.
     [[noreturn]] void failGone(const QString& message) {
-        throw DispatchError{kErrCallFailed, message, !timedOut};
+        throw DispatchError{kErrCallFailed, message, !timedOut,
+                            timedOut ? FailReason::Timeout : FailReason::OfficeDied};
     }
 
     // Runs one call into LibreOffice under the watchdog; UNO failures become code 35.
