@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/failreason.h"
 #include "convert/pdf2swf1.h"
 
 namespace quorv {
@@ -40,6 +41,9 @@ struct BatchRequest {
     QString pdfp;  // SWF: folder of the intermediate PDFs, ending in "/"
     SwfTool swf;   // SWF: the tool and its settings
     int poolSize = 1;
+    // A row that raises an error is recorded as failed with its reason and the run goes
+    // on; otherwise the run stops there and error() holds it.
+    bool goOn = false;
 };
 
 // Copies source to target, replacing an existing target only by a complete copy: the
@@ -99,11 +103,13 @@ class BatchEngine : public QObject {
     bool stopped() const { return stopping_; }
     // Intermediate PDFs that only successful rows left behind.
     const QStringList& intermediates() const { return intermediates_; }
-    // The first error a row raised (the run stopped there), or null.
+    // The first error a row raised (the run stopped there), or null; and that row.
     std::exception_ptr error() const { return error_; }
+    int errorRow() const { return errorRow_; }
 
   signals:
-    // index is the row's position in the request; reason is empty for now.
+    // index is the row's position in the request; reason is the text of what went wrong,
+    // empty for a success. A row that raised an error reports before the run ends.
     void rowFinished(int index, quorv::BatchResult result, const QString& reason);
     void finished();
 
@@ -111,6 +117,7 @@ class BatchEngine : public QObject {
     struct Outcome {
         BatchResult result = BatchResult::Failure;
         QString intermediate;  // SWF: the PDF this row wrote
+        FailReason reason = FailReason::None;
         std::exception_ptr error;
     };
     void workerLoop(int worker);
@@ -128,6 +135,7 @@ class BatchEngine : public QObject {
     int inFlight_ = 0;
     QStringList intermediates_;
     std::exception_ptr error_;
+    int errorRow_ = -1;
 
     std::mutex mutex_;
     std::condition_variable wake_;
