@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 #include "app/quorvapp.h"
 #include "convert/filenames.h"
@@ -17,6 +18,25 @@ namespace {
 void writeLog(const QString& profile, const QString& value) {
     // A failed write cannot be reported anywhere else; the exit status still says it.
     writeSetting(profile, Key::Log, value);
+}
+
+// The line just before the error report: what went wrong and with which file, in the
+// words the list shows, so that a calling program can log it.
+void printFailureLine(const QString& source) {
+    const QString line = failReasonText(failReasonOf(std::current_exception())) +
+                         QStringLiteral("：") + source + QStringLiteral("\r\n");
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+// Word to PDF to SWF, or PDF to SWF.
+int cliConvert(const QString& source, bool word, const QString& npath) {
+    try {
+        return cliConvert(source, word, npath);
+    } catch (const std::exception&) {
+        printFailureLine(source);
+        throw;
+    }
 }
 
 // The start of quorvcli: the whole conversion.
