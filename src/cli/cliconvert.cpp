@@ -31,12 +31,17 @@ void printFailureLine(const QString& source) {
 
 // Word to PDF to SWF, or PDF to SWF.
 int cliConvert(const QString& source, bool word, const QString& npath) {
-    try {
-        return cliConvert(source, word, npath);
-    } catch (const std::exception&) {
-        printFailureLine(source);
-        throw;
+    if (!word) {
+        // The source PDF stays where it is.
+        return pdf2swf1(source, npath, SwfCaller::CommandLine).isEmpty() ? kCliNoOutput
+                                                                         : kCliConverted;
     }
+    const QString pdf = word2pdf(source);
+    if (pdf.isEmpty()) return kCliNoOutput;
+    // Without an SWF the intermediate PDF is kept: it is all the caller gets.
+    if (pdf2swf1(pdf, npath, SwfCaller::CommandLine).isEmpty()) return kCliNoOutput;
+    if (QFileInfo::exists(pdf)) QFile::remove(pdf);
+    return kCliConverted;
 }
 
 // The start of quorvcli: the whole conversion.
@@ -68,17 +73,12 @@ int cliOpen(QuorvApp& app, const QStringList& arguments) {
     QString npath = readSetting(g.profile, Key::Swfpath, Reader::CliStart);
     if (!npath.endsWith(QLatin1Char('/'))) npath += QLatin1Char('/');
 
-    if (!word) {
-        // The source PDF stays where it is.
-        return pdf2swf1(source, npath, SwfCaller::CommandLine).isEmpty() ? kCliNoOutput
-                                                                         : kCliConverted;
+    try {
+        return cliConvert(source, word, npath);
+    } catch (const std::exception&) {
+        printFailureLine(source);
+        throw;
     }
-    const QString pdf = word2pdf(source);
-    if (pdf.isEmpty()) return kCliNoOutput;
-    // Without an SWF the intermediate PDF is kept: it is all the caller gets.
-    if (pdf2swf1(pdf, npath, SwfCaller::CommandLine).isEmpty()) return kCliNoOutput;
-    if (QFileInfo::exists(pdf)) QFile::remove(pdf);
-    return kCliConverted;
 }
 
 }  // namespace
