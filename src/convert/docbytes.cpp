@@ -259,6 +259,10 @@ FailReason documentBytesProblem(const QString& path) {
     // An encrypted package is an OLE container around the zip.
     if (isOle && ole.hasStream(QStringLiteral("EncryptedPackage"))) return FailReason::Password;
     if (!wordPackage) return FailReason::None;
+    // A Word 97 document under a 2007 name is a real document that LibreOffice reads.
+    if (isOle && ole.hasStream(QStringLiteral("WordDocument"))) {
+        return wordEncrypted(ole) ? FailReason::Password : FailReason::None;
+    }
     const std::optional<QStringList> names = zipNames(b);
     return names && hasMainWordPart(*names) ? FailReason::None : FailReason::Damaged;
 }

@@ -79,7 +79,10 @@ TEST(DocumentBytes, AWord2007NameMustHoldAPackageWithItsMainPart) {
         {"empty", s.put("empty.docx", QByteArray()), FailReason::Damaged},
         {"plain text", s.put("text.docx", "Hello, just text\n"), FailReason::Damaged},
         {"a workbook package", s.copy("plain.xlsx", "book.docx"), FailReason::Damaged},
-        {"an unencrypted OLE file", s.copy("plain.doc", "old.docx"), FailReason::Damaged},
+        {"a workbook in an OLE file", s.copy("plain.xls", "old.docx"), FailReason::Damaged},
+        // A Word 97 document under a 2007 name is a real document, read as a .doc.
+        {"a Word 97 document", s.copy("plain.doc", "old97.docx"), FailReason::None},
+        {"a locked Word 97 document", s.copy("locked.doc", "lock97.docx"), FailReason::Password},
         // Other names are left to the office, which reads text and web pages fine.
         {"random bytes as .txt", s.put("noise.txt", noise), FailReason::None},
         {"random bytes as .xlsx", s.put("noise.xlsx", noise), FailReason::None},
