@@ -1,7 +1,6 @@
 // What a document's bytes tell before the office reads it, on files LibreOffice wrote
 // (tests/convert/files: locked.* saved with the password "abc", plain.* without one) and
 // on files broken here.
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -129,18 +128,6 @@ TEST(FailReasons, ACaughtErrorGivesItsOwnCauseOrTheGenericOne) {
     EXPECT_EQ(failReasonOf(std::make_exception_ptr(std::runtime_error("x"))), FailReason::Unknown);
     EXPECT_EQ(failReasonOf(nullptr), FailReason::None);
     EXPECT_EQ(failReasonText(FailReason::None), QString());
-}
-
-TEST(FailReasons, AFolderTakesFilesOnlyWhenOneCanBeMadeInIt) {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("out");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    EXPECT_TRUE(folderTakesFiles(folder));
-    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "no probe left";
-    EXPECT_FALSE(folderTakesFiles(dir.filePath("missing")));
-    if (!makeUnwritable(folder, true)) GTEST_SKIP() << "cannot make a folder unwritable here";
-    EXPECT_FALSE(folderTakesFiles(folder));
-    makeUnwritable(folder, false);
 }
 
 }  // namespace
