@@ -12,7 +12,7 @@ layer_names=(core conversions engines windows programs)
 # The layer of a file of src/ or tools/ into `layer`; the first matching pattern wins.
 layer_of() {
   case "$1" in
-    src/app/runtimeerror.* | src/app/quorvapp.*) layer=0 ;;
+    src/app/runtimeerror.* | src/app/failreason.* | src/app/quorvapp.*) layer=0 ;;
     src/app/*) layer=4 ;;
     src/settings/wconfig.*) layer=3 ;;
     src/settings/*) layer=0 ;;

@@ -4,6 +4,8 @@
 #include <exception>
 #include <string>
 
+#include "app/failreason.h"
+
 namespace quorv {
 
 // What the run-time knows about a failure that no handler dealt with.
@@ -37,9 +39,14 @@ class RuntimeError : public std::exception {
     bool serverDied() const noexcept { return serverDied_; }
     void setServerDied(bool died) noexcept { serverDied_ = died; }
 
+    // What the failure was, where the failing side knew it (not part of the report).
+    FailReason reason() const noexcept { return reason_; }
+    void setReason(FailReason reason) noexcept { reason_ = reason; }
+
   private:
     ErrorRecord record_;
     bool serverDied_ = false;
+    FailReason reason_ = FailReason::None;
     std::string what_;
 };
 

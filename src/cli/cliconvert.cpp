@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 #include "app/quorvapp.h"
 #include "convert/filenames.h"
@@ -17,6 +18,30 @@ namespace {
 void writeLog(const QString& profile, const QString& value) {
     // A failed write cannot be reported anywhere else; the exit status still says it.
     writeSetting(profile, Key::Log, value);
+}
+
+// The line just before the error report: what went wrong and with which file, in the
+// words the list shows, so that a calling program can log it.
+void printFailureLine(const QString& source) {
+    const QString line = failReasonText(failReasonOf(std::current_exception())) +
+                         QStringLiteral("：") + source + QStringLiteral("\r\n");
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+// Word to PDF to SWF, or PDF to SWF.
+int cliConvert(const QString& source, bool word, const QString& npath) {
+    if (!word) {
+        // The source PDF stays where it is.
+        return pdf2swf1(source, npath, SwfCaller::CommandLine).isEmpty() ? kCliNoOutput
+                                                                         : kCliConverted;
+    }
+    const QString pdf = word2pdf(source);
+    if (pdf.isEmpty()) return kCliNoOutput;
+    // Without an SWF the intermediate PDF is kept: it is all the caller gets.
+    if (pdf2swf1(pdf, npath, SwfCaller::CommandLine).isEmpty()) return kCliNoOutput;
+    if (QFileInfo::exists(pdf)) QFile::remove(pdf);
+    return kCliConverted;
 }
 
 // The start of quorvcli: the whole conversion.
@@ -48,17 +73,12 @@ int cliOpen(QuorvApp& app, const QStringList& arguments) {
     QString npath = readSetting(g.profile, Key::Swfpath, Reader::CliStart);
     if (!npath.endsWith(QLatin1Char('/'))) npath += QLatin1Char('/');
 
-    if (!word) {
-        // The source PDF stays where it is.
-        return pdf2swf1(source, npath, SwfCaller::CommandLine).isEmpty() ? kCliNoOutput
-                                                                         : kCliConverted;
+    try {
+        return cliConvert(source, word, npath);
+    } catch (const std::exception&) {
+        printFailureLine(source);
+        throw;
     }
-    const QString pdf = word2pdf(source);
-    if (pdf.isEmpty()) return kCliNoOutput;
-    // Without an SWF the intermediate PDF is kept: it is all the caller gets.
-    if (pdf2swf1(pdf, npath, SwfCaller::CommandLine).isEmpty()) return kCliNoOutput;
-    if (QFileInfo::exists(pdf)) QFile::remove(pdf);
-    return kCliConverted;
 }
 
 }  // namespace

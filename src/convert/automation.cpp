@@ -277,6 +277,7 @@ Variant OleObject::run(Access access, const MemberPath& path, const VariantList&
             << name_ << event << "failed with" << e.code << "-" << e.message;
         RuntimeError error(e.code, name_, event);
         error.setServerDied(e.serverDied);
+        error.setReason(e.reason);
         throw error;
     }
 }

@@ -62,6 +62,8 @@ struct DispatchError {
     QString message;
     // The server's process died under the call (a watchdog's kill does not count).
     bool serverDied = false;
+    // What the failure was, where the server knew it.
+    FailReason reason = FailReason::None;
 };
 
 // How a member is reached: read (or called with arguments), written, or called.

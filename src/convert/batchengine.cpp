@@ -107,6 +107,13 @@ BatchResult byPath(const QString& produced) {
     return produced.isEmpty() ? BatchResult::Failure : BatchResult::Success;
 }
 
+// Why a copy or the SWF tool left no file: the source, the folder, or else the step itself.
+FailReason writeFailure(const QString& source, const QString& folder, FailReason otherwise) {
+    if (!QFileInfo(source).isFile()) return FailReason::SourceMissing;
+    if (!folderTakesFiles(folder)) return FailReason::OutputUnwritable;
+    return otherwise;
+}
+
 }  // namespace
 
 BatchEngine::BatchEngine(BatchRequest request, QObject* parent)
@@ -194,9 +201,26 @@ void BatchEngine::workerLoop(int worker) {
         Outcome outcome;
         try {
             outcome = runRow(request_.rows.at(index), state);
+        } catch (const OfficeUnavailable&) {
+            // Without its office no later row can succeed either.
+            outcome.error = std::current_exception();
+            outcome.reason = FailReason::OfficeUnavailable;
+            outcome.fatal = true;
+            state.failed = true;
         } catch (...) {
             outcome.error = std::current_exception();
-            state.failed = true;
+            outcome.result = BatchResult::Failure;
+            outcome.reason = failReasonOf(outcome.error);
+            if (!request_.goOn) {
+                state.failed = true;
+            } else if (state.word) {
+                // The run goes on: a fresh Word for the next row, nothing left open.
+                try {
+                    state.word->call({"quit"});
+                } catch (...) {
+                }
+                state.word.reset();
+            }
         }
         QMetaObject::invokeMethod(
             this, [this, worker, index, outcome] { rowDone(worker, index, outcome); },
@@ -259,19 +283,22 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
         case BatchMode::Find:
             break;
         case BatchMode::Pdf:
-            out.result = byPath(word2xps(filey1, QStringLiteral("pdf"), folder, 17));
+            out.result = byPath(word2xps(filey1, QStringLiteral("pdf"), folder, 17, &out.reason));
             break;
         case BatchMode::Xps:
-            out.result = byPath(word2xps(filey1, QStringLiteral("xps"), folder, 18));
+            out.result = byPath(word2xps(filey1, QStringLiteral("xps"), folder, 18, &out.reason));
             break;
         case BatchMode::Custom:
-            out.result = byPath(word2any(filey1, q.wordExt, folder, q.wordFormat));
+            out.result = byPath(word2any(filey1, q.wordExt, folder, q.wordFormat, &out.reason));
             break;
         case BatchMode::Copy: {
             const QString name =
                 q.sfth == QLatin1String("y") ? row.filey : fzmccf(folder, row.filey);
             out.result =
                 copyIntoPlace(filey1, folder + name) ? BatchResult::Success : BatchResult::Failure;
+            if (out.result == BatchResult::Failure) {
+                out.reason = writeFailure(filey1, folder, FailReason::NoOutput);
+            }
             break;
         }
         case BatchMode::Swf: {
@@ -279,18 +306,26 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
             // Names with a blank are refused, as the tool's command line has always been.
             if (row.filey.contains(QLatin1Char(' '))) {
                 out.result = BatchResult::Blank;
+                out.reason = FailReason::BlankInName;
             } else if (qfilehz(filey1) == QLatin1String("pdf")) {
                 out.result = byPath(pdf2swfWith(filey1, folder, keep, q.swf, false));
+                if (out.result == BatchResult::Failure) {
+                    out.reason = writeFailure(filey1, folder, FailReason::SwfFailed);
+                }
             } else if (!QFileInfo(q.pdfp).isDir()) {
                 // The intermediate folder is made when the settings are saved, never here.
                 out.result = BatchResult::Failure;
+                out.reason = FailReason::OutputUnwritable;
             } else {
-                out.intermediate = word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17);
+                out.intermediate = word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, &out.reason);
                 if (out.intermediate.isEmpty()) {
                     out.result = BatchResult::Failure;
                 } else {
                     // The tool has ended when this returns, so the PDF is no longer read.
                     out.result = byPath(pdf2swfWith(out.intermediate, folder, keep, q.swf, false));
+                    if (out.result == BatchResult::Failure) {
+                        out.reason = writeFailure(out.intermediate, folder, FailReason::SwfFailed);
+                    }
                 }
             }
             break;
@@ -303,19 +338,29 @@ void BatchEngine::rowDone(int worker, int index, const Outcome& outcome) {
     schedule_.finish(index);
     busy_[worker] = false;
     --inFlight_;
+    // A failed row always says why, even without a known cause.
+    // A document a search did not find in carries no reason.
+    const bool found = outcome.result == BatchResult::Success;
+    const bool plainMiss = request_.mode == BatchMode::Find && !outcome.error;
+    const FailReason reason = found || plainMiss                    ? outcome.reason
+                              : outcome.reason == FailReason::None ? FailReason::Unknown
+                                                                   : outcome.reason;
     if (outcome.error) {
-        // An error ends the run as it always has: no new row, and the caller sees it.
-        if (!error_) error_ = outcome.error;
-        stopping_ = true;
-    } else {
-        if (!outcome.intermediate.isEmpty()) {
-            // The file now belongs to this row, whoever wrote that name before.
-            intermediates_.removeAll(outcome.intermediate);
-            if (outcome.result == BatchResult::Success) intermediates_.append(outcome.intermediate);
+        // Unless the run goes on past errors, an error ends it as it always has: no new
+        // row, and the caller sees the first one, after its row was recorded.
+        const bool ends = !request_.goOn || outcome.fatal;
+        if (ends && !error_) {
+            error_ = outcome.error;
+            errorRow_ = index;
         }
-        if (!outcome.notice.isEmpty()) emit notice(outcome.notice);
-        emit rowFinished(index, outcome.result, QString());
+        if (ends) stopping_ = true;
+    } else if (!outcome.intermediate.isEmpty()) {
+        // The file now belongs to this row, whoever wrote that name before.
+        intermediates_.removeAll(outcome.intermediate);
+        if (outcome.result == BatchResult::Success) intermediates_.append(outcome.intermediate);
     }
+    if (!outcome.notice.isEmpty()) emit notice(outcome.notice);
+    emit rowFinished(index, outcome.result, failReasonText(reason));
     dispatch();
     finishIfDone();
 }

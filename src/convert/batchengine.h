@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/failreason.h"
 #include "convert/pdf2swf1.h"
 
 namespace quorv {
@@ -44,6 +45,9 @@ struct BatchRequest {
     QString findText;   // Find: the text looked for
     QString wordTypes;  // Find: "#"-joined extensions searched through Word
     int poolSize = 1;
+    // A row that raises an error is recorded as failed with its reason and the run goes
+    // on; otherwise the run stops there and error() holds it.
+    bool goOn = false;
 };
 
 // Copies source to target, replacing an existing target only by a complete copy: the
@@ -109,11 +113,13 @@ class BatchEngine : public QObject {
     bool stopped() const { return stopping_; }
     // Intermediate PDFs that only successful rows left behind.
     const QStringList& intermediates() const { return intermediates_; }
-    // The first error a row raised (the run stopped there), or null.
+    // The first error a row raised (the run stopped there), or null; and that row.
     std::exception_ptr error() const { return error_; }
+    int errorRow() const { return errorRow_; }
 
   signals:
-    // index is the row's position in the request; reason is empty for now.
+    // index is the row's position in the request; reason is the text of what went wrong,
+    // empty for a success. A row that raised an error reports before the run ends.
     void rowFinished(int index, quorv::BatchResult result, const QString& reason);
     // Something the user must be told at once; the run goes on.
     void notice(const QString& text);
@@ -124,7 +130,9 @@ class BatchEngine : public QObject {
         BatchResult result = BatchResult::Failure;
         QString intermediate;  // SWF: the PDF this row wrote
         QString notice;
+        FailReason reason = FailReason::None;
         std::exception_ptr error;
+        bool fatal = false;  // ends the run even when it goes on past errors
     };
     struct WorkerState;
     void workerLoop(int worker);
@@ -143,6 +151,7 @@ class BatchEngine : public QObject {
     int inFlight_ = 0;
     QStringList intermediates_;
     std::exception_ptr error_;
+    int errorRow_ = -1;
 
     std::mutex mutex_;
     std::condition_variable wake_;

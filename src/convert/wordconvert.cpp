@@ -42,7 +42,7 @@ bool waitForFile(const QString& path) {
 
 // Opens the source, writes the output, and quits: the part every conversion shares.
 QString convertOpened(OleObject& word, const QString& yfilename, const QString& outPath,
-                      Write write, int gs) {
+                      Write write, int gs, FailReason* why) {
     word.call({"documents", "open"}, {yfilename});
     word.set({"application", "visible"}, false);
     if (write == Write::Export) {
@@ -55,23 +55,31 @@ QString convertOpened(OleObject& word, const QString& yfilename, const QString& 
     waitForFile(outPath);
     word.call({"quit"});
     word.disconnectObject();
-    return QFileInfo::exists(outPath) ? outPath : QString();
+    if (QFileInfo::exists(outPath)) return outPath;
+    if (why) *why = FailReason::NoOutput;
+    return QString();
+}
+
+QString refuse(FailReason reason, FailReason* why) {
+    if (why) *why = reason;
+    return QString();
 }
 
 QString convertInto(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
-                    Write write) {
+                    Write write, FailReason* why) {
     const GlobalSettings& g = globals();
-    if (!wordAccepts(yfilename, g.awordhz) || undecodableName(yfilename)) return QString();
+    if (!wordAccepts(yfilename, g.awordhz)) return refuse(FailReason::WrongType, why);
+    if (undecodableName(yfilename)) return refuse(FailReason::SourceMissing, why);
     QString outPath = filegszh(yfilename, fhz, npath);
     if (g.sfth == QLatin1String("n") && QFileInfo::exists(outPath)) {
         outPath = npath + fzmccf(npath, outPath.mid(npath.size()));
     }
     // A conversion never writes over its own source.
-    if (samePath(outPath, yfilename)) return QString();
+    if (samePath(outPath, yfilename)) return refuse(FailReason::NoOutput, why);
     return retryAfterServerDeath([&] {
         OleObject word;
-        if (!connectWord(word)) return QString();
-        return convertOpened(word, yfilename, outPath, write, gs);
+        if (!connectWord(word)) return refuse(FailReason::OfficeUnavailable, why);
+        return convertOpened(word, yfilename, outPath, write, gs, why);
     });
 }
 
@@ -88,12 +96,14 @@ bool wordAccepts(const QString& yfilename, const QString& awordhz) {
     return !ext.isEmpty() && (QStringLiteral("doc#docx") + awordhz).contains(ext);
 }
 
-QString word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs) {
-    return convertInto(yfilename, fhz, npath, gs, Write::Export);
+QString word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
+                 FailReason* why) {
+    return convertInto(yfilename, fhz, npath, gs, Write::Export, why);
 }
 
-QString word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs) {
-    return convertInto(yfilename, fhz, npath, gs, Write::SaveAs);
+QString word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
+                 FailReason* why) {
+    return convertInto(yfilename, fhz, npath, gs, Write::SaveAs, why);
 }
 
 QString word2pdf(const QString& yfilename) {
@@ -108,7 +118,7 @@ QString word2pdf(const QString& yfilename) {
         OleObject word;
         if (!connectWord(word)) return QString();
         if (QFileInfo::exists(outPath)) QFile::remove(outPath);
-        return convertOpened(word, yfilename, outPath, Write::Export, 17);
+        return convertOpened(word, yfilename, outPath, Write::Export, 17, nullptr);
     });
 }
 

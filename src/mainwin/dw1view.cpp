@@ -9,7 +9,7 @@
 
 namespace quorv {
 
-const int Dw1View::kColumnWidths[6] = {40, 165, 130, 40, 95, 130};
+const int Dw1View::kColumnWidths[7] = {40, 165, 130, 40, 95, 130, 150};
 
 Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -71,8 +71,9 @@ void Dw1View::fitPathColumn() {
     for (int c = 0; c < horizontalHeader()->count(); ++c) {
         if (c != path) others += horizontalHeader()->sectionSize(c);
     }
-    // Never narrower than a width the user gave it.
-    const int least = std::max(horizontalHeader()->minimumSectionSize(), widths_[path]);
+    // Never narrower than its own width or one the user gave it.
+    const int least =
+        std::max({horizontalHeader()->minimumSectionSize(), widths_[path], pathFloor_});
     restoring_ = true;
     horizontalHeader()->resizeSection(path, std::max(least, viewport()->width() - others));
     restoring_ = false;
@@ -107,6 +108,7 @@ void Dw1View::applyZoom() {
     widths_.assign(std::begin(kColumnWidths), std::end(kColumnWidths));
     for (int& w : widths_) w = w * z / 100;
     // The path column's width comes from the list's; only a user's choice sets it.
+    pathFloor_ = widths_[pathColumn()];
     widths_[pathColumn()] = 0;
     restoreWidths();
 }

@@ -20,9 +20,10 @@ class Dw1View : public QTableView {
     void setBaseFont(const QFont& font);
     void setModel(QAbstractItemModel* model) override;
 
-    // Pixel widths of the shown columns at zoom 100. The path column's is not used: it
-    // takes whatever width of the list the others leave.
-    static const int kColumnWidths[6];
+    // Pixel widths of the shown columns at zoom 100. The path column takes whatever width
+    // of the list the others leave, but no less than its own here: a list too narrow for
+    // all of them scrolls sideways.
+    static const int kColumnWidths[7];
 
   signals:
     void clickedAt(int row, const QString& object, Qt::KeyboardModifiers modifiers);
@@ -43,6 +44,7 @@ class Dw1View : public QTableView {
     static int pathColumn();
     QString zoom_ = QStringLiteral("100");
     std::vector<int> widths_;  // current column widths, kept across model resets
+    int pathFloor_ = 0;        // the path column's least width at the current zoom
     bool restoring_ = false;
     QMetaObject::Connection resetConnection_;
     QFont baseFont_;

@@ -17,7 +17,7 @@ struct ColumnInfo {
     const char* name;
 };
 
-constexpr std::array<ColumnInfo, 8> kColumns{{
+constexpr std::array<ColumnInfo, 9> kColumns{{
     {Frn1Column::xh, "xh"},
     {Frn1Column::ypath, "ypath"},
     {Frn1Column::filey, "filey"},
@@ -26,6 +26,7 @@ constexpr std::array<ColumnInfo, 8> kColumns{{
     {Frn1Column::jg, "jg"},
     {Frn1Column::zml, "zml"},
     {Frn1Column::ftime, "ftime"},
+    {Frn1Column::yy, "yy"},
 }};
 
 QString* textField(frn1& r, Frn1Column c) {
@@ -46,6 +47,8 @@ QString* textField(frn1& r, Frn1Column c) {
             return &r.zml;
         case Frn1Column::ftime:
             return &r.ftime;
+        case Frn1Column::yy:
+            return &r.yy;
     }
     return nullptr;
 }
@@ -72,9 +75,9 @@ QString frn1ColumnName(Frn1Column column) {
 }
 
 const std::vector<Frn1Column>& FileListModel::shownColumns() {
-    static const std::vector<Frn1Column> shown{Frn1Column::xh,    Frn1Column::ypath,
-                                               Frn1Column::filey, Frn1Column::jg,
-                                               Frn1Column::zml,   Frn1Column::ftime};
+    static const std::vector<Frn1Column> shown{Frn1Column::xh, Frn1Column::ypath, Frn1Column::filey,
+                                               Frn1Column::jg, Frn1Column::zml,   Frn1Column::ftime,
+                                               Frn1Column::yy};
     return shown;
 }
 
@@ -92,6 +95,8 @@ QString FileListModel::headerText(Frn1Column column) {
             return QStringLiteral("源文件夹子目录");
         case Frn1Column::ftime:
             return QStringLiteral("修改日期");
+        case Frn1Column::yy:
+            return QStringLiteral("原因");
         case Frn1Column::filen:
         case Frn1Column::npath:
             break;
@@ -201,6 +206,7 @@ void FileListModel::invertSelection() {
 void FileListModel::clearResults() {
     for (frn1& r : rows_) {
         r.jg = QString();
+        r.yy = QString();
         r.selected = false;
     }
     emitAllChanged();
@@ -387,6 +393,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             // A path cut by its column is read whole in the tooltip.
             if (c == Frn1Column::ypath || c == Frn1Column::filey) return r->ypath + r->filey;
+            // A result says why beside it, however narrow the reason's column.
+            if (c == Frn1Column::jg && !r->yy.isEmpty()) return r->yy;
             return QVariant();
         case Qt::TextAlignmentRole:
             if (c == Frn1Column::xh) return int(Qt::AlignRight | Qt::AlignVCenter);

@@ -10,7 +10,7 @@
 namespace quorv {
 
 // Columns of a list row, in definition order.
-enum class Frn1Column { xh, ypath, filey, filen, npath, jg, zml, ftime };
+enum class Frn1Column { xh, ypath, filey, filen, npath, jg, zml, ftime, yy };
 
 // One row of the file list. Text columns distinguish "no value" (a null QString) from the
 // empty text, as zml does for files not added by a subfolder scan.
@@ -23,6 +23,7 @@ struct frn1 {
     QString jg;
     QString zml;
     QString ftime;
+    QString yy;  // why the row did not succeed, empty otherwise
     bool selected = false;
 };
 
@@ -64,7 +65,8 @@ class FileListModel : public QAbstractTableModel {
     bool isSelected(int row) const;
     // Inverts the selection of every shown row.
     void invertSelection();
-    // Empties the result and drops the selection of every row, hidden ones included.
+    // Empties the result and its reason and drops the selection of every row, hidden ones
+    // included.
     void clearResults();
     int selectedCount() const;
 

@@ -23,8 +23,9 @@ namespace {
 
 const QString kPrompt = QStringLiteral("提示");
 
-void record(FileListModel& list, int row, BatchResult result) {
+void record(FileListModel& list, int row, BatchResult result, const QString& reason) {
     list.selectRow(row, result == BatchResult::Success);
+    list.setCell(row, Frn1Column::yy, reason);
     switch (result) {
         case BatchResult::Success:
             list.setCell(row, Frn1Column::jg, QStringLiteral("成功"));
@@ -62,11 +63,15 @@ bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates
     FileListModel& list = w.list();
     int done = 0;
     BatchEngine engine(request);
-    runOnPool(w, engine, [&](int index, BatchResult result, const QString&) {
-        record(list, index + 1, result);
+    runOnPool(w, engine, [&](int index, BatchResult result, const QString& reason) {
+        record(list, index + 1, result, reason);
         w.vpb_1->setValue(++done);
     });
-    if (engine.error()) std::rethrow_exception(engine.error());
+    if (engine.error()) {
+        // The report does not name the file: the row that raised, marked, is in view.
+        w.dw_1->scrollTo(list.index(engine.errorRow(), 0));
+        std::rethrow_exception(engine.error());
+    }
     // Stopped: the rows not converted keep their cells, and the end steps are skipped.
     if (engine.stopped()) return false;
     intermediates = engine.intermediates();
@@ -139,6 +144,7 @@ void frnBatchRun(w_frn& w) {
         request.swf.flashv = g.flashv = readSetting(g.profile, Key::Flashv, Reader::SwfService);
     }
     request.poolSize = batchPoolSize(g.profile);
+    request.goOn = readSetting(g.profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
     // What each row needs, copied out of the list: it repaints while rows are converted.
     for (int ii = 1; ii <= row_zs; ++ii) {
         const frn1* data = list.rowData(ii);

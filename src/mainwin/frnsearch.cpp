@@ -40,6 +40,8 @@ void frnContentSearch(w_frn& w) {
         request.findText = w.sle_3->text().trimmed();
         request.wordTypes = QStringLiteral("doc#docx") + globals().awordhz;
         request.poolSize = batchPoolSize(globals().profile);
+        request.goOn = readSetting(globals().profile, Key::Sfjx, Reader::BatchDriver) ==
+                       QLatin1String("y");
         for (int ii = 1; ii <= row_zs; ++ii) {
             request.rows.append(BatchRow{list.cellText(ii, Frn1Column::filey).trimmed(),
                                          list.cellText(ii, Frn1Column::ypath).trimmed(),
@@ -51,11 +53,13 @@ void frnContentSearch(w_frn& w) {
         // Each worker's office, and the Word it searches through, end with the engine,
         // on an error too, before the error report is shown.
         BatchEngine engine(request);
-        runOnPool(w, engine, [&](int index, BatchResult result, const QString&) {
+        runOnPool(w, engine, [&](int index, BatchResult result, const QString& reason) {
             const int ii = index + 1;
             const bool hit = result == BatchResult::Success;
             list.selectRow(ii, hit);
             list.setCell(ii, Frn1Column::jg, hit ? QStringLiteral("找到") : QString());
+            // A document that could not be searched counts as not found, and says why.
+            list.setCell(ii, Frn1Column::yy, reason);
             if (hit) ++found;
             w.vpb_1->setValue(++done);
         });
@@ -65,6 +69,10 @@ void frnContentSearch(w_frn& w) {
             } catch (const OfficeUnavailable& e) {
                 desktop.messageBox(QString(), e.message);
                 return;
+            } catch (...) {
+                // The report does not name the file: its row, with the reason, is in view.
+                w.dw_1->scrollTo(list.index(engine.errorRow(), 0));
+                throw;
             }
         }
         if (engine.stopped()) desktop.messageBox(kPrompt, QStringLiteral("搜索已被中途中止！"));

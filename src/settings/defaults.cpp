@@ -11,25 +11,17 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 18> kKeys{{
-    {Key::Swftprg, "other", "swftprg"},
-    {Key::Langd, "other", "langd"},
-    {Key::Flashv, "other", "flashv"},
-    {Key::Swfpath, "other", "swfpath"},
-    {Key::Log, "elog", "log"},
-    {Key::Mpath, "gsly", "mpath"},
-    {Key::Sftype, "gsly", "sftype"},
-    {Key::Awordhz, "gsly", "awordhz"},
-    {Key::Wsavehz, "gsly", "wsavehz"},
-    {Key::Wsavely, "gsly", "wsavely"},
-    {Key::Sfbtm, "gsly", "sfbtm"},
-    {Key::Scgs, "sdef", "scgs"},
-    {Key::Wjls, "sdef", "wjls"},
-    {Key::Wjjp, "sdef", "wjjp"},
-    {Key::Fdt, "sdef", "fdt"},
-    {Key::Sfzxh, "sdef", "sfzxh"},
-    {Key::Sfth, "sdef", "sfth"},
-    {Key::Pool, "sdef", "pool"},
+constexpr std::array<KeyInfo, 19> kKeys{{
+    {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
+    {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
+    {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
+    {Key::Sftype, "gsly", "sftype"},    {Key::Awordhz, "gsly", "awordhz"},
+    {Key::Wsavehz, "gsly", "wsavehz"},  {Key::Wsavely, "gsly", "wsavely"},
+    {Key::Sfbtm, "gsly", "sfbtm"},      {Key::Scgs, "sdef", "scgs"},
+    {Key::Wjls, "sdef", "wjls"},        {Key::Wjjp, "sdef", "wjjp"},
+    {Key::Fdt, "sdef", "fdt"},          {Key::Sfzxh, "sdef", "sfzxh"},
+    {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
+    {Key::Sfjx, "sdef", "sfjx"},
 }};
 
 }  // namespace
@@ -79,6 +71,8 @@ QString fileDefault(Key key) {
             return QStringLiteral("y");
         case Key::Pool:
             return QString();
+        case Key::Sfjx:
+            return QStringLiteral("n");
     }
     return QString();
 }
@@ -105,6 +99,8 @@ QString readerDefault(Key key, Reader reader) {
             return QStringLiteral("0");
         case Key::Sfth:
             return QStringLiteral("y");
+        case Key::Sfjx:
+            return QStringLiteral("n");
         // Read with empty defaults wherever they are read.
         case Key::Swfpath:
         case Key::Log:
@@ -154,7 +150,7 @@ QStringList defaultFileLines() {
     QStringList lines;
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
-        if (k.key == Key::Pool) continue;
+        if (k.key == Key::Pool || k.key == Key::Sfjx) continue;
         if (!section || qstrcmp(section, k.section) != 0) {
             section = k.section;
             lines.append(QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']'));

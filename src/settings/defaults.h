@@ -27,6 +27,7 @@ enum class Key {
     Sfzxh,
     Sfth,
     Pool,
+    Sfjx,
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -71,7 +72,8 @@ QString readSetting(const QString& profile, Key key, Reader reader);
 int writeSetting(const QString& profile, Key key, const QString& value);
 
 // The default file content, in order: four sections and their seventeen keys (the
-// pool key is left out, so that the pool follows the machine).
+// pool key is left out, so that the pool follows the machine, and so is sfjx, whose
+// absence is its default).
 QStringList defaultFileLines();
 
 // Rewrites the whole file with the default content.

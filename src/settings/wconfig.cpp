@@ -96,6 +96,8 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     cb_1 = button(this, "cb_1", "恢复默认ini", 1829, 1256, 457, 128, true);
     cbx_1 = place(new QCheckBox(QStringLiteral("替换同名文件"), this), "cbx_1", 137, 1348, 681, 92,
                   uiFont(11));
+    cbx_2 = place(new QCheckBox(QStringLiteral("出错时继续转换下一个文件"), this), "cbx_2", 914,
+                  1348, 900, 92, uiFont(11));
     st_9 = label(this, "st_9", "同时转换文件数", 914, 1484, 549, 116);
     em_2 = place(new QSpinBox(this), "em_2", 1463, 1464, 201, 128, uiFont(12));
     em_2->setRange(1, 16);
@@ -149,6 +151,7 @@ int wconfig::xianshi() {
         ddlb_2->setCurrentIndex(2);
     }
     cbx_1->setChecked(g.sfth == QLatin1String("y"));
+    cbx_2->setChecked(read(Key::Sfjx) == QLatin1String("y"));
     return 1;
 }
 
@@ -207,6 +210,7 @@ void wconfig::cb_6_clicked() {
 
     g.sfth = cbx_1->isChecked() ? QStringLiteral("y") : QStringLiteral("n");
     write(Key::Sfth, g.sfth);
+    write(Key::Sfjx, cbx_2->isChecked() ? QStringLiteral("y") : QStringLiteral("n"));
     // Left out of the file until changed here, so that it follows the machine.
     if (em_2->value() != shownPool_) write(Key::Pool, QString::number(em_2->value()));
 

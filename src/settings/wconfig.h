@@ -37,6 +37,7 @@ class wconfig : public QDialog {
     QComboBox *ddlb_1, *ddlb_2;
     QPushButton *cb_1, *cb_2, *cb_3, *cb_4, *cb_6;
     QCheckBox* cbx_1;
+    QCheckBox* cbx_2;  // go on past a file that raises an error
 
   private:
     void chooseFolder(const QString& title, QLineEdit* target);

@@ -239,6 +239,31 @@ TEST_F(Cli, APdfFolderThatCannotBeMadeGivesTheErrorReportOnStandardError) {
     EXPECT_EQ(logValue(work), "<none>");
 }
 
+// A document the office must not take: the line just before the report names what was
+// wrong and the file, in the list's words, so that a calling program can log it.
+TEST_F(Cli, ARefusedDocumentIsNamedWithItsReasonBeforeTheReport) {
+    const QByteArray good = readAll(sources->docx);
+    const QString bad = sources->root.filePath("坏 文档.docx");
+    {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(good.left(good.size() / 2));
+    }
+    const CliRun r = runCli(work, {bad});
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.status, kCliRuntimeError);
+    const qsizetype at = r.err.indexOf("错误编号：");
+    ASSERT_GT(at, 0) << r.err.toStdString();
+    const QStringList before = r.err.left(at).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_FALSE(before.isEmpty());
+    EXPECT_EQ(before.last().section('\n', -1), "文件已损坏或无法识别：" + bad)
+        << r.err.toStdString();
+    EXPECT_EQ(officesLeftBy(r.pid), QStringList());
+    EXPECT_EQ(swfFiles(), QStringList());
+    EXPECT_EQ(pdfFiles(), QStringList());
+    EXPECT_EQ(logValue(work), "<none>");
+}
+
 TEST(CliDefaults, WithoutASettingsFileEveryKeyTakesItsDefault) {
     QTemporaryDir dir;
     const QString work = dir.path();

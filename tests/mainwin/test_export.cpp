@@ -18,7 +18,8 @@ namespace {
 using testing::parseCsv;
 using testing::Table;
 
-const QStringList kHeader{"序号", "源文件路径", "源文件名", "结果", "源文件夹子目录", "修改日期"};
+const QStringList kHeader{"序号",           "源文件路径", "源文件名", "结果",
+                          "源文件夹子目录", "修改日期",   "原因"};
 
 // Three rows, one hidden by the filter, sorted so display order differs from xh.
 void fill(FileListModel& m) {
@@ -26,16 +27,18 @@ void fill(FileListModel& m) {
         const char* path;
         const char* name;
         const char* jg;
+        const char* yy;
     };
-    const R rows[] = {{"/文档/", "报告, \"终稿\".doc", "成功"},
-                      {"/tmp/", "hidden.tmp", ""},
-                      {"/a/", "<b>&x.doc", "失败"}};
+    const R rows[] = {{"/文档/", "报告, \"终稿\".doc", "成功", ""},
+                      {"/tmp/", "hidden.tmp", "", ""},
+                      {"/a/", "<b>&x.doc", "失败", "文件有密码保护"}};
     for (const R& r : rows) {
         const int n = m.appendRow();
         m.setCell(n, "xh", n);
         m.setCell(n, "ypath", QString::fromUtf8(r.path));
         m.setCell(n, "filey", QString::fromUtf8(r.name));
         m.setCell(n, "jg", QString::fromUtf8(r.jg));
+        m.setCell(n, "yy", QString::fromUtf8(r.yy));
         m.setCell(n, "ftime", "2024-05-06 07:08:09");
     }
     m.setCell(1, "zml", "子/");
@@ -47,8 +50,8 @@ void fill(FileListModel& m) {
 
 Table expected() {
     return {kHeader,
-            {"3", "/a/", "<b>&x.doc", "失败", "", "2024-05-06 07:08:09"},
-            {"1", "/文档/", "报告, \"终稿\".doc", "成功", "子/", "2024-05-06 07:08:09"}};
+            {"3", "/a/", "<b>&x.doc", "失败", "", "2024-05-06 07:08:09", "文件有密码保护"},
+            {"1", "/文档/", "报告, \"终稿\".doc", "成功", "子/", "2024-05-06 07:08:09", ""}};
 }
 
 Table parseHtml(const QByteArray& html) {
@@ -85,7 +88,7 @@ Table parseXlsx(const QByteArray& bytes) {
         if (!s.isStartElement()) continue;
         if (s.name() == QLatin1String("row")) {
             const int r = s.attributes().value("r").toInt();
-            while (t.size() < r) t.append(QStringList(6, QString()));
+            while (t.size() < r) t.append(QStringList(7, QString()));
         } else if (s.name() == QLatin1String("c")) {
             type = s.attributes().value("t").toString();
             col = s.attributes().value("r").at(0).unicode() - 'A';

@@ -37,8 +37,9 @@ TEST(ListExportCalc, CsvAndWorkbookOpenWithTheirTextIntact) {
     m.setCell(r, "xh", 12);
     m.setCell(r, "ypath", "/文档/");
     m.setCell(r, "filey", "报告, 终稿.doc");
-    m.setCell(r, "jg", "成功");
+    m.setCell(r, "jg", "失败");
     m.setCell(r, "ftime", "2024-05-06 07:08:09");
+    m.setCell(r, "yy", "文件有密码保护");
     QTemporaryDir dir;
     const QString in = dir.filePath("in");
     QDir().mkpath(in);
@@ -47,8 +48,8 @@ TEST(ListExportCalc, CsvAndWorkbookOpenWithTheirTextIntact) {
     const QString profile = dir.filePath("lo-profile");
 
     const testing::Table expected{
-        {"序号", "源文件路径", "源文件名", "结果", "源文件夹子目录", "修改日期"},
-        {"12", "/文档/", "报告, 终稿.doc", "成功", "", "2024-05-06 07:08:09"}};
+        {"序号", "源文件路径", "源文件名", "结果", "源文件夹子目录", "修改日期", "原因"},
+        {"12", "/文档/", "报告, 终稿.doc", "失败", "", "2024-05-06 07:08:09", "文件有密码保护"}};
     for (const QString& file : {in + "/list.csv", in + "/book.xlsx"}) {
         SCOPED_TRACE(file.toStdString());
         EXPECT_EQ(throughCalc(file, dir.filePath("out-" + QFileInfo(file).suffix()), profile),

@@ -495,12 +495,54 @@ TEST(BatchRun, RunTimeErrorInARowRestoresTheWindowBeforeTheReport) {
     EXPECT_FALSE(minimisedAtReport);
     EXPECT_TRUE(redrawAtReport);
     EXPECT_EQ(liveAtReport, 0);
-    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "vanished.doc:", "c.doc:"}));
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "vanished.doc:失败", "c.doc:"}));
     b.expectRestored();
     // The window works again: the next run goes through to its end.
     writeFile(b.src.path() + "/vanished.doc", "back");
     b.run();
     EXPECT_EQ(b.texts().last(), "转换结束");
+}
+
+// A row whose conversion raises an error: without the option the run ends there through
+// the report, with that row marked and scrolled into view; with it the row is marked and
+// the run goes on to its end without a report.
+TEST(BatchRun, ARaisingRowIsMarkedAndShownAndTheOptionGoesOnPastIt) {
+    BatchWindow b;
+    QStringList names;
+    for (int i = 1; i <= 40; ++i) {
+        names << QStringLiteral("f%1.doc").arg(i, 2, 10, QLatin1Char('0'));
+        b.addRow("", names.back(), i != 30);  // f30.doc is missing: the office raises
+    }
+    const auto reasons = [&] {
+        QStringList r;
+        for (int i = 1; i <= b.w.list().rowCount(); ++i) r << b.w.list().cellText(i, "yy");
+        return r;
+    };
+    QStringList expected;
+    for (int i = 1; i < 30; ++i) expected << names[i - 1] + ":成功+";
+    expected << "f30.doc:失败";
+    for (int i = 31; i <= 40; ++i) expected << names[i - 1] + ":";
+    b.run();
+    EXPECT_EQ(b.results(), expected);
+    ASSERT_EQ(b.texts().size(), 1);
+    EXPECT_TRUE(b.texts()[0].contains("35")) << b.texts()[0].toStdString();
+    EXPECT_EQ(reasons().at(29), "转换出错") << "the fake office names no cause";
+    EXPECT_EQ(reasons().count(QString()), 39);
+    const QRect shown = b.w.dw_1->viewport()->rect();
+    EXPECT_TRUE(shown.contains(b.w.dw_1->visualRect(b.w.list().index(29, 0))));
+    EXPECT_FALSE(shown.intersects(b.w.dw_1->visualRect(b.w.list().index(0, 0))))
+        << "the list did scroll";
+    b.expectRestored();
+
+    writeSetting(b.profile, Key::Sfjx, "y");
+    b.desktop.messages.clear();
+    b.run();
+    for (int i = 31; i <= 40; ++i) expected[i - 1] = names[i - 1] + ":成功+";
+    EXPECT_EQ(b.results(), expected);
+    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
+    EXPECT_EQ(reasons().at(29), "转换出错");
+    EXPECT_EQ(reasons().count(QString()), 39);
+    b.expectRestored();
 }
 
 }  // namespace

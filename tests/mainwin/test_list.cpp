@@ -59,8 +59,42 @@ TEST(FileList, CellsByNameAndUnknownsAreHarmless) {
     EXPECT_TRUE(m.rowData(1)->zml.isNull());
     m.setCell(1, "zml", "");
     EXPECT_FALSE(m.rowData(1)->zml.isNull());
-    EXPECT_EQ(m.columnCount(), 6);
+    EXPECT_EQ(m.columnCount(), 7);
     EXPECT_EQ(m.headerData(2, Qt::Horizontal).toString(), "源文件名");
+}
+
+// The reason column: last of the shown ones, the result cell's tooltip, sorted like the
+// others, and emptied with the results.
+TEST(FileList, AReasonStandsBesideItsResultUntilTheResultsAreCleared) {
+    FileListModel m;
+    for (const char* n : {"a.doc", "b.docx", "c.doc"}) addFile(m, "/d/", n);
+    m.setCell(1, "jg", "失败");
+    m.setCell(1, "yy", "转换超时");
+    m.setCell(2, "jg", "成功");
+    m.setCell(3, "jg", "失败");
+    m.setCell(3, "yy", "文件有密码保护");
+    const int last = m.columnCount() - 1;
+    EXPECT_EQ(m.headerData(last, Qt::Horizontal).toString(), "原因");
+    EXPECT_EQ(m.data(m.index(0, last)).toString(), "转换超时");
+    const int jg = 3;
+    ASSERT_EQ(m.headerData(jg, Qt::Horizontal).toString(), "结果");
+    EXPECT_EQ(m.data(m.index(0, jg), Qt::ToolTipRole).toString(), "转换超时");
+    EXPECT_FALSE(m.data(m.index(1, jg), Qt::ToolTipRole).isValid()) << "no tooltip for 成功";
+
+    Dw1Clicks clicks(m);
+    clicks.clicked(0, "yy_t", false, false);  // first click: descending
+    EXPECT_EQ(column(m, "filey"), QStringList({"a.doc", "c.doc", "b.docx"}));
+    clicks.clicked(0, "yy_t", false, false);
+    EXPECT_EQ(column(m, "filey"), QStringList({"b.docx", "c.doc", "a.doc"}));
+
+    m.setFilter("filey like '%x'");
+    m.applyFilter();
+    m.clearResults();
+    m.setFilter(QString());
+    m.applyFilter();
+    EXPECT_EQ(column(m, "yy"), QStringList({"", "", ""})) << "hidden rows too";
+    EXPECT_EQ(column(m, "jg"), QStringList({"", "", ""}));
+    EXPECT_FALSE(m.data(m.index(0, jg), Qt::ToolTipRole).isValid());
 }
 
 TEST(FileList, SameFileTwiceGivesTwoRows) {

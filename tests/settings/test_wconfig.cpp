@@ -144,6 +144,34 @@ TEST_F(WconfigTest, FilesAtOnceShowsTheDefaultAndIsWrittenOnlyWhenChanged) {
     EXPECT_EQ(again.em_2->value(), fallback == 3 ? 2 : 3);
 }
 
+// "出错时继续转换下一个文件": off without the key, as the file says otherwise, saved as y or
+// n; restoring the defaults drops the key and so turns it off.
+TEST_F(WconfigTest, GoOnPastErrorsIsLoadedSavedAndRestored) {
+    writeFile("[sdef]\nsfth=y\n");
+    {
+        wconfig w(desktop);
+        EXPECT_EQ(w.cbx_2->text(), "出错时继续转换下一个文件");
+        EXPECT_FALSE(w.cbx_2->isChecked());
+        EXPECT_FALSE(w.cbx_2->geometry().intersects(w.cbx_1->geometry()));
+        EXPECT_FALSE(w.cbx_2->geometry().intersects(w.cb_1->geometry()));
+        EXPECT_FALSE(w.cbx_2->geometry().intersects(w.st_9->geometry()));
+        EXPECT_TRUE(QRect(QPoint(), w.size()).contains(w.cbx_2->geometry()));
+        w.cbx_2->setChecked(true);
+        w.cb_6_clicked();
+    }
+    EXPECT_EQ(key("sdef", "sfjx"), "y");
+    writeFile("[sdef]\nsfjx=y\n");
+    wconfig w(desktop);
+    EXPECT_TRUE(w.cbx_2->isChecked());
+    w.cbx_2->setChecked(false);
+    w.cb_6_clicked();
+    EXPECT_EQ(key("sdef", "sfjx"), "n");
+    writeFile("[sdef]\nsfjx=y\n");
+    w.cb_1_clicked();
+    EXPECT_EQ(key("sdef", "sfjx"), "<missing>");
+    EXPECT_FALSE(w.cbx_2->isChecked());
+}
+
 TEST_F(WconfigTest, SaveWithoutFileUsesThePickedFileUntilTheNextLoad) {
     QTemporaryDir other;
     const QString picked = other.path() + "/x.ini";

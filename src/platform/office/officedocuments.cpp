@@ -24,24 +24,35 @@ namespace quorv::office {
 
 DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QString& filter) {
     const QString what = QStringLiteral("open ") + path;
-    if (!QFileInfo(path).isFile()) fail(what + QStringLiteral(": no such file"));
+    if (!QFileInfo(path).isFile()) {
+        fail(what + QStringLiteral(": no such file"), FailReason::SourceMissing);
+    }
     auto doc = std::make_shared<LoadedDocument>();
     doc->path = path;
-    doc->component = d->guarded(what, [&] {
-        const css::beans::PropertyValue values[] = {
-            prop("Hidden", css::uno::Any(true)),
-            prop("ReadOnly", css::uno::Any(readOnly)),
-            prop("MacroExecutionMode",
-                 css::uno::Any(sal_Int16(css::document::MacroExecMode::NEVER_EXECUTE))),
-            prop("UpdateDocMode",
-                 css::uno::Any(sal_Int16(css::document::UpdateDocMode::NO_UPDATE))),
-            prop("FilterName", css::uno::Any(toOU(filter))),
-        };
-        // The last one only when an import filter is forced.
-        css::uno::Sequence<css::beans::PropertyValue> args(values, filter.isEmpty() ? 4 : 5);
-        return d->desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
-    });
-    if (!doc->component.is()) fail(what + QStringLiteral(": LibreOffice cannot read the file"));
+    try {
+        doc->component = d->guarded(what, [&] {
+            const css::beans::PropertyValue values[] = {
+                prop("Hidden", css::uno::Any(true)),
+                prop("ReadOnly", css::uno::Any(readOnly)),
+                prop("MacroExecutionMode",
+                     css::uno::Any(sal_Int16(css::document::MacroExecMode::NEVER_EXECUTE))),
+                prop("UpdateDocMode",
+                     css::uno::Any(sal_Int16(css::document::UpdateDocMode::NO_UPDATE))),
+                prop("FilterName", css::uno::Any(toOU(filter))),
+            };
+            // The last one only when an import filter is forced.
+            css::uno::Sequence<css::beans::PropertyValue> args(values, filter.isEmpty() ? 4 : 5);
+            return d->desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
+        });
+    } catch (DispatchError& e) {
+        // LibreOffice refuses a file it cannot read with an exception (IOException,
+        // IllegalArgumentException); only a timeout or the instance's end say otherwise.
+        if (e.reason == FailReason::None) e.reason = FailReason::Damaged;
+        throw;
+    }
+    if (!doc->component.is()) {
+        fail(what + QStringLiteral(": LibreOffice cannot read the file"), FailReason::Damaged);
+    }
     ++d->docs;
     ++d->openDocs;
     return doc;
@@ -75,6 +86,21 @@ DocumentKind OfficeInstance::kind(const DocumentRef& doc) {
 
 void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QString& filter,
                            const QString& filterOptions) {
+    try {
+        storeGuarded(doc, path, filter, filterOptions);
+    } catch (DispatchError& e) {
+        // The office says only that writing failed; the folder tells whether it takes files.
+        if (e.reason == FailReason::None) {
+            e.reason = folderTakesFiles(QFileInfo(path).absolutePath())
+                           ? FailReason::NoOutput
+                           : FailReason::OutputUnwritable;
+        }
+        throw;
+    }
+}
+
+void OfficeInstance::storeGuarded(const DocumentRef& doc, const QString& path,
+                                  const QString& filter, const QString& filterOptions) {
     d->guarded(QStringLiteral("store ") + path, [&] {
         css::uno::Sequence<css::beans::PropertyValue> args(filterOptions.isEmpty() ? 2 : 3);
         args.getArray()[0] = prop("FilterName", css::uno::Any(toOU(filter)));

@@ -165,7 +165,8 @@ struct OfficeInstance::Impl {
     // A failure because the process is gone; one the watchdog caused is no death, since
     // the same document would only hang again.
     [[noreturn]] void failGone(const QString& message) {
-        throw DispatchError{kErrCallFailed, message, !timedOut};
+        throw DispatchError{kErrCallFailed, message, !timedOut,
+                            timedOut ? FailReason::Timeout : FailReason::OfficeDied};
     }
 
     // Whether the instance still takes a call (under the watchdog of the call that asks).

@@ -28,7 +28,9 @@
 
 namespace quorv::office {
 
-void fail(const QString& message) { throw DispatchError{kErrCallFailed, message}; }
+void fail(const QString& message, FailReason reason) {
+    throw DispatchError{kErrCallFailed, message, false, reason};
+}
 
 // soffice.bin exits with this status after it has set up a new profile, asking to be run
 // once more.

@@ -17,8 +17,9 @@ namespace quorv::office {
 struct LoadedDocument;
 using DocumentRef = std::shared_ptr<LoadedDocument>;
 
-// Fails the office call under way: DispatchError 35 with `message`.
-[[noreturn]] void fail(const QString& message);
+// Fails the office call under way: DispatchError 35 with `message`, and what it was when
+// that is known.
+[[noreturn]] void fail(const QString& message, FailReason reason = FailReason::None);
 
 enum class DocumentKind { Text, Web, Spreadsheet, Drawing, Presentation, Other };
 
@@ -90,6 +91,8 @@ class OfficeInstance {
 
   private:
     explicit OfficeInstance(std::unique_ptr<Impl> impl);
+    void storeGuarded(const DocumentRef& doc, const QString& path, const QString& filter,
+                      const QString& filterOptions);
     std::unique_ptr<Impl> d;
 };
 

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include "convert/batchengine.h"
+#include "convert/docbytes.h"
 #include "platform/office/officeinstance.h"
 #include "platform/office/officesession.h"
 #include "platform/office/pdftoxps.h"
@@ -50,6 +51,16 @@ struct Host {
 
     DocumentRef open(const QString& path, bool word) {
         const QString ext = QFileInfo(path).suffix().toLower();
+        // Refused before LibreOffice sees it: it would wait for a password nobody gives, or
+        // read a broken Word 2007 document as plain text.
+        const FailReason refused = documentBytesProblem(path);
+        if (refused != FailReason::None) {
+            office();
+            fail(QStringLiteral("open ") + path + QStringLiteral(": ") +
+                     (refused == FailReason::Password ? QStringLiteral("protected by a password")
+                                                      : QStringLiteral("not a document package")),
+                 refused);
+        }
         DocumentRef doc;
         if (word && (ext == QLatin1String("htm") || ext == QLatin1String("html"))) {
             // Word opens web pages as text documents, so that every save format applies.
@@ -85,24 +96,32 @@ std::optional<DocumentKind> kindByName(const QString& path) {
 void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path, int code,
              DocumentKind kind) {
     std::optional<SaveFilter> f = saveFilterFor(code, kind);
-    if (!f) fail(QStringLiteral("format %1 is not available for this document").arg(code));
+    if (!f) {
+        fail(QStringLiteral("format %1 is not available for this document").arg(code),
+             FailReason::NoOutput);
+    }
     if (!f->xps) {
         office.store(doc, path, f->filter, f->options);
         return;
     }
     QTemporaryDir tmp;
-    if (!tmp.isValid()) fail(QStringLiteral("no temporary folder"));
+    if (!tmp.isValid()) fail(QStringLiteral("no temporary folder"), FailReason::NoOutput);
     const QString pdf = tmp.filePath(QStringLiteral("export.pdf"));
     office.store(doc, pdf, f->filter, f->options);
     QString error;
-    if (!pdfToXps(pdf, path, &error)) fail(QStringLiteral("XPS conversion failed: ") + error);
+    if (!pdfToXps(pdf, path, &error)) {
+        fail(QStringLiteral("XPS conversion failed: ") + error,
+             folderTakesFiles(QFileInfo(path).absolutePath()) ? FailReason::NoOutput
+                                                              : FailReason::OutputUnwritable);
+    }
 }
 
 void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
     OfficeInstance& office = h.office();
     // Word makes no folders; LibreOffice would create the missing ones on its own.
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
-        fail(QStringLiteral("write ") + path + QStringLiteral(": the folder does not exist"));
+        fail(QStringLiteral("write ") + path + QStringLiteral(": the folder does not exist"),
+             FailReason::OutputUnwritable);
     }
     if (std::optional<DocumentKind> guess = kindByName(OfficeInstance::sourcePath(doc))) {
         try {
