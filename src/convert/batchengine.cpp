@@ -342,7 +342,7 @@ void BatchEngine::rowDone(int worker, int index, const Outcome& outcome) {
     // A document a search did not find in carries no reason.
     const bool found = outcome.result == BatchResult::Success;
     const bool plainMiss = request_.mode == BatchMode::Find && !outcome.error;
-    const FailReason reason = found || plainMiss                    ? outcome.reason
+    const FailReason reason = found || plainMiss                   ? outcome.reason
                               : outcome.reason == FailReason::None ? FailReason::Unknown
                                                                    : outcome.reason;
     if (outcome.error) {

@@ -40,8 +40,8 @@ void frnContentSearch(w_frn& w) {
         request.findText = w.sle_3->text().trimmed();
         request.wordTypes = QStringLiteral("doc#docx") + globals().awordhz;
         request.poolSize = batchPoolSize(globals().profile);
-        request.goOn = readSetting(globals().profile, Key::Sfjx, Reader::BatchDriver) ==
-                       QLatin1String("y");
+        request.goOn =
+            readSetting(globals().profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
         for (int ii = 1; ii <= row_zs; ++ii) {
             request.rows.append(BatchRow{list.cellText(ii, Frn1Column::filey).trimmed(),
                                          list.cellText(ii, Frn1Column::ypath).trimmed(),

@@ -5,6 +5,7 @@
 #include "fakes/qt_print.h"
 #include "mainwin/frnsearch.h"
 #include "search_window.h"
+#include "settings/defaults.h"
 
 namespace quorv {
 namespace {
@@ -267,6 +268,37 @@ TEST(ContentSearch, DocumentThatCannotBeOpenedRestoresTheWindowBeforeTheReport) 
     EXPECT_EQ(s.marks(), (QStringList{"a.doc +找到", "gone.docx -"}));
     EXPECT_EQ(s.w.list().filterExpression(), "filey like '%.doc%'") << "the filter stays";
     EXPECT_FALSE(s.w.busy());
+}
+
+// With "出错时继续转换下一个文件" a document that cannot be opened counts as not found, with
+// its reason, and the search goes on to its count; without it the row gets its reason
+// before the report ends the search.
+TEST(ContentSearch, DocumentThatCannotBeOpenedFollowsTheGoOnOption) {
+    for (const char* goOn : {"y", "n"}) {
+        SCOPED_TRACE(goOn);
+        SearchWindow s;
+        writeSetting(globals().profile, Key::Sfjx, goOn);
+        s.add({"a.doc"});
+        ScanRow missing;
+        missing.ypath = s.dir.path() + "/";
+        missing.filey = "gone.docx";
+        appendScanRow(s.w.list(), std::move(missing));
+        s.add({"c.doc"});
+        s.office.setFindResult(true);
+        s.search("x");
+        const QString reason = s.w.list().cellText(2, "yy");
+        EXPECT_FALSE(reason.isEmpty());
+        EXPECT_TRUE(s.w.list().cellText(1, "yy").isEmpty());
+        if (QString(goOn) == "y") {
+            EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到2个"});
+            EXPECT_EQ(s.marks(), (QStringList{"a.doc +找到", "gone.docx -", "c.doc +找到"}));
+            EXPECT_EQ(s.office.liveApplications(), 0);
+        } else {
+            ASSERT_EQ(s.desktop.messages.size(), 1u);
+            EXPECT_TRUE(s.desktop.messages[0].text.contains("documents.open"));
+            EXPECT_EQ(s.marks(), (QStringList{"a.doc +找到", "gone.docx -", "c.doc -"}));
+        }
+    }
 }
 
 TEST(Excelfd, FindsOnTheMatchingSheetAndSaysWhenExcelCannotStart) {

@@ -173,6 +173,18 @@ TEST(ContentSearchOffice, DocumentThatCannotBeOpenedEndsTheOfficeBeforeTheReport
         << s.desktop.messages[0].text.toStdString();
     EXPECT_EQ(atReport, "minimised 0, instances 0");
     EXPECT_EQ(s.marks(), (QStringList{"报告.docx +找到", "坏 文件.docx -"}));
+    EXPECT_EQ(s.w.list().cellText(2, "yy"), "文件已损坏或无法识别");
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
+
+    // Going on past errors, the damaged file is not found, says why, and the search ends
+    // with its count.
+    writeSetting(globals().profile, Key::Sfjx, "y");
+    s.add({"其他.doc"}, docs->dir);
+    s.desktop.messages.clear();
+    s.search(QStringLiteral("你好"));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到1个"});
+    EXPECT_EQ(s.marks(), (QStringList{"报告.docx +找到", "坏 文件.docx -", "其他.doc -"}));
+    EXPECT_EQ(s.w.list().cellText(2, "yy"), "文件已损坏或无法识别");
     EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
 }
 
