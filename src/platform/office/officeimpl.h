@@ -30,6 +30,7 @@
 
 #include "convert/programrun.h"
 #include "platform/office/officeinstance.h"
+#include "platform/office/officeprofile.h"
 
 namespace css = com::sun::star;
 using css::uno::Reference;
@@ -228,6 +229,7 @@ struct OfficeInstance::Impl {
     }
 
     void launch() {
+        markProfileCurrent(profile);
         QStringList args{
             QStringLiteral("--headless"),
             QStringLiteral("--invisible"),

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace quorv::office {
+
+// Records in the LibreOffice profile folder `profile` (not in use) that it has met this
+// LibreOffice version. LibreOffice notes that only when a window's start-up ends, which a
+// headless instance never reaches; without the note every start is taken for the first
+// one after an upgrade and spends seconds on its graphics self-tests. False when the
+// version cannot be read or the profile cannot be written; the instance then merely
+// starts slower.
+bool markProfileCurrent(const QString& profile);
+
+}  // namespace quorv::office
