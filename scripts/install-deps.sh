@@ -12,7 +12,8 @@ packages=(
   libreoffice-writer libreoffice-calc libreoffice-dev
   ghostscript poppler-utils libpoppler-cpp-dev zlib1g-dev libxlsxwriter-dev
   poppler-data
-  xvfb xdotool
+  # A private X server and key presses for the global Escape test; file(1) for the .deb.
+  xvfb xdotool file
   libgtest-dev libgmock-dev
   fonts-noto-cjk fonts-liberation fontconfig
 )
