@@ -183,6 +183,16 @@ void BatchEngine::joinWorkers() {
 struct BatchEngine::WorkerState {
     std::unique_ptr<OleObject> word;
     bool failed = false;
+
+    // Quits the Word, closing what it left open; a Word that cannot answer is let go.
+    void quitWord() {
+        if (!word) return;
+        try {
+            word->call({"quit"});
+        } catch (...) {
+        }
+        word.reset();
+    }
 };
 
 void BatchEngine::workerLoop(int worker) {
@@ -213,13 +223,9 @@ void BatchEngine::workerLoop(int worker) {
             outcome.reason = failReasonOf(outcome.error);
             if (!request_.goOn) {
                 state.failed = true;
-            } else if (state.word) {
+            } else {
                 // The run goes on: a fresh Word for the next row, nothing left open.
-                try {
-                    state.word->call({"quit"});
-                } catch (...) {
-                }
-                state.word.reset();
+                state.quitWord();
             }
         }
         QMetaObject::invokeMethod(
@@ -227,12 +233,7 @@ void BatchEngine::workerLoop(int worker) {
             Qt::QueuedConnection);
     }
     // After an error the rest of the run does not happen, the Word's quit included.
-    if (state.word && !state.failed) {
-        try {
-            state.word->call({"quit"});
-        } catch (...) {
-        }
-    }
+    if (!state.failed) state.quitWord();
     state.word.reset();
     office.reset();
 }
@@ -254,7 +255,7 @@ BatchEngine::Outcome BatchEngine::findInRow(const QString& path, WorkerState& st
             out.notice = QStringLiteral("启用Excel失败。");
         }
     }
-    if (listedType(ext, q.wordTypes)) {
+    if (!ext.isEmpty() && wordAccepts(path, q.awordhz)) {
         if (!state.word) {
             auto word = std::make_unique<OleObject>();
             if (!connectSearchWord(*word))
@@ -280,7 +281,7 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
     makeFolder(q.outputBase, folder);
     Outcome out;
     switch (q.mode) {
-        case BatchMode::Find:
+        case BatchMode::Find:  // searched above
             break;
         case BatchMode::Pdf:
             out.result = byPath(word2xps(filey1, QStringLiteral("pdf"), folder, 17, &out.reason));
@@ -338,13 +339,13 @@ void BatchEngine::rowDone(int worker, int index, const Outcome& outcome) {
     schedule_.finish(index);
     busy_[worker] = false;
     --inFlight_;
-    // A failed row always says why, even without a known cause.
-    // A document a search did not find in carries no reason.
-    const bool found = outcome.result == BatchResult::Success;
-    const bool plainMiss = request_.mode == BatchMode::Find && !outcome.error;
-    const FailReason reason = found || plainMiss                   ? outcome.reason
-                              : outcome.reason == FailReason::None ? FailReason::Unknown
-                                                                   : outcome.reason;
+    // A failed row always says why, even without a known cause; a document a search
+    // merely did not find in is no failure.
+    FailReason reason = outcome.reason;
+    const bool miss = request_.mode == BatchMode::Find && !outcome.error;
+    if (outcome.result != BatchResult::Success && !miss && reason == FailReason::None) {
+        reason = FailReason::Unknown;
+    }
     if (outcome.error) {
         // Unless the run goes on past errors, an error ends it as it always has: no new
         // row, and the caller sees the first one, after its row was recorded.

@@ -40,10 +40,10 @@ struct BatchRequest {
     QString sfth;     // "y": outputs replace files of the same name
     QString wordExt;  // Custom: extension and Word save format
     int wordFormat = 0;
-    QString pdfp;       // SWF: folder of the intermediate PDFs, ending in "/"
-    SwfTool swf;        // SWF: the tool and its settings
-    QString findText;   // Find: the text looked for
-    QString wordTypes;  // Find: "#"-joined extensions searched through Word
+    QString pdfp;      // SWF: folder of the intermediate PDFs, ending in "/"
+    SwfTool swf;       // SWF: the tool and its settings
+    QString findText;  // Find: the text looked for
+    QString awordhz;   // Find: extensions searched through Word beside doc and docx
     int poolSize = 1;
     // A row that raises an error is recorded as failed with its reason and the run goes
     // on; otherwise the run stops there and error() holds it.

@@ -6,10 +6,6 @@
 
 namespace quorv {
 
-bool listedType(const QString& ext, const QString& list) {
-    return !ext.isEmpty() && list.contains(ext);
-}
-
 bool connectSearchWord(OleObject& word) {
     if (word.connectToNewObject(QStringLiteral("Word.Application")) != kConnectOk) return false;
     word.set({"displayalerts"}, false);

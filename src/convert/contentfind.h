@@ -9,10 +9,6 @@ namespace quorv {
 
 class OleObject;
 
-// Membership in a "#"-joined extension list by plain substring search; a name without
-// an extension belongs to no list.
-bool listedType(const QString& ext, const QString& list);
-
 // Starts a Word for searching, with its alerts off; false when it cannot start.
 bool connectSearchWord(OleObject& word);
 

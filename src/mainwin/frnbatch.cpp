@@ -67,11 +67,7 @@ bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates
         record(list, index + 1, result, reason);
         w.vpb_1->setValue(++done);
     });
-    if (engine.error()) {
-        // The report does not name the file: the row that raised, marked, is in view.
-        w.dw_1->scrollTo(list.index(engine.errorRow(), 0));
-        std::rethrow_exception(engine.error());
-    }
+    if (engine.error()) std::rethrow_exception(engine.error());
     // Stopped: the rows not converted keep their cells, and the end steps are skipped.
     if (engine.stopped()) return false;
     intermediates = engine.intermediates();
@@ -144,7 +140,7 @@ void frnBatchRun(w_frn& w) {
         request.swf.flashv = g.flashv = readSetting(g.profile, Key::Flashv, Reader::SwfService);
     }
     request.poolSize = batchPoolSize(g.profile);
-    request.goOn = readSetting(g.profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
+    request.goOn = goOnPastErrors(g.profile);
     // What each row needs, copied out of the list: it repaints while rows are converted.
     for (int ii = 1; ii <= row_zs; ++ii) {
         const frn1* data = list.rowData(ii);

@@ -34,6 +34,8 @@ void runOnPool(
     }
     escapePoll.stop();
     w.setRunningBatch(nullptr);
+    // The error report does not name the file: the row that raised, marked, is in view.
+    if (engine.error()) w.dw_1->scrollTo(w.list().index(engine.errorRow(), 0));
 }
 
 }  // namespace quorv

@@ -38,10 +38,9 @@ void frnContentSearch(w_frn& w) {
         BatchRequest request;
         request.mode = BatchMode::Find;
         request.findText = w.sle_3->text().trimmed();
-        request.wordTypes = QStringLiteral("doc#docx") + globals().awordhz;
+        request.awordhz = globals().awordhz;
         request.poolSize = batchPoolSize(globals().profile);
-        request.goOn =
-            readSetting(globals().profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
+        request.goOn = goOnPastErrors(globals().profile);
         for (int ii = 1; ii <= row_zs; ++ii) {
             request.rows.append(BatchRow{list.cellText(ii, Frn1Column::filey).trimmed(),
                                          list.cellText(ii, Frn1Column::ypath).trimmed(),
@@ -69,10 +68,6 @@ void frnContentSearch(w_frn& w) {
             } catch (const OfficeUnavailable& e) {
                 desktop.messageBox(QString(), e.message);
                 return;
-            } catch (...) {
-                // The report does not name the file: its row, with the reason, is in view.
-                w.dw_1->scrollTo(list.index(engine.errorRow(), 0));
-                throw;
             }
         }
         if (engine.stopped()) desktop.messageBox(kPrompt, QStringLiteral("搜索已被中途中止！"));

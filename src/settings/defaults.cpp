@@ -135,6 +135,10 @@ int batchPoolSize(const QString& profile) {
     return ok && n >= 1 && n <= 16 ? n : defaultPoolSize();
 }
 
+bool goOnPastErrors(const QString& profile) {
+    return readSetting(profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
+}
+
 QString readSetting(const QString& profile, Key key, Reader reader) {
     const KeyInfo& k = keyInfo(key);
     return readIniKey(profile, QLatin1String(k.section), QLatin1String(k.name),

@@ -61,6 +61,8 @@ QString bundledPdf2swfPath();
 // Office instances a batch or a content search runs at once: the pool key when it holds
 // a number from 1 to 16, else defaultPoolSize().
 int batchPoolSize(const QString& profile);
+// Whether a batch or search goes on past a document that raises ("sfjx" is "y").
+bool goOnPastErrors(const QString& profile);
 // The cores, at most 4, and no more than leave each instance about 500 MB of the memory
 // now available.
 int defaultPoolSize();
