@@ -15,7 +15,10 @@ packages=(
   # A private X server and key presses for the global Escape test; file(1) for the .deb.
   xvfb xdotool file
   libgtest-dev libgmock-dev
-  fonts-noto-cjk fonts-liberation fontconfig
+  fonts-noto-cjk fonts-liberation fontconfig libfontconfig-dev
+  # Stand-ins for the typefaces documents ask for: Carlito and Caladea for Calibri and
+  # Cambria, LXGW WenKai for Kai, and the Fandol FangSong face inside TeX Live's Chinese.
+  fonts-crosextra-carlito fonts-crosextra-caladea fonts-lxgw-wenkai texlive-lang-chinese
 )
 
 # The fuzz targets need clang and its libFuzzer runtime.

@@ -89,9 +89,11 @@ TEST_F(Package, InstallsRunsAndRemovesCleanly) {
     const QString depends = run("dpkg-deb", {"-f", deb, "Depends"}).output;
     for (const char* need :
          {"libreoffice-writer", "libreoffice-calc", "ghostscript", "qt6-translations-l10n",
-          "fonts-noto-cjk", "libqt6widgets6", "libpoppler-cpp", "libxlsxwriter"}) {
+          "fonts-noto-cjk", "fonts-crosextra-carlito", "fonts-crosextra-caladea",
+          "fonts-lxgw-wenkai", "libqt6widgets6", "libpoppler-cpp", "libxlsxwriter"}) {
         EXPECT_TRUE(depends.contains(need)) << need << " missing in: " << depends.toStdString();
     }
+    EXPECT_TRUE(run("dpkg-deb", {"-f", deb, "Recommends"}).output.contains("texlive-lang-chinese"));
 
     for (const char* path : {"/usr/bin/Quorvane", "/usr/bin/quorvcli", "/usr/bin/quorv-pdf2swf",
                              "/usr/bin/quorvane"}) {

@@ -229,7 +229,7 @@ struct OfficeInstance::Impl {
     }
 
     void launch() {
-        markProfileCurrent(profile);
+        prepareProfile(profile);
         QStringList args{
             QStringLiteral("--headless"),
             QStringLiteral("--invisible"),

@@ -12,4 +12,10 @@ namespace quorv::office {
 // starts slower.
 bool markProfileCurrent(const QString& profile);
 
+// Readies `profile` (not in use) for an instance of the engine: the version mark above,
+// and the typefaces: the replacement table of officefonts.h, Simplified Chinese as the
+// language of Asian text that names none, and the private faces in its font folder.
+// False when part of it could not be done; the instance then starts all the same.
+bool prepareProfile(const QString& profile);
+
 }  // namespace quorv::office

@@ -1,11 +1,14 @@
 // A headless instance must not take each of its starts for the first one after an
 // upgrade: the profile is marked with the installed version before LibreOffice reads it.
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "gtest/gtest.h"
+#include "platform/office/officefonts.h"
 #include "platform/office/officeinstance.h"
 #include "platform/office/officeprofile.h"
 
@@ -55,6 +58,57 @@ TEST(OfficeProfile, MarkedOnceKeepingWhatTheProfileHolds) {
     write(odd, "garbage");
     EXPECT_FALSE(markProfileCurrent(dir.filePath("odd")));
     EXPECT_EQ(readAll(odd), "garbage");
+}
+
+// The typeface table goes into the profile before each start and follows the program's
+// table: entries of an older one go, LibreOffice's own items stay.
+TEST(OfficeProfile, PreparedWithTheTypefacesOfTheProgramsTable) {
+    QTemporaryDir dir;
+    const QString xcu = dir.filePath("p/user/registrymodifications.xcu");
+    const QByteArray own =
+        "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"FirstRun\" "
+        "oor:op=\"fuse\"><value>false</value></prop></item>\n";
+    const QByteArray stale =
+        "<item oor:path=\"/org.openoffice.Office.Common/Font/Substitution/FontPairs\"><node "
+        "oor:name=\"quorv0\" oor:op=\"replace\"><prop oor:name=\"ReplaceFont\" "
+        "oor:op=\"fuse\"><value>宋体</value></prop><prop oor:name=\"SubstituteFont\" "
+        "oor:op=\"fuse\"><value>Old Face</value></prop></node></item>\n";
+    write(xcu, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items>\n" + own + stale +
+                   "</oor:items>\n");
+    ASSERT_TRUE(prepareProfile(dir.filePath("p")));
+    const QString made = QString::fromUtf8(readAll(xcu));
+    EXPECT_TRUE(made.contains(QString::fromUtf8(own)));
+    EXPECT_FALSE(made.contains("Old Face"));
+    EXPECT_EQ(made.count("ooSetupLastVersion"), 1);
+    EXPECT_TRUE(made.contains("<prop oor:name=\"DefaultLocale_CJK\" oor:op=\"fuse\"><value>zh-CN"));
+    for (const FaceReplacement& r : usableReplacements()) {
+        EXPECT_TRUE(made.contains("<value>" + r.requested.toHtmlEscaped() +
+                                  "</value></prop><prop oor:name=\"SubstituteFont\" "
+                                  "oor:op=\"fuse\"><value>" +
+                                  r.substitute + "</value>"))
+            << r.requested.toStdString();
+    }
+    // The stand-ins this machine has: every Chinese style, and Word's Latin defaults.
+    QStringList substitutes;
+    for (const FaceReplacement& r : usableReplacements()) substitutes << r.substitute;
+    for (const char* face : {"Noto Serif CJK SC", "Noto Sans CJK SC", "FandolFang R", "LXGW WenKai",
+                             "Carlito", "Caladea"}) {
+        EXPECT_TRUE(substitutes.contains(face)) << face << " is not installed";
+    }
+    // The FangSong face is not one fontconfig shows: the instance loads it from its folder.
+    EXPECT_TRUE(QFileInfo(dir.filePath("p/user/fonts/FandolFang-Regular.otf")).isSymLink());
+
+    // Nothing changed: the file is not written again.
+    const QByteArray before = readAll(xcu);
+    {
+        QFile f(xcu);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000),
+                                  QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(prepareProfile(dir.filePath("p")));
+    EXPECT_EQ(readAll(xcu), before);
+    EXPECT_EQ(QFileInfo(xcu).lastModified().toSecsSinceEpoch(), 1000000000);
 }
 
 TEST(OfficeProfile, ANewInstanceRunsNoGraphicsSelfTests) {
