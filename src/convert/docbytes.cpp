@@ -1,7 +1,12 @@
 #include "convert/docbytes.h"
 
+#include <zlib.h>
+
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
+#include <QXmlStreamReader>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -23,7 +28,15 @@ struct Bytes {
 
 // ---- zip ----
 
-std::optional<QStringList> zipNames(const Bytes& b) {
+struct ZipEntry {
+    QString name;
+    quint16 method = 0;
+    quint64 packedSize = 0;
+    quint64 size = 0;
+    quint64 local = 0;  // offset of its local header
+};
+
+std::optional<QList<ZipEntry>> zipEntries(const Bytes& b) {
     constexpr quint64 kEnd = 22;  // end of central directory record without comment
     if (b.size < kEnd) return std::nullopt;
     // The end record sits in the last 64 KiB (its comment is at most that long).
@@ -46,7 +59,7 @@ std::optional<QStringList> zipNames(const Bytes& b) {
         dirAt = u64(b.data + at + 48);
     }
     if (!b.has(dirAt, dirSize) || dirAt + dirSize > end) return std::nullopt;
-    QStringList names;
+    QList<ZipEntry> entries;
     quint64 at = dirAt;
     for (quint64 i = 0; i < count; ++i) {
         if (!b.has(at, 46) || u32(b.data + at) != 0x02014b50u) return std::nullopt;
@@ -58,24 +71,108 @@ std::optional<QStringList> zipNames(const Bytes& b) {
         if (local != 0xFFFFFFFFu && (!b.has(local, 30) || u32(b.data + local) != 0x04034b50u)) {
             return std::nullopt;
         }
-        names << QString::fromUtf8(reinterpret_cast<const char*>(b.data + at + 46),
-                                   qsizetype(nameLen));
+        entries.append(
+            {QString::fromUtf8(reinterpret_cast<const char*>(b.data + at + 46), qsizetype(nameLen)),
+             u16(b.data + at + 10), u32(b.data + at + 20), u32(b.data + at + 24), local});
         at += 46 + rest;
     }
-    return names;
+    return entries;
 }
 
-bool hasMainWordPart(const QStringList& names) {
-    bool types = false;
+// A small member's bytes (stored or deflated), or nothing when it cannot be read whole.
+std::optional<QByteArray> readMember(const Bytes& b, const ZipEntry& e) {
+    constexpr quint64 kLimit = 1 << 20;  // a relationships part is a few hundred bytes
+    if (e.local == 0xFFFFFFFFu || !b.has(e.local, 30) || e.size > kLimit) return std::nullopt;
+    const quint64 data = e.local + 30 + u16(b.data + e.local + 26) + u16(b.data + e.local + 28);
+    if (!b.has(data, e.packedSize)) return std::nullopt;
+    const auto* in = b.data + data;
+    if (e.method == 0) {
+        if (e.packedSize != e.size) return std::nullopt;
+        return QByteArray(reinterpret_cast<const char*>(in), qsizetype(e.size));
+    }
+    if (e.method != 8 || e.packedSize > 0xFFFFFFFFu) return std::nullopt;
+    QByteArray out(qsizetype(e.size), Qt::Uninitialized);
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return std::nullopt;
+    z.next_in = const_cast<Bytef*>(in);
+    z.avail_in = uInt(e.packedSize);
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    const int status = inflate(&z, Z_FINISH);
+    const bool whole = status == Z_STREAM_END && z.total_out == e.size;
+    inflateEnd(&z);
+    return whole ? std::optional<QByteArray>(out) : std::nullopt;
+}
+
+// The main part the package's relationships name, as a member name ("word/b.xml").
+QString officeDocumentTarget(const QByteArray& rels) {
+    QXmlStreamReader xml(rels);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement ||
+            xml.name() != QLatin1String("Relationship")) {
+            continue;
+        }
+        const QXmlStreamAttributes a = xml.attributes();
+        // Transitional and strict packages name the type with different prefixes.
+        if (!a.value(QLatin1String("Type")).endsWith(QLatin1String("/officeDocument"))) continue;
+        if (a.value(QLatin1String("TargetMode")) == QLatin1String("External")) continue;
+        QString target = QUrl::fromPercentEncoding(a.value(QLatin1String("Target")).toUtf8());
+        while (target.startsWith(QLatin1Char('/'))) target.remove(0, 1);
+        if (target.startsWith(QLatin1String("./"))) target.remove(0, 2);
+        return target;
+    }
+    return {};
+}
+
+// Whether the package's content types declare `part` a Word document's main part.
+bool declaredWordMain(const QByteArray& types, const QString& part) {
+    QXmlStreamReader xml(types);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement ||
+            xml.name() != QLatin1String("Override")) {
+            continue;
+        }
+        const QXmlStreamAttributes a = xml.attributes();
+        if (a.value(QLatin1String("PartName"))
+                .toString()
+                .compare(QLatin1Char('/') + part, Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        // wordprocessingml.document.main+xml, .template.main+xml, and the macro variants
+        // application/vnd.ms-word.document.macroEnabled.main+xml, ...
+        const auto type = a.value(QLatin1String("ContentType"));
+        return (type.contains(QLatin1String("wordprocessingml")) ||
+                type.contains(QLatin1String("ms-word"))) &&
+               type.endsWith(QLatin1String(".main+xml"));
+    }
+    return false;
+}
+
+bool hasMainWordPart(const Bytes& b, const QList<ZipEntry>& entries) {
+    const ZipEntry* types = nullptr;
+    const ZipEntry* rels = nullptr;
     bool main = false;
-    for (const QString& n : names) {
-        types = types || n == QLatin1String("[Content_Types].xml");
+    for (const ZipEntry& e : entries) {
+        const QString& n = e.name;
+        if (n == QLatin1String("[Content_Types].xml")) types = &e;
+        if (n.compare(QLatin1String("_rels/.rels"), Qt::CaseInsensitive) == 0) rels = &e;
         // Writers name the main part word/document.xml, a few word/document2.xml.
         main = main || (n.startsWith(QLatin1String("word/document"), Qt::CaseInsensitive) &&
                         n.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive) &&
                         !n.mid(5).contains(QLatin1Char('/')));
     }
-    return types && main;
+    if (!types) return false;
+    if (main || !rels) return main;
+    // Other writers name it as they like: the package's relationships say which part it
+    // is, and its content types that it is a Word document's.
+    const std::optional<QByteArray> relsXml = readMember(b, *rels);
+    const QString target = relsXml ? officeDocumentTarget(*relsXml) : QString();
+    if (target.isEmpty()) return false;
+    const bool present = std::any_of(entries.begin(), entries.end(), [&](const ZipEntry& e) {
+        return e.name.compare(target, Qt::CaseInsensitive) == 0;
+    });
+    const std::optional<QByteArray> typesXml = present ? readMember(b, *types) : std::nullopt;
+    return typesXml && declaredWordMain(*typesXml, target);
 }
 
 // ---- OLE compound file ----
@@ -227,9 +324,11 @@ bool workbookEncrypted(Ole& ole) {
 
 QStringList zipMemberNames(const QByteArray& bytes, bool* ok) {
     const Bytes b{reinterpret_cast<const uchar*>(bytes.constData()), quint64(bytes.size())};
-    const std::optional<QStringList> names = zipNames(b);
-    if (ok) *ok = names.has_value();
-    return names.value_or(QStringList());
+    const std::optional<QList<ZipEntry>> entries = zipEntries(b);
+    if (ok) *ok = entries.has_value();
+    QStringList names;
+    for (const ZipEntry& e : entries.value_or(QList<ZipEntry>())) names << e.name;
+    return names;
 }
 
 FailReason documentBytesProblem(const QString& path) {
@@ -263,8 +362,8 @@ FailReason documentBytesProblem(const QString& path) {
     if (isOle && ole.hasStream(QStringLiteral("WordDocument"))) {
         return wordEncrypted(ole) ? FailReason::Password : FailReason::None;
     }
-    const std::optional<QStringList> names = zipNames(b);
-    return names && hasMainWordPart(*names) ? FailReason::None : FailReason::Damaged;
+    const std::optional<QList<ZipEntry>> entries = zipEntries(b);
+    return entries && hasMainWordPart(b, *entries) ? FailReason::None : FailReason::Damaged;
 }
 
 }  // namespace quorv

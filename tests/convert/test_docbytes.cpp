@@ -10,6 +10,7 @@
 #include "app/runtimeerror.h"
 #include "convert/docbytes.h"
 #include "fakes/test_files.h"
+#include "fidelity/minidocx.h"
 #include "gtest/gtest.h"
 
 namespace quorv {
@@ -65,6 +66,14 @@ TEST(DocumentBytes, AWord2007NameMustHoldAPackageWithItsMainPart) {
     QByteArray noise(4096, '\0');
     QRandomGenerator gen(18);
     for (char& c : noise) c = char(gen.bounded(256));
+    testing::DocxOptions renamed;
+    renamed.mainPart = "word/b.xml";
+    testing::DocxOptions renamedPacked = renamed;
+    renamedPacked.deflate = true;
+    testing::DocxOptions fromRoot = renamed;
+    fromRoot.relsTarget = "/word/b.xml";
+    testing::DocxOptions dangling = renamed;
+    dangling.relsTarget = "word/c.xml";
     const struct {
         const char* what;
         QString path;
@@ -82,6 +91,15 @@ TEST(DocumentBytes, AWord2007NameMustHoldAPackageWithItsMainPart) {
         // A Word 97 document under a 2007 name is a real document, read as a .doc.
         {"a Word 97 document", s.copy("plain.doc", "old97.docx"), FailReason::None},
         {"a locked Word 97 document", s.copy("locked.doc", "lock97.docx"), FailReason::Password},
+        // The package's relationships name the main part, whatever its name.
+        {"main part word/b.xml", s.put("b.docx", testing::docxBytes({}, renamed)),
+         FailReason::None},
+        {"main part word/b.xml, deflated", s.put("bz.docx", testing::docxBytes({}, renamedPacked)),
+         FailReason::None},
+        {"named from the root", s.put("root.docx", testing::docxBytes({}, fromRoot)),
+         FailReason::None},
+        {"relationships naming no member", s.put("none.docx", testing::docxBytes({}, dangling)),
+         FailReason::Damaged},
         // Other names are left to the office, which reads text and web pages fine.
         {"random bytes as .txt", s.put("noise.txt", noise), FailReason::None},
         {"random bytes as .xlsx", s.put("noise.xlsx", noise), FailReason::None},
