@@ -66,8 +66,9 @@ QByteArray typefaceItems() {
 }
 
 // Rewrites the profile's configuration: lines for which `drop` holds go, the lines of
-// `add` that are not there yet go in before the end of the list. False when the file is no list of
-// items LibreOffice wrote (it is left for LibreOffice to deal with) or cannot be written.
+// `add` that are not there yet go in before the end of the list. False when the file is
+// no list of items LibreOffice wrote (it is left for LibreOffice to deal with) or cannot
+// be written.
 template <class Drop>
 bool rewriteModifications(const QString& profile, Drop drop, const QByteArray& add) {
     const QString user = profile + QStringLiteral("/user");
@@ -84,17 +85,12 @@ bool rewriteModifications(const QString& profile, Drop drop, const QByteArray& a
         QList<QByteArray> missing = add.split('\n');
         missing.removeAll(QByteArray());
         for (const QByteArray& line : old.split('\n')) {
-            if (line.isEmpty()) continue;
-            if (missing.removeOne(line)) {
-                xml += line + '\n';
-                continue;
-            }
-            if (drop(line)) continue;
-            if (line.startsWith("</oor:items>")) {
-                for (const QByteArray& m : missing) xml += m + '\n';
-            }
+            if (line.isEmpty() || (!missing.removeOne(line) && drop(line))) continue;
             xml += line + '\n';
         }
+        const qsizetype end = xml.lastIndexOf("</oor:items>");
+        if (end < 0) return false;
+        xml.insert(end, missing.join('\n') + (missing.isEmpty() ? "" : "\n"));
     } else {
         // A new profile: LibreOffice fills in the rest at its first start.
         xml =
