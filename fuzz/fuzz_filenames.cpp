@@ -5,7 +5,7 @@
 #include <QFile>
 #include <cstdlib>
 
-#include "convert/filenames.h"
+#include "core/filenames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString all =

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/ini.h"
+#include "core/ini.h"
 
 namespace {
 

@@ -1,34 +1,38 @@
 #!/usr/bin/env bash
 # Fails on an include that goes up a layer and on a cycle between folders.
 #   scripts/check-layers.sh [ROOT]    ROOT holds src/ and tools/ (default: this checkout)
-# A folder that holds files of two layers counts as two folders, one per layer.
+# The layer of a file of src/ is the first folder under src/; no table of files is kept.
+# tools/ stands alone: its files include only files of tools/, and src/ includes none of them.
+# The unit of the cycle check is the folder that holds the file (src/engines/office,
+# src/gui/settings, src/core, tools/pdf2swf, ...).
 set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
 cd "$root"
 
-# The layers, lowest first.
-layer_names=(core conversions engines windows programs)
+# The layers, lowest first; a layer includes only itself and the layers before it.
+layer_names=(core convert engines gui programs)
+tools=${#layer_names[@]}
 
-# The layer of a file of src/ or tools/ into `layer`; the first matching pattern wins.
+# The layer of a file of src/ or tools/ into `layer`: its index in layer_names, `tools`
+# for a file of tools/, -1 for a file of no layer.
 layer_of() {
+  layer=-1
   case "$1" in
-    src/app/runtimeerror.* | src/app/failreason.* | src/app/quorvapp.*) layer=0 ;;
-    src/app/*) layer=4 ;;
-    src/settings/wconfig.*) layer=3 ;;
-    src/settings/*) layer=0 ;;
-    src/convert/filenames.* | src/convert/pump.* | src/convert/programrun.*) layer=0 ;;
-    src/convert/*) layer=1 ;;
-    src/platform/*) layer=2 ;;
-    src/mainwin/*) layer=3 ;;
-    src/cli/*) layer=4 ;;
-    tools/*) layer=4 ;;
-    *) layer=-1 ;;
+    tools/*) layer=$tools ;;
+    src/*/*)
+      local first=${1#src/}
+      first=${first%%/*}
+      local i
+      for i in "${!layer_names[@]}"; do
+        [ "${layer_names[i]}" = "$first" ] && layer=$i
+      done
+      ;;
   esac
+  return 0
 }
 
-# The unit of the cycle check: the folder, and its layer where the folder holds two.
-unit_of() {
-  unit="${1%/*}(${layer_names[$2]})"
+name_of() {
+  if [ "$1" -eq "$tools" ]; then name=tools; else name=${layer_names[$1]}; fi
 }
 
 failures=0
@@ -39,7 +43,7 @@ while IFS= read -r -d '' file; do
   layer_of "$file"
   from=$layer
   if [ "$from" -lt 0 ]; then
-    echo "$file: no layer (add it to the table in $0)"
+    echo "$file: no layer (the first folder under src/ must be one of: ${layer_names[*]})"
     failures=$((failures + 1))
     continue
   fi
@@ -56,14 +60,26 @@ while IFS= read -r -d '' file; do
     fi
     layer_of "$target"
     to=$layer
-    if [ "$to" -gt "$from" ]; then
-      echo "$file: includes \"$include\": ${layer_names[$from]} must not use ${layer_names[$to]}"
+    if [ "$to" -lt 0 ]; then
+      echo "$file: includes \"$include\", which is a file of no layer"
+      failures=$((failures + 1))
+      continue
+    fi
+    name_of "$from"
+    from_name=$name
+    name_of "$to"
+    to_name=$name
+    if [ "$from" -eq "$tools" ] || [ "$to" -eq "$tools" ]; then
+      if [ "$from" -ne "$to" ]; then
+        echo "$file: includes \"$include\": tools/ stands alone, $from_name must not use $to_name"
+        failures=$((failures + 1))
+      fi
+    elif [ "$to" -gt "$from" ]; then
+      echo "$file: includes \"$include\": $from_name must not use $to_name"
       failures=$((failures + 1))
     fi
-    unit_of "$file" "$from"
-    a=$unit
-    unit_of "$target" "$to"
-    b=$unit
+    a=${file%/*}
+    b=${target%/*}
     [ "$a" != "$b" ] && printf '%s %s %s %s\n' "$a" "$b" "$file" "$include" >>"$edges"
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(find src tools -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z)

@@ -16,14 +16,14 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/quorvapp.h"
 #include "common/benchdocx.h"
 #include "convert/automation.h"
+#include "core/defaults.h"
+#include "core/globals.h"
+#include "core/quorvapp.h"
+#include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
-#include "platform/office/officesession.h"
-#include "settings/defaults.h"
-#include "settings/globals.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "common/benchdocs.h"
 #include "convert/automation.h"
-#include "platform/office/officeprofile.h"
-#include "platform/office/officesession.h"
+#include "engines/office/officeprofile.h"
+#include "engines/office/officesession.h"
 
 namespace quorv::bench {
 

@@ -13,11 +13,11 @@
 #include <cstdio>
 
 #include "convert/wordconvert.h"
+#include "core/globals.h"
+#include "engines/office/officefonts.h"
+#include "engines/office/officesession.h"
 #include "fidelity/minidocx.h"
 #include "fidelity/pdfglyphs.h"
-#include "platform/office/officefonts.h"
-#include "platform/office/officesession.h"
-#include "settings/globals.h"
 
 namespace {
 

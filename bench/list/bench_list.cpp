@@ -8,9 +8,9 @@
 #include <functional>
 #include <vector>
 
-#include "mainwin/dw1view.h"
-#include "mainwin/frn1.h"
-#include "mainwin/listclicks.h"
+#include "gui/mainwin/dw1view.h"
+#include "gui/mainwin/frn1.h"
+#include "gui/mainwin/listclicks.h"
 
 using namespace quorv;
 

@@ -18,8 +18,8 @@
 
 #include "common/benchdocx.h"
 #include "convert/automation.h"
-#include "platform/office/officeinstance.h"
-#include "platform/office/officesession.h"
+#include "engines/office/officeinstance.h"
+#include "engines/office/officesession.h"
 
 namespace {
 

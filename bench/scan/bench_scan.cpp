@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "mainwin/folderscan.h"
-#include "mainwin/frn1.h"
-#include "mainwin/frnscan.h"
+#include "convert/folderscan.h"
+#include "gui/mainwin/frn1.h"
+#include "gui/mainwin/frnscan.h"
 
 namespace {
 

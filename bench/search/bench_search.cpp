@@ -24,13 +24,13 @@
 #include <rtl/ustring.hxx>
 
 #include "common/benchdocs.h"
-#include "mainwin/folderscan.h"
-#include "mainwin/frnscan.h"
-#include "mainwin/frnsearch.h"
-#include "mainwin/w_frn.h"
-#include "platform/office/officeinstance.h"
-#include "settings/defaults.h"
-#include "settings/globals.h"
+#include "convert/folderscan.h"
+#include "core/defaults.h"
+#include "core/globals.h"
+#include "engines/office/officeinstance.h"
+#include "gui/mainwin/frnscan.h"
+#include "gui/mainwin/frnsearch.h"
+#include "gui/mainwin/w_frn.h"
 
 namespace {
 

@@ -17,14 +17,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/quorvapp.h"
+#include "core/defaults.h"
+#include "core/globals.h"
+#include "core/quorvapp.h"
+#include "engines/office/office_docs.h"
+#include "engines/office/officeinstance.h"
+#include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
 #include "fakes/pump_hook_desktop.h"
-#include "platform/office/office_docs.h"
-#include "platform/office/officeinstance.h"
-#include "platform/office/officesession.h"
-#include "settings/defaults.h"
-#include "settings/globals.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 namespace quorv {
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/failreason.h"
+#include "core/failreason.h"
 
 namespace quorv {
 

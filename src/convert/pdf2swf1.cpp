@@ -2,10 +2,10 @@
 
 #include <QFileInfo>
 
-#include "convert/filenames.h"
-#include "convert/programrun.h"
-#include "settings/defaults.h"
-#include "settings/globals.h"
+#include "core/defaults.h"
+#include "core/filenames.h"
+#include "core/globals.h"
+#include "core/programrun.h"
 
 namespace quorv {
 

@@ -7,9 +7,9 @@
 #include <QThread>
 
 #include "convert/automation.h"
-#include "convert/filenames.h"
-#include "convert/pump.h"
-#include "settings/globals.h"
+#include "core/filenames.h"
+#include "core/globals.h"
+#include "core/pump.h"
 
 namespace quorv {
 

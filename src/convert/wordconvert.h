@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/failreason.h"
+#include "core/failreason.h"
 
 namespace quorv {
 

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "convert/batchengine.h"
+#include "convert/batch/batchengine.h"
 #include "gtest/gtest.h"
 
 namespace quorv {

@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
-#include "app/failreason.h"
-#include "app/runtimeerror.h"
 #include "convert/docbytes.h"
+#include "core/failreason.h"
+#include "core/runtimeerror.h"
 #include "fakes/test_files.h"
 #include "fidelity/minidocx.h"
 #include "gtest/gtest.h"

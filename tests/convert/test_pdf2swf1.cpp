@@ -4,11 +4,11 @@
 #include <QTemporaryDir>
 
 #include "convert/pdf2swf1.h"
-#include "convert/pump.h"
+#include "core/defaults.h"
+#include "core/globals.h"
+#include "core/pump.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
-#include "settings/defaults.h"
-#include "settings/globals.h"
 
 namespace quorv {
 namespace {

@@ -2,12 +2,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/runtimeerror.h"
 #include "convert/wordconvert.h"
+#include "core/globals.h"
+#include "core/runtimeerror.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
-#include "settings/globals.h"
 
 namespace quorv {
 namespace {

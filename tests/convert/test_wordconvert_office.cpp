@@ -8,13 +8,13 @@
 
 #include "convert/pdf2swf1.h"
 #include "convert/wordconvert.h"
+#include "core/globals.h"
+#include "engines/office/office_docs.h"
+#include "engines/office/officeinstance.h"
+#include "engines/office/officesession.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
-#include "platform/office/office_docs.h"
-#include "platform/office/officeinstance.h"
-#include "platform/office/officesession.h"
-#include "settings/globals.h"
 
 namespace quorv {
 namespace {

@@ -7,9 +7,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "mainwin/folderscan.h"
-#include "mainwin/frnscan.h"
-#include "mainwin/w_frn.h"
+#include "convert/folderscan.h"
+#include "gui/mainwin/frnscan.h"
+#include "gui/mainwin/w_frn.h"
 
 namespace quorv::testing {
 

@@ -1,6 +1,6 @@
 // Linked into every test and benchmark program: the real office servers are registered
 // before main, as the programs register them at their start.
-#include "platform/office/servers.h"
+#include "engines/office/servers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "platform/desktop.h"
+#include "engines/desktop/desktop.h"
 
 namespace quorv::testing {
 

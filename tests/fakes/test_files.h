@@ -15,7 +15,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/runtimeerror.h"
+#include "core/runtimeerror.h"
 
 namespace quorv {
 

@@ -3,12 +3,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/quorvapp.h"
+#include "core/globals.h"
+#include "core/ini.h"
+#include "core/quorvapp.h"
 #include "fakes/gui_app.h"
 #include "fakes/scripted_desktop.h"
-#include "mainwin/w_frn.h"
-#include "settings/globals.h"
-#include "settings/ini.h"
+#include "gui/mainwin/w_frn.h"
 
 namespace quorv::testing {
 

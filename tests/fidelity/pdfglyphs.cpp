@@ -53,7 +53,9 @@ void ensureGuiApp() {
     static char name[] = "pdfglyphs";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
+    // Never destroyed: at exit Qt's thread data is gone before static destructors run.
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    Q_UNUSED(app);
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include <memory>
 
 #include "convert/wordconvert.h"
+#include "core/globals.h"
+#include "engines/office/officeinstance.h"
+#include "engines/office/officesession.h"
 #include "fakes/test_files.h"
 #include "fidelity/minidocx.h"
 #include "fidelity/pdfglyphs.h"
 #include "gtest/gtest.h"
-#include "platform/office/officeinstance.h"
-#include "platform/office/officesession.h"
-#include "settings/globals.h"
 
 namespace quorv {
 namespace {

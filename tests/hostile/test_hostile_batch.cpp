@@ -15,15 +15,15 @@
 #include <QtTest/QTest>
 #include <algorithm>
 
-#include "convert/pump.h"
+#include "core/defaults.h"
+#include "core/pump.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
+#include "gui/mainwin/frnoptions.h"
 #include "hostile_names.h"
-#include "mainwin/frnoptions.h"
-#include "settings/defaults.h"
 
 namespace quorv {
 namespace {

@@ -11,12 +11,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "cli/cliconvert.h"
-#include "cli_run.h"
+#include "core/ini.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "hostile_names.h"
-#include "settings/ini.h"
+#include "programs/quorvcli/cli_run.h"
+#include "programs/quorvcli/cliconvert.h"
 
 namespace quorv {
 namespace {

@@ -15,19 +15,19 @@
 #include <QtTest/QTest>
 #include <memory>
 
-#include "cli/cliconvert.h"
-#include "cli_run.h"
-#include "convert/pump.h"
+#include "convert/folderscan.h"
+#include "core/defaults.h"
+#include "core/pump.h"
+#include "engines/office/office_docs.h"
+#include "engines/office/officeinstance.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
+#include "gui/mainwin/frnscan.h"
 #include "hostile_names.h"
-#include "mainwin/folderscan.h"
-#include "mainwin/frnscan.h"
-#include "platform/office/office_docs.h"
-#include "platform/office/officeinstance.h"
-#include "settings/defaults.h"
+#include "programs/quorvcli/cli_run.h"
+#include "programs/quorvcli/cliconvert.h"
 
 namespace quorv {
 namespace {

@@ -10,14 +10,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "../cli/cli_run.h"
-#include "cli/cliconvert.h"
+#include "core/ini.h"
+#include "engines/office/office_docs.h"
+#include "engines/office/officesession.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
-#include "platform/office/office_docs.h"
-#include "platform/office/officesession.h"
-#include "settings/ini.h"
+#include "programs/quorvcli/cli_run.h"
+#include "programs/quorvcli/cliconvert.h"
 
 namespace quorv {
 namespace {

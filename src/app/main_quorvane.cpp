@@ -1,3 +1,0 @@
-#include "app/quorvane_start.h"
-
-int main(int argc, char** argv) { return quorv::runQuorvane(argc, argv); }

@@ -1,0 +1,166 @@
+#pragma once
+
+// The batch engine: converts or copies rows on a pool of worker threads, each with an
+// office instance of its own, and reports every row's result on its owner's thread.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "convert/pdf2swf1.h"
+#include "core/failreason.h"
+
+namespace quorv {
+
+// Find looks for a text in each row's document instead of converting it: Success means
+// found.
+enum class BatchMode { Pdf, Xps, Custom, Swf, Copy, Find };
+enum class BatchResult { Success, Failure, Blank };
+
+struct BatchRow {
+    QString filey;  // file name
+    QString ypath;  // its folder, ending in "/"
+    QString zml;    // subfolder below the scanned folder, ending in "/" (may be empty)
+};
+
+struct BatchRequest {
+    QList<BatchRow> rows;  // in display order
+    BatchMode mode = BatchMode::Pdf;
+    QString outputBase;  // ends in "/"
+    bool keepSubfolders = false;
+    QString sfth;     // "y": outputs replace files of the same name
+    QString wordExt;  // Custom: extension and Word save format
+    int wordFormat = 0;
+    QString pdfp;      // SWF: folder of the intermediate PDFs, ending in "/"
+    SwfTool swf;       // SWF: the tool and its settings
+    QString findText;  // Find: the text looked for
+    QString awordhz;   // Find: extensions searched through Word beside doc and docx
+    int poolSize = 1;
+    // A row that raises an error is recorded as failed with its reason and the run goes
+    // on; otherwise the run stops there and error() holds it.
+    bool goOn = false;
+};
+
+// Copies source to target, replacing an existing target only by a complete copy: the
+// data goes to a temporary file in the target's folder that is then renamed into place.
+// False, with target untouched, when source is not a readable file, when target is the
+// source itself, or when any step fails.
+bool copyIntoPlace(const QString& source, const QString& target);
+
+// The folder a row's outputs go to.
+QString batchOutputFolder(const BatchRequest& request, const BatchRow& row);
+
+// Names under which a row's outputs may land: two rows sharing one can write the same
+// path (numbered names such as "0a.pdf" count as "a.pdf").
+QStringList batchRowKeys(const BatchRequest& request, const BatchRow& row);
+
+// Raised by a row when the office program it needs cannot start at all; the message says
+// which.
+struct OfficeUnavailable {
+    QString message;
+};
+
+// Which row may start next: a row starts only when every earlier row sharing one of its
+// keys is finished, and otherwise rows start in list order.
+class BatchSchedule {
+  public:
+    explicit BatchSchedule(const QList<QStringList>& keys);
+    // The first row that may start now, or none.
+    std::optional<int> peek() const;
+    void start(int row);
+    void finish(int row);
+    bool allStarted() const { return started_ == static_cast<int>(state_.size()); }
+
+  private:
+    enum class State { Waiting, Running, Done };
+    std::vector<State> state_;
+    std::vector<std::vector<int>> earlier_;  // earlier rows sharing a key
+    int started_ = 0;
+};
+
+// What each worker holds for its whole life so that the conversions it runs reach an
+// office instance of its own (an office session); ended on the worker's own thread.
+class WorkerOffice {
+  public:
+    virtual ~WorkerOffice() = default;
+};
+using WorkerOfficeFactory = std::function<std::unique_ptr<WorkerOffice>()>;
+// The programs register how a worker opens its office; without one, workers hold none.
+void setWorkerOfficeFactory(WorkerOfficeFactory factory);
+
+class BatchEngine : public QObject {
+    Q_OBJECT
+  public:
+    explicit BatchEngine(BatchRequest request, QObject* parent = nullptr);
+    ~BatchEngine() override;
+
+    // Asked on the owner's thread before each row starts; false stops the run.
+    void setStartGate(std::function<bool()> gate) { gate_ = std::move(gate); }
+
+    void start();
+    // No new row starts; rows in flight finish and report.
+    void stop();
+    bool isFinished() const { return finished_; }
+    bool stopped() const { return stopping_; }
+    // Intermediate PDFs that only successful rows left behind.
+    const QStringList& intermediates() const { return intermediates_; }
+    // The first error a row raised (the run stopped there), or null; and that row.
+    std::exception_ptr error() const { return error_; }
+    int errorRow() const { return errorRow_; }
+
+  signals:
+    // index is the row's position in the request; reason is the text of what went wrong,
+    // empty for a success. A row that raised an error reports before the run ends.
+    void rowFinished(int index, quorv::BatchResult result, const QString& reason);
+    // Something the user must be told at once; the run goes on.
+    void notice(const QString& text);
+    void finished();
+
+  private:
+    struct Outcome {
+        BatchResult result = BatchResult::Failure;
+        QString intermediate;  // SWF: the PDF this row wrote
+        QString notice;
+        FailReason reason = FailReason::None;
+        std::exception_ptr error;
+        bool fatal = false;  // ends the run even when it goes on past errors
+    };
+    struct WorkerState;
+    void workerLoop(int worker);
+    Outcome runRow(const BatchRow& row, WorkerState& state);
+    Outcome findInRow(const QString& path, WorkerState& state);
+    void rowDone(int worker, int index, const Outcome& outcome);
+    void dispatch();
+    void finishIfDone();
+    void joinWorkers();
+
+    BatchRequest request_;
+    BatchSchedule schedule_;
+    std::function<bool()> gate_;
+    bool stopping_ = false;
+    bool finished_ = false;
+    int inFlight_ = 0;
+    QStringList intermediates_;
+    std::exception_ptr error_;
+    int errorRow_ = -1;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool quit_ = false;
+    std::vector<std::optional<int>> task_;  // the row handed to each worker
+    std::vector<bool> busy_;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace quorv
+
+Q_DECLARE_METATYPE(quorv::BatchResult)

@@ -1,0 +1,171 @@
+#include "core/defaults.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <algorithm>
+#include <array>
+
+namespace quorv {
+
+namespace {
+
+constexpr std::array<KeyInfo, 19> kKeys{{
+    {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
+    {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
+    {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
+    {Key::Sftype, "gsly", "sftype"},    {Key::Awordhz, "gsly", "awordhz"},
+    {Key::Wsavehz, "gsly", "wsavehz"},  {Key::Wsavely, "gsly", "wsavely"},
+    {Key::Sfbtm, "gsly", "sfbtm"},      {Key::Scgs, "sdef", "scgs"},
+    {Key::Wjls, "sdef", "wjls"},        {Key::Wjjp, "sdef", "wjjp"},
+    {Key::Fdt, "sdef", "fdt"},          {Key::Sfzxh, "sdef", "sfzxh"},
+    {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
+    {Key::Sfjx, "sdef", "sfjx"},
+}};
+
+}  // namespace
+
+const KeyInfo& keyInfo(Key key) { return kKeys[static_cast<size_t>(key)]; }
+
+QString bundledPdf2swfPath() {
+    // Before the application object exists, the running program's file says where it is.
+    const QString dir = QCoreApplication::instance()
+                            ? QCoreApplication::applicationDirPath()
+                            : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    return dir + QStringLiteral("/quorv-pdf2swf");
+}
+
+QString fileDefault(Key key) {
+    switch (key) {
+        case Key::Swftprg:
+            return bundledPdf2swfPath();
+        case Key::Langd:
+            return QString();
+        case Key::Flashv:
+            return QStringLiteral("9");
+        case Key::Swfpath:
+        case Key::Log:
+        case Key::Mpath:
+        case Key::Wjjp:
+            return QString();
+        case Key::Sftype:
+            return QStringLiteral("#mp3#wav");
+        case Key::Awordhz:
+            return QStringLiteral("#txt#aspx");
+        case Key::Wsavehz:
+            return QStringLiteral("htm");
+        case Key::Wsavely:
+            return QStringLiteral("8");
+        case Key::Sfbtm:
+            return QStringLiteral("n");
+        case Key::Scgs:
+            return QStringLiteral("4");
+        case Key::Wjls:
+            return QStringLiteral("0");
+        case Key::Fdt:
+            return QStringLiteral("2017-10-01 13:36:55");
+        case Key::Sfzxh:
+            return QStringLiteral("y");
+        case Key::Sfth:
+            return QStringLiteral("y");
+        case Key::Pool:
+            return QString();
+        case Key::Sfjx:
+            return QStringLiteral("n");
+    }
+    return QString();
+}
+
+QString readerDefault(Key key, Reader reader) {
+    switch (key) {
+        // The tool settings: every reader defaults to the file's default.
+        case Key::Swftprg:
+        case Key::Langd:
+        case Key::Flashv:
+            return fileDefault(key);
+        // The main window starts with empty type lists; the settings window shows the
+        // defaults of the file.
+        case Key::Sftype:
+        case Key::Awordhz:
+            return reader == Reader::SettingsWindow ? fileDefault(key) : QString();
+        // The batch driver reads the custom format with empty defaults.
+        case Key::Wsavehz:
+        case Key::Wsavely:
+            return reader == Reader::BatchDriver ? QString() : fileDefault(key);
+        case Key::Sfbtm:
+            return QStringLiteral("n");
+        case Key::Wjls:
+            return QStringLiteral("0");
+        case Key::Sfth:
+            return QStringLiteral("y");
+        case Key::Sfjx:
+            return QStringLiteral("n");
+        // Read with empty defaults wherever they are read.
+        case Key::Swfpath:
+        case Key::Log:
+        case Key::Mpath:
+        case Key::Scgs:
+        case Key::Wjjp:
+        case Key::Fdt:
+        case Key::Sfzxh:
+        case Key::Pool:
+            return QString();
+    }
+    return QString();
+}
+
+int defaultPoolSize() {
+    int n = std::clamp(QThread::idealThreadCount(), 1, 4);
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : meminfo.readAll().split('\n')) {
+            if (!line.startsWith("MemAvailable:")) continue;
+            const qint64 kb = line.mid(13).trimmed().split(' ').value(0).toLongLong();
+            constexpr qint64 kPerInstanceKb = 500 * 1024;
+            if (kb > 0) n = std::clamp<int>(static_cast<int>(kb / kPerInstanceKb), 1, n);
+        }
+    }
+    return n;
+}
+
+int batchPoolSize(const QString& profile) {
+    bool ok = false;
+    const int n = readSetting(profile, Key::Pool, Reader::BatchDriver).trimmed().toInt(&ok);
+    return ok && n >= 1 && n <= 16 ? n : defaultPoolSize();
+}
+
+bool goOnPastErrors(const QString& profile) {
+    return readSetting(profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
+}
+
+QString readSetting(const QString& profile, Key key, Reader reader) {
+    const KeyInfo& k = keyInfo(key);
+    return readIniKey(profile, QLatin1String(k.section), QLatin1String(k.name),
+                      readerDefault(key, reader));
+}
+
+int writeSetting(const QString& profile, Key key, const QString& value) {
+    const KeyInfo& k = keyInfo(key);
+    return writeIniKey(profile, QLatin1String(k.section), QLatin1String(k.name), value);
+}
+
+QStringList defaultFileLines() {
+    QStringList lines;
+    const char* section = nullptr;
+    for (const KeyInfo& k : kKeys) {
+        if (k.key == Key::Pool || k.key == Key::Sfjx) continue;
+        if (!section || qstrcmp(section, k.section) != 0) {
+            section = k.section;
+            lines.append(QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']'));
+        }
+        lines.append(QLatin1String(k.name) + QLatin1Char('=') + fileDefault(k.key));
+    }
+    return lines;
+}
+
+IniRestoreResult restoreIniDefaults(const QString& profile) {
+    return replaceIniFile(profile, defaultFileLines());
+}
+
+}  // namespace quorv

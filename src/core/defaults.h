@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "core/ini.h"
+
+namespace quorv {
+
+// Every key of the settings file.
+enum class Key {
+    Swftprg,
+    Langd,
+    Flashv,
+    Swfpath,
+    Log,
+    Mpath,
+    Sftype,
+    Awordhz,
+    Wsavehz,
+    Wsavely,
+    Sfbtm,
+    Scgs,
+    Wjls,
+    Wjjp,
+    Fdt,
+    Sfzxh,
+    Sfth,
+    Pool,
+    Sfjx,
+};
+
+// The parts of the programs that read keys; each reads with a default of its own.
+enum class Reader {
+    SettingsWindow,
+    SwfService,  // the PDF-to-SWF conversion
+    CliStart,    // start of quorvcli
+    MainWindow,  // main window open
+    BatchDriver,
+};
+
+struct KeyInfo {
+    Key key;
+    const char* section;
+    const char* name;
+};
+
+// Section and name of a key.
+const KeyInfo& keyInfo(Key key);
+
+// The value restore-defaults writes for a key.
+QString fileDefault(Key key);
+
+// The default a reader uses when the file, section or key is missing.
+QString readerDefault(Key key, Reader reader);
+
+// The tool started for PDF to SWF when the settings name none: quorv-pdf2swf beside
+// the running program.
+QString bundledPdf2swfPath();
+
+// Office instances a batch or a content search runs at once: the pool key when it holds
+// a number from 1 to 16, else defaultPoolSize().
+int batchPoolSize(const QString& profile);
+// Whether a batch or search goes on past a document that raises ("sfjx" is "y").
+bool goOnPastErrors(const QString& profile);
+// The cores, at most 4, and no more than leave each instance about 500 MB of the memory
+// now available.
+int defaultPoolSize();
+
+// Reads a key with the reader's own default.
+QString readSetting(const QString& profile, Key key, Reader reader);
+
+// Writes a key; 1 on success, -1 on failure.
+int writeSetting(const QString& profile, Key key, const QString& value);
+
+// The default file content, in order: four sections and their seventeen keys (the
+// pool key is left out, so that the pool follows the machine, and so is sfjx, whose
+// absence is its default).
+QStringList defaultFileLines();
+
+// Rewrites the whole file with the default content.
+IniRestoreResult restoreIniDefaults(const QString& profile);
+
+}  // namespace quorv

@@ -1,0 +1,199 @@
+// The document calls of an office instance over UNO: load, store, close and search.
+#include <QFileInfo>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/sheet/XCellAddressable.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XSearchDescriptor.hpp>
+#include <com/sun/star/util/XSearchable.hpp>
+
+#include "engines/office/officeimpl.h"
+
+namespace quorv::office {
+
+DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QString& filter) {
+    const QString what = QStringLiteral("open ") + path;
+    if (!QFileInfo(path).isFile()) {
+        fail(what + QStringLiteral(": no such file"), FailReason::SourceMissing);
+    }
+    auto doc = std::make_shared<LoadedDocument>();
+    doc->path = path;
+    try {
+        doc->component = d->guarded(what, [&] {
+            const css::beans::PropertyValue values[] = {
+                prop("Hidden", css::uno::Any(true)),
+                prop("ReadOnly", css::uno::Any(readOnly)),
+                prop("MacroExecutionMode",
+                     css::uno::Any(sal_Int16(css::document::MacroExecMode::NEVER_EXECUTE))),
+                prop("UpdateDocMode",
+                     css::uno::Any(sal_Int16(css::document::UpdateDocMode::NO_UPDATE))),
+                prop("FilterName", css::uno::Any(toOU(filter))),
+            };
+            // The last one only when an import filter is forced.
+            css::uno::Sequence<css::beans::PropertyValue> args(values, filter.isEmpty() ? 4 : 5);
+            return d->desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
+        });
+    } catch (DispatchError& e) {
+        // LibreOffice refuses a file it cannot read with an exception (IOException,
+        // IllegalArgumentException); only a timeout or the instance's end say otherwise.
+        if (e.reason == FailReason::None) e.reason = FailReason::Damaged;
+        throw;
+    }
+    if (!doc->component.is()) {
+        fail(what + QStringLiteral(": LibreOffice cannot read the file"), FailReason::Damaged);
+    }
+    ++d->docs;
+    ++d->openDocs;
+    return doc;
+}
+
+DocumentKind OfficeInstance::kind(const DocumentRef& doc) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("no document"));
+    if (doc->kind) return *doc->kind;
+    // One remote call for the service names instead of one per service asked.
+    doc->kind = d->guarded(QStringLiteral("document type"), [&] {
+        Reference<css::lang::XServiceInfo> info(doc->component, UNO_QUERY);
+        if (!info.is()) return DocumentKind::Other;
+        const css::uno::Sequence<OUString> names = info->getSupportedServiceNames();
+        auto has = [&](const char* service) {
+            const OUString s = OUString::createFromAscii(service);
+            for (const OUString& n : names) {
+                if (n == s) return true;
+            }
+            return false;
+        };
+        if (has("com.sun.star.text.WebDocument")) return DocumentKind::Web;
+        if (has("com.sun.star.text.TextDocument")) return DocumentKind::Text;
+        if (has("com.sun.star.sheet.SpreadsheetDocument")) return DocumentKind::Spreadsheet;
+        if (has("com.sun.star.presentation.PresentationDocument"))
+            return DocumentKind::Presentation;
+        if (has("com.sun.star.drawing.DrawingDocument")) return DocumentKind::Drawing;
+        return DocumentKind::Other;
+    });
+    return *doc->kind;
+}
+
+void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QString& filter,
+                           const QString& filterOptions) {
+    try {
+        storeGuarded(doc, path, filter, filterOptions);
+    } catch (DispatchError& e) {
+        // The office says only that writing failed; the folder tells whether it takes files.
+        if (e.reason == FailReason::None) {
+            e.reason = folderTakesFiles(QFileInfo(path).absolutePath())
+                           ? FailReason::NoOutput
+                           : FailReason::OutputUnwritable;
+        }
+        throw;
+    }
+}
+
+void OfficeInstance::storeGuarded(const DocumentRef& doc, const QString& path,
+                                  const QString& filter, const QString& filterOptions) {
+    d->guarded(QStringLiteral("store ") + path, [&] {
+        css::uno::Sequence<css::beans::PropertyValue> args(filterOptions.isEmpty() ? 2 : 3);
+        args.getArray()[0] = prop("FilterName", css::uno::Any(toOU(filter)));
+        args.getArray()[1] = prop("Overwrite", css::uno::Any(true));
+        if (!filterOptions.isEmpty()) {
+            args.getArray()[2] = prop("FilterOptions", css::uno::Any(toOU(filterOptions)));
+        }
+        Reference<css::frame::XStorable> storable(doc->component, UNO_QUERY_THROW);
+        storable->storeToURL(fileUrl(path), args);
+    });
+}
+
+QString OfficeInstance::sourcePath(const DocumentRef& doc) { return doc ? doc->path : QString(); }
+
+void OfficeInstance::close(const DocumentRef& doc) {
+    if (!doc || !doc->component.is()) return;
+    Reference<css::lang::XComponent> component = doc->component;
+    doc->component.clear();
+    --d->openDocs;
+    if (!d->alive()) return;
+    try {
+        d->guarded(QStringLiteral("close ") + doc->path, [&] {
+            Reference<css::util::XCloseable> closeable(component, UNO_QUERY);
+            if (closeable.is()) {
+                closeable->close(true);
+            } else {
+                component->dispose();
+            }
+        });
+    } catch (const DispatchError&) {
+        // A document that refuses to close goes with its instance.
+    }
+}
+
+namespace {
+
+Reference<css::util::XSearchDescriptor> plainSearch(const Reference<css::util::XSearchable>& s,
+                                                    const QString& text) {
+    Reference<css::util::XSearchDescriptor> desc = s->createSearchDescriptor();
+    desc->setSearchString(toOU(text));
+    Reference<css::beans::XPropertySet> props(desc, UNO_QUERY_THROW);
+    props->setPropertyValue("SearchCaseSensitive", css::uno::Any(false));
+    props->setPropertyValue("SearchWords", css::uno::Any(false));
+    props->setPropertyValue("SearchRegularExpression", css::uno::Any(false));
+    return desc;
+}
+
+}  // namespace
+
+bool OfficeInstance::findText(const DocumentRef& doc, const QString& text) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("find: no document"));
+    if (text.isEmpty()) return false;
+    return d->guarded(QStringLiteral("find"), [&] {
+        Reference<css::util::XSearchable> searchable(doc->component, UNO_QUERY);
+        if (!searchable.is()) return false;
+        return searchable->findFirst(plainSearch(searchable, text)).is();
+    });
+}
+
+int OfficeInstance::sheetCount(const DocumentRef& doc) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("worksheets: no workbook"));
+    return d->guarded(QStringLiteral("worksheets"), [&] {
+        Reference<css::sheet::XSpreadsheetDocument> book(doc->component, UNO_QUERY);
+        if (!book.is()) return 0;
+        Reference<css::container::XIndexAccess> sheets(book->getSheets(), UNO_QUERY_THROW);
+        return int(sheets->getCount());
+    });
+}
+
+std::optional<CellHit> OfficeInstance::findInSheet(const DocumentRef& doc, int index,
+                                                   const QString& text) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("find: no workbook"));
+    return d->guarded(QStringLiteral("find"), [&]() -> std::optional<CellHit> {
+        Reference<css::sheet::XSpreadsheetDocument> book(doc->component, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(book->getSheets(), UNO_QUERY_THROW);
+        if (index < 1 || index > sheets->getCount()) fail(QStringLiteral("no sheet %1").arg(index));
+        Reference<css::util::XSearchable> searchable(sheets->getByIndex(index - 1),
+                                                     UNO_QUERY_THROW);
+        if (text.isEmpty()) return std::nullopt;
+        Reference<css::uno::XInterface> found =
+            searchable->findFirst(plainSearch(searchable, text));
+        if (!found.is()) return std::nullopt;
+        CellHit hit;
+        Reference<css::sheet::XCellAddressable> addressable(found, UNO_QUERY);
+        if (addressable.is()) {
+            const css::table::CellAddress a = addressable->getCellAddress();
+            hit.row = int(a.Row) + 1;
+            hit.column = int(a.Column) + 1;
+        }
+        Reference<css::text::XTextRange> range(found, UNO_QUERY);
+        if (range.is()) hit.text = fromOU(range->getString());
+        return hit;
+    });
+}
+
+}  // namespace quorv::office

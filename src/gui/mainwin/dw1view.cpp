@@ -1,0 +1,138 @@
+#include "gui/mainwin/dw1view.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <algorithm>
+#include <iterator>
+
+#include "gui/mainwin/frn1.h"
+
+namespace quorv {
+
+const int Dw1View::kColumnWidths[7] = {40, 165, 130, 40, 95, 130, 150};
+
+Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setWordWrap(false);
+    // A path that does not fit keeps its start and its last folders, which tell files apart.
+    setTextElideMode(Qt::ElideMiddle);
+    setCornerButtonEnabled(false);
+    verticalHeader()->hide();
+    // Fixed row heights keep scrolling through a long list cheap.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) {
+                if (!restoring_ && logical >= 0 && logical < int(widths_.size())) {
+                    widths_[logical] = size;
+                    fitPathColumn();
+                }
+            });
+    baseFont_ = font();
+    applyZoom();
+}
+
+void Dw1View::setModel(QAbstractItemModel* m) {
+    disconnect(resetConnection_);
+    QTableView::setModel(m);
+    if (m) {
+        resetConnection_ =
+            connect(m, &QAbstractItemModel::modelReset, this, &Dw1View::restoreWidths);
+    }
+    restoreWidths();
+}
+
+void Dw1View::restoreWidths() {
+    restoring_ = true;
+    for (int c = 0; c < int(widths_.size()); ++c) {
+        if (c != pathColumn()) horizontalHeader()->resizeSection(c, widths_[c]);
+    }
+    restoring_ = false;
+    fitPathColumn();
+}
+
+int Dw1View::pathColumn() {
+    const auto& shown = FileListModel::shownColumns();
+    return int(std::find(shown.begin(), shown.end(), Frn1Column::ypath) - shown.begin());
+}
+
+void Dw1View::fitPathColumn() {
+    const int path = pathColumn();
+    if (!model() || path >= int(widths_.size()) || path >= horizontalHeader()->count()) return;
+    int others = 0;
+    // The sections as drawn: the header may have kept one at its minimum size.
+    for (int c = 0; c < horizontalHeader()->count(); ++c) {
+        if (c != path) others += horizontalHeader()->sectionSize(c);
+    }
+    // Never narrower than its own width or one the user gave it.
+    const int least =
+        std::max({horizontalHeader()->minimumSectionSize(), widths_[path], pathFloor_});
+    restoring_ = true;
+    horizontalHeader()->resizeSection(path, std::max(least, viewport()->width() - others));
+    restoring_ = false;
+}
+
+void Dw1View::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    fitPathColumn();
+}
+
+void Dw1View::setBaseFont(const QFont& font) {
+    baseFont_ = font;
+    applyZoom();
+}
+
+void Dw1View::setZoom(const QString& zoom) {
+    zoom_ = zoom;
+    applyZoom();
+}
+
+void Dw1View::applyZoom() {
+    bool ok = false;
+    int z = zoom_.toInt(&ok);
+    if (!ok || z <= 0) z = 100;
+    QFont f = baseFont_;
+    f.setPointSizeF(std::max(1.0, baseFont_.pointSizeF() * z / 100.0));
+    setFont(f);
+    horizontalHeader()->setFont(f);
+    const int rowHeight = QFontMetrics(f).height() + 6;
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    widths_.assign(std::begin(kColumnWidths), std::end(kColumnWidths));
+    for (int& w : widths_) w = w * z / 100;
+    // The path column's width comes from the list's; only a user's choice sets it.
+    pathFloor_ = widths_[pathColumn()];
+    widths_[pathColumn()] = 0;
+    restoreWidths();
+}
+
+QString Dw1View::objectAt(const QModelIndex& index) const {
+    if (!index.isValid()) return QString();
+    return frn1ColumnName(FileListModel::columnAt(index.column()));
+}
+
+void Dw1View::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() != Qt::LeftButton) return;
+    const QModelIndex index = indexAt(event->position().toPoint());
+    emit clickedAt(index.isValid() ? index.row() + 1 : 0, objectAt(index), event->modifiers());
+}
+
+// Presses are handled entirely above; the base class would start a drag selection.
+void Dw1View::mouseReleaseEvent(QMouseEvent*) {}
+void Dw1View::mouseMoveEvent(QMouseEvent*) {}
+
+void Dw1View::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const QModelIndex index = indexAt(event->position().toPoint());
+    emit doubleClickedAt(index.isValid() ? index.row() + 1 : 0, objectAt(index));
+}
+
+}  // namespace quorv

@@ -1,0 +1,104 @@
+#include "gui/mainwin/frnscan.h"
+
+#include <QDate>
+#include <QTime>
+
+#include "convert/folderscan.h"
+#include "core/defaults.h"
+#include "core/globals.h"
+#include "gui/mainwin/frnwindowmode.h"
+#include "gui/mainwin/w_frn.h"
+
+namespace quorv {
+
+void appendScanRow(FileListModel& list, ScanRow&& r) {
+    const int row = list.appendRow();
+    list.setCell(row, Frn1Column::xh, row);
+    list.setCell(row, Frn1Column::ypath, r.ypath);
+    list.setCell(row, Frn1Column::filey, r.filey);
+    if (r.hasZml) list.setCell(row, Frn1Column::zml, r.zml);
+    list.setCell(row, Frn1Column::ftime, r.ftime);
+}
+
+namespace {}  // namespace
+
+QString sinceTextError(const QString& text) {
+    if (!QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")).isValid()) {
+        return QStringLiteral("修改日期错误");
+    }
+    if (!QTime::fromString(text.right(8), QStringLiteral("hh:mm:ss")).isValid()) {
+        return QStringLiteral("修改日期时间错误");
+    }
+    return QString();
+}
+
+void frnAddFolder(w_frn& w) {
+    Desktop& desktop = w.desktop();
+    w.vpb_1->setValue(0);
+    QString folder;
+    if (!desktop.folderDialog(QStringLiteral("浏览文件夹"), w.ls_path1, &folder)) {
+        desktop.messageBox(QStringLiteral("提示"), QStringLiteral("文件夹选择被取消"));
+        return;
+    }
+    w.ls_path1 = folder;
+    w.szf = w.ddlb_1->currentText().left(1);
+
+    ScanOptions options;
+    options.recursive = w.cbx_2->isChecked();
+    options.includeHidden = w.cbx_4->isChecked();
+    options.szf = w.szf;
+    if (w.szf == QLatin1String("6")) {
+        options.since = w.em_1->value();
+        const QString error = sinceTextError(options.since);
+        if (!error.isEmpty()) {
+            desktop.messageBox(QStringLiteral("提示"), error);
+            return;
+        }
+    }
+    {
+        const WindowMode mode(w, WindowMode::BusyCursor, WindowMode::FolderFieldLocked);
+        const GlobalSettings& g = globals();
+        writeSetting(g.profile, Key::Wjjp, w.ls_path1);
+        options.ftype = ftype9(w.szf, g.awordhz, g.sftype);
+        scanFolder(w.ls_path1, options,
+                   [&](ScanRow&& r) { appendScanRow(w.list(), std::move(r)); });
+    }
+    desktop.messageBox(QStringLiteral("提示"), QStringLiteral("源文件夹的相关信息已导入"));
+}
+
+void frnAddFiles(w_frn& w) {
+    Desktop& desktop = w.desktop();
+    const Desktop::FileOpenResult picked = desktop.fileOpenDialog(
+        QStringLiteral("浏览文件"),
+        QStringLiteral("Doc 文件 (*.DOC),*.DOC,") + QStringLiteral("docx 文件 (*.docx),*.docx,") +
+            QStringLiteral("All Files (*.*), *.*"),
+        QStringLiteral("DOC"), w.ls_path1, true);
+    if (picked.result != 1) return;
+    desktop.messageBox(QStringLiteral("提示"), QString::number(picked.names.size()));
+    QString folder = picked.folder;
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    for (const QString& name : picked.names) {
+        ScanRow r;
+        r.ypath = folder;
+        r.filey = name;
+        r.ftime = getft(folder + name);
+        appendScanRow(w.list(), std::move(r));
+    }
+}
+
+void frnNameFilter(w_frn& w) {
+    Desktop& desktop = w.desktop();
+    if (w.list().rowCount() < 1) {
+        desktop.messageBox(QStringLiteral("提示"), QStringLiteral("还没有源文件"));
+        return;
+    }
+    const QString text = w.sle_1->text().trimmed();
+    if (text.isEmpty()) {
+        desktop.messageBox(QStringLiteral("提示"), QStringLiteral("过滤的文件名不能为空"));
+        return;
+    }
+    w.list().setFilter(QStringLiteral("filey like '%") + text + QStringLiteral("%'"));
+    w.list().applyFilter();
+}
+
+}  // namespace quorv

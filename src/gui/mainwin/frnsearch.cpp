@@ -1,0 +1,81 @@
+#include "gui/mainwin/frnsearch.h"
+
+#include "convert/batch/batchengine.h"
+#include "convert/contentfind.h"
+#include "core/defaults.h"
+#include "core/globals.h"
+#include "gui/mainwin/frnpool.h"
+#include "gui/mainwin/frnwindowmode.h"
+#include "gui/mainwin/w_frn.h"
+
+namespace quorv {
+
+namespace {
+const QString kPrompt = QStringLiteral("提示");
+}  // namespace
+
+bool excelfd(const QString& filey1, const QString& bhnr, Desktop& desktop) {
+    const std::optional<bool> found = excelFind(filey1, bhnr);
+    if (!found) desktop.messageBox(QString(), QStringLiteral("启用Excel失败。"));
+    return found.value_or(false);
+}
+
+void frnContentSearch(w_frn& w) {
+    Desktop& desktop = w.desktop();
+    FileListModel& list = w.list();
+    if (list.rowCount() < 1) {
+        desktop.messageBox(kPrompt, QStringLiteral("还没有源文件"));
+        return;
+    }
+    int found = 0;
+    {
+        const WindowMode mode(w, WindowMode::KeepCursor);
+        w.vpb_1->setVisible(true);
+        const int row_zs = list.rowCount();
+        w.vpb_1->setMaximum(row_zs);
+        w.vpb_1->setValue(0);
+
+        BatchRequest request;
+        request.mode = BatchMode::Find;
+        request.findText = w.sle_3->text().trimmed();
+        request.awordhz = globals().awordhz;
+        request.poolSize = batchPoolSize(globals().profile);
+        request.goOn = goOnPastErrors(globals().profile);
+        for (int ii = 1; ii <= row_zs; ++ii) {
+            request.rows.append(BatchRow{list.cellText(ii, Frn1Column::filey).trimmed(),
+                                         list.cellText(ii, Frn1Column::ypath).trimmed(),
+                                         QString()});
+        }
+        // A search stopped early must not leave an earlier search's marks on rows.
+        list.clearResults();
+        int done = 0;
+        // Each worker's office, and the Word it searches through, end with the engine,
+        // on an error too, before the error report is shown.
+        BatchEngine engine(request);
+        runOnPool(w, engine, [&](int index, BatchResult result, const QString& reason) {
+            const int ii = index + 1;
+            const bool hit = result == BatchResult::Success;
+            list.selectRow(ii, hit);
+            list.setCell(ii, Frn1Column::jg, hit ? QStringLiteral("找到") : QString());
+            // A document that could not be searched counts as not found, and says why.
+            list.setCell(ii, Frn1Column::yy, reason);
+            if (hit) ++found;
+            w.vpb_1->setValue(++done);
+        });
+        if (engine.error()) {
+            try {
+                std::rethrow_exception(engine.error());
+            } catch (const OfficeUnavailable& e) {
+                desktop.messageBox(QString(), e.message);
+                return;
+            }
+        }
+        if (engine.stopped()) desktop.messageBox(kPrompt, QStringLiteral("搜索已被中途中止！"));
+        list.setFilter(QString());
+        list.applyFilter();
+    }
+    desktop.messageBox(
+        kPrompt, QStringLiteral("搜索结束,共找到") + QString::number(found) + QStringLiteral("个"));
+}
+
+}  // namespace quorv

@@ -1,0 +1,32 @@
+#include "programs/quorvane/quorvane_start.h"
+
+#include <QApplication>
+
+#include "core/pump.h"
+#include "core/quorvapp.h"
+#include "engines/desktop/qtdesktop.h"
+#include "engines/office/servers.h"
+#include "gui/mainwin/w_frn.h"
+#include "programs/quorvane/desktopsetup.h"
+
+namespace quorv {
+
+int runQuorvane(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    office::registerOfficeServers();
+    prepareDesktopApplication(qtApp);
+    QuorvApp app;
+    QtDesktop desktop;
+    app.setReportSink(
+        [&desktop](const QString& title, const QString& text) { desktop.messageBox(title, text); });
+    app.startCommon();
+    setPumpHook([&desktop] { desktop.pumpEvents(); });
+
+    w_frn window(desktop);
+    desktop.setMainWindow(&window);
+    app.runHandler(QStringLiteral("w_frn"), QStringLiteral("open"), [&] { window.open(); });
+    window.show();
+    return qtApp.exec();
+}
+
+}  // namespace quorv
