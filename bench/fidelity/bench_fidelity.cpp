@@ -13,7 +13,6 @@
 #include <cstdio>
 
 #include "convert/wordconvert.h"
-#include "core/globals.h"
 #include "engines/office/officefonts.h"
 #include "engines/office/officesession.h"
 #include "fidelity/minidocx.h"
@@ -53,8 +52,6 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTemporaryDir dir;
-    globals().ap_path = dir.path();
-    globals().profile = dir.path() + QStringLiteral("/tovk.ini");
     const QString out = dir.path() + QStringLiteral("/out/");
     QDir().mkpath(out);
 
@@ -88,7 +85,7 @@ int main(int argc, char** argv) {
         if (!testing::writeDocx(src, paras, options)) return QString();
         QElapsedTimer t;
         t.start();
-        const QString pdf = word2xps(src, QStringLiteral("pdf"), out, 17);
+        const QString pdf = word2xps(src, QStringLiteral("pdf"), out, 17, {}).output;
         convertSeconds += t.nsecsElapsed() / 1e9;
         ++docs;
         return pdf;

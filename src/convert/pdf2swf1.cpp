@@ -2,9 +2,7 @@
 
 #include <QFileInfo>
 
-#include "core/defaults.h"
 #include "core/filenames.h"
-#include "core/globals.h"
 #include "core/programrun.h"
 
 namespace quorv {
@@ -17,14 +15,14 @@ QStringList pdf2swfArguments(const QString& pdfname, const QString& swfPath, con
     return args;
 }
 
-QString pdf2swfWith(const QString& pdfname, const QString& npath, bool keepExisting,
-                    const SwfTool& tool, bool pumpEvents, int timeoutMs) {
+ConvertOutcome pdf2swf1(const QString& pdfname, const QString& npath, bool keepExisting,
+                        const SwfTool& tool, int timeoutMs) {
     QString swfPath = filegszh(pdfname, QStringLiteral("swf"), npath);
     if (keepExisting && QFileInfo::exists(swfPath)) {
         swfPath = npath + fzmccf(npath, swfPath.mid(npath.size()));
     }
     // Never let the tool write over its own input.
-    if (samePath(swfPath, pdfname)) return QString();
+    if (samePath(swfPath, pdfname)) return ConvertOutcome::failed(FailReason::SwfFailed);
 
     ProgramStart start;
     start.program = tool.program;
@@ -32,24 +30,12 @@ QString pdf2swfWith(const QString& pdfname, const QString& npath, bool keepExist
     start.errors = ErrorOutput::Forward;
     ProgramLimits limits;
     limits.timeoutMs = timeoutMs;
-    limits.pumpEvents = pumpEvents;
     // Ask first, so the tool can remove its half-written file.
     limits.askFirst = true;
     const ProgramResult run = runProgram(start, limits);
     // An old file of the same name proves nothing: the tool must also report success.
-    return run.succeeded && QFileInfo::exists(swfPath) ? swfPath : QString();
-}
-
-QString pdf2swf1(const QString& pdfname, const QString& npath, SwfCaller caller, int timeoutMs) {
-    GlobalSettings& g = globals();
-    const bool keepExisting = caller == SwfCaller::CommandLine || g.sfth == QLatin1String("n");
-    if (caller == SwfCaller::Interactive) {
-        g.swftprg = readSetting(g.profile, Key::Swftprg, Reader::SwfService);
-        g.langd = readSetting(g.profile, Key::Langd, Reader::SwfService);
-        g.flashv = readSetting(g.profile, Key::Flashv, Reader::SwfService);
-    }
-    return pdf2swfWith(pdfname, npath, keepExisting, SwfTool{g.swftprg, g.flashv, g.langd}, true,
-                       timeoutMs);
+    if (run.succeeded && QFileInfo::exists(swfPath)) return ConvertOutcome::wrote(swfPath);
+    return ConvertOutcome::failed(FailReason::SwfFailed);
 }
 
 }  // namespace quorv

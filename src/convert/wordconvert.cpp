@@ -8,8 +8,6 @@
 
 #include "convert/automation.h"
 #include "core/filenames.h"
-#include "core/globals.h"
-#include "core/pump.h"
 
 namespace quorv {
 
@@ -27,22 +25,21 @@ bool connectWord(OleObject& word) {
            word.connectToNewObject(kWordServer) == kConnectOk;
 }
 
-// Polls for the file every few milliseconds while letting events through, bounded in
-// time rather than in passes so a fast machine waits as long as a slow one.
+// Polls for the file every few milliseconds, bounded in time rather than in passes so a
+// fast machine waits as long as a slow one.
 bool waitForFile(const QString& path) {
     QElapsedTimer clock;
     clock.start();
     while (!QFileInfo::exists(path)) {
         if (clock.elapsed() > g_outputWaitMs) return false;
-        pumpOnce();
         QThread::msleep(2);
     }
     return true;
 }
 
 // Opens the source, writes the output, and quits: the part every conversion shares.
-QString convertOpened(OleObject& word, const QString& yfilename, const QString& outPath,
-                      Write write, int gs, FailReason* why) {
+ConvertOutcome convertOpened(OleObject& word, const QString& yfilename, const QString& outPath,
+                             Write write, int gs) {
     word.call({"documents", "open"}, {yfilename});
     word.set({"application", "visible"}, false);
     if (write == Write::Export) {
@@ -51,35 +48,29 @@ QString convertOpened(OleObject& word, const QString& yfilename, const QString& 
         word.call({"activedocument", "saveas"}, {outPath, gs});
     }
     word.set({"normaltemplate", "saved"}, true);
-    pumpOnce();
     waitForFile(outPath);
     word.call({"quit"});
     word.disconnectObject();
-    if (QFileInfo::exists(outPath)) return outPath;
-    if (why) *why = FailReason::NoOutput;
-    return QString();
+    if (QFileInfo::exists(outPath)) return ConvertOutcome::wrote(outPath);
+    return ConvertOutcome::failed(FailReason::NoOutput);
 }
 
-QString refuse(FailReason reason, FailReason* why) {
-    if (why) *why = reason;
-    return QString();
-}
-
-QString convertInto(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
-                    Write write, FailReason* why) {
-    const GlobalSettings& g = globals();
-    if (!wordAccepts(yfilename, g.awordhz)) return refuse(FailReason::WrongType, why);
-    if (undecodableName(yfilename)) return refuse(FailReason::SourceMissing, why);
+ConvertOutcome convertInto(const QString& yfilename, const QString& fhz, const QString& npath,
+                           int gs, Write write, const WordOptions& options) {
+    if (!wordAccepts(yfilename, options.awordhz)) {
+        return ConvertOutcome::failed(FailReason::WrongType);
+    }
+    if (undecodableName(yfilename)) return ConvertOutcome::failed(FailReason::SourceMissing);
     QString outPath = filegszh(yfilename, fhz, npath);
-    if (g.sfth == QLatin1String("n") && QFileInfo::exists(outPath)) {
+    if (options.sfth == QLatin1String("n") && QFileInfo::exists(outPath)) {
         outPath = npath + fzmccf(npath, outPath.mid(npath.size()));
     }
     // A conversion never writes over its own source.
-    if (samePath(outPath, yfilename)) return refuse(FailReason::NoOutput, why);
+    if (samePath(outPath, yfilename)) return ConvertOutcome::failed(FailReason::NoOutput);
     return retryAfterServerDeath([&] {
         OleObject word;
-        if (!connectWord(word)) return refuse(FailReason::OfficeUnavailable, why);
-        return convertOpened(word, yfilename, outPath, write, gs, why);
+        if (!connectWord(word)) return ConvertOutcome::failed(FailReason::OfficeUnavailable);
+        return convertOpened(word, yfilename, outPath, write, gs);
     });
 }
 
@@ -96,29 +87,28 @@ bool wordAccepts(const QString& yfilename, const QString& awordhz) {
     return !ext.isEmpty() && (QStringLiteral("doc#docx") + awordhz).contains(ext);
 }
 
-QString word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
-                 FailReason* why) {
-    return convertInto(yfilename, fhz, npath, gs, Write::Export, why);
+ConvertOutcome word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
+                        const WordOptions& options) {
+    return convertInto(yfilename, fhz, npath, gs, Write::Export, options);
 }
 
-QString word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
-                 FailReason* why) {
-    return convertInto(yfilename, fhz, npath, gs, Write::SaveAs, why);
+ConvertOutcome word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
+                        const WordOptions& options) {
+    return convertInto(yfilename, fhz, npath, gs, Write::SaveAs, options);
 }
 
-QString word2pdf(const QString& yfilename) {
-    if (!QFileInfo(yfilename).isFile()) return QString();
-    const QString folder = globals().ap_path + QStringLiteral("/pdf/");
+ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder) {
+    if (!QFileInfo(yfilename).isFile()) return ConvertOutcome::failed(FailReason::SourceMissing);
     // The intermediate folder belongs to the working folder; a fresh one has none yet.
-    QDir().mkpath(folder);
-    const QString outPath = filegszh(yfilename, QStringLiteral("pdf"), folder);
+    QDir().mkpath(pdfFolder);
+    const QString outPath = filegszh(yfilename, QStringLiteral("pdf"), pdfFolder);
     // Replacing the output must never delete the source itself.
-    if (samePath(outPath, yfilename)) return QString();
+    if (samePath(outPath, yfilename)) return ConvertOutcome::failed(FailReason::NoOutput);
     return retryAfterServerDeath([&] {
         OleObject word;
-        if (!connectWord(word)) return QString();
+        if (!connectWord(word)) return ConvertOutcome::failed(FailReason::OfficeUnavailable);
         if (QFileInfo::exists(outPath)) QFile::remove(outPath);
-        return convertOpened(word, yfilename, outPath, Write::Export, 17, nullptr);
+        return convertOpened(word, yfilename, outPath, Write::Export, 17);
     });
 }
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "core/failreason.h"
+#include "convert/outcome.h"
 
 namespace quorv {
 
@@ -11,21 +11,27 @@ namespace quorv {
 inline constexpr int kWordOutputWaitMs = 60 * 1000;
 void setWordOutputWaitMs(int ms);
 
+// What the Word conversions of a batch follow, as its request carries them.
+struct WordOptions {
+    QString awordhz;                     // extensions Word opens beside doc and docx ("#txt#aspx")
+    QString sfth = QStringLiteral("y");  // "n": an existing output is kept, the new one numbered
+};
+
 // Exports a Word document in a fixed-layout format (gs 17 PDF, 18 XPS) into npath
-// (ending in "/"); the output's extension is fhz. Returns the output path, or the empty
-// string when the source is refused, the office cannot be reached, or no file came; `why`,
-// when given, then says which. A failing office call raises RuntimeError (its reason()
-// says what the office reported).
-QString word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
-                 FailReason* why = nullptr);
+// (ending in "/"); the output's extension is fhz. The outcome holds the output path, or
+// why there is none: the source is refused, the office cannot be reached, or no file came.
+// A failing office call raises RuntimeError (its reason() says what the office reported).
+ConvertOutcome word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
+                        const WordOptions& options);
 
 // Saves a Word document in the Word save format gs (8 web page, 10 filtered web page,
 // 2 plain text, ...) with the extension fhz into npath.
-QString word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
-                 FailReason* why = nullptr);
+ConvertOutcome word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
+                        const WordOptions& options);
 
-// Exports a document as PDF into ap_path + "/pdf/", replacing an earlier output.
-QString word2pdf(const QString& yfilename);
+// Exports a document as PDF into pdfFolder (made when missing), replacing an earlier
+// output of the same name.
+ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder);
 
 // Whether a path was decoded from a name whose bytes are not UTF-8: it then holds
 // replacement characters and names no file, so no office can open it. Such a source is

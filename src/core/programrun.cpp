@@ -4,10 +4,6 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
-
-#include "core/pump.h"
-
 namespace quorv {
 
 namespace {
@@ -23,17 +19,7 @@ void stop(QProcess& process, bool askFirst) {
 
 // True when the process ended by itself before the limit.
 bool waitForEnd(QProcess& process, const ProgramLimits& limits) {
-    if (!limits.pumpEvents) {
-        return process.waitForFinished(limits.timeoutMs > 0 ? limits.timeoutMs : -1);
-    }
-    QElapsedTimer clock;
-    clock.start();
-    while (!process.waitForFinished(5)) {
-        if (process.state() == QProcess::NotRunning) break;
-        if (limits.timeoutMs > 0 && clock.elapsed() > limits.timeoutMs) return false;
-        pumpOnce();
-    }
-    return true;
+    return process.waitForFinished(limits.timeoutMs > 0 ? limits.timeoutMs : -1);
 }
 
 }  // namespace

@@ -33,8 +33,6 @@ bool startProgram(QProcess& process, const ProgramStart& start);
 
 struct ProgramLimits {
     int timeoutMs = -1;  // 0 or less: no limit
-    // Let pending window events through while waiting (see pumpOnce).
-    bool pumpEvents = false;
     // At the limit, ask the child to end (SIGTERM) before killing it, so it can remove
     // what it had half written.
     bool askFirst = false;

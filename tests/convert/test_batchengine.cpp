@@ -1,5 +1,5 @@
-// The batch engine's scheduling: which rows may be in flight together, and in what order
-// rows of one output name run.
+// The batch engine: which rows may be in flight together, in what order rows of one
+// output name run, and what each kind of row comes to.
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "convert/batch/batchengine.h"
+#include "fakes/fake_office.h"
 #include "gtest/gtest.h"
 
 namespace quorv {
@@ -144,13 +145,18 @@ void ensureApp() {
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
-QStringList runToEnd(BatchEngine& e, QList<int>* order = nullptr) {
+QStringList runToEnd(BatchEngine& e, QList<int>* order = nullptr,
+                     QList<FailReason>* reasons = nullptr) {
     ensureApp();
     QStringList results;
     QEventLoop loop;
     QObject::connect(&e, &BatchEngine::rowFinished, &loop,
-                     [&](int index, BatchResult r, const QString&) {
+                     [&](int index, BatchResult r, FailReason why) {
                          if (order) *order << index;
+                         if (reasons) {
+                             if (reasons->size() <= index) reasons->resize(index + 1);
+                             (*reasons)[index] = why;
+                         }
                          results << QString("%1:%2").arg(index).arg(int(r));
                      });
     QObject::connect(&e, &BatchEngine::finished, &loop, &QEventLoop::quit);
@@ -190,6 +196,107 @@ TEST(BatchEngine, AClosedGateStartsNoFurtherRowAndRowsInFlightReport) {
     EXPECT_EQ(results.size(), 3) << "three rows started, all three report";
     EXPECT_TRUE(e.stopped());
     EXPECT_FALSE(QFile::exists(run.out.path() + "/n2.txt")) << "row 4 never started";
+}
+
+// A stand-in SWF tool: writes the file named after -o.
+QString writeSwfTool(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "#!/bin/sh\nprev=\nfor a; do [ \"$prev\" = -o ] && printf FWS > \"$a\"; prev=$a; done\n");
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+// Each kind of row and what it comes to, on the fake office: the result, and the reason
+// the list shows for a row that did not succeed.
+TEST(BatchEngine, EachRowComesToItsResultAndReason) {
+    testing::FakeOfficeServer office;
+    QTemporaryDir src, out, pdf;
+    auto put = [&](const QString& name) {
+        QFile f(src.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return name;
+    };
+    struct Case {
+        const char* what;
+        BatchMode mode;
+        QString name;
+        std::function<void(BatchRequest&)> adjust;
+        BatchResult result;
+        FailReason reason;
+    };
+    const QString tool = writeSwfTool(src.filePath("tool.sh"));
+    const auto none = [](BatchRequest&) {};
+    const QList<Case> cases{
+        {"a document", BatchMode::Pdf, put("a.doc"), none, BatchResult::Success, FailReason::None},
+        {"a type Word is not asked to open", BatchMode::Pdf, put("b.rtf"), none,
+         BatchResult::Failure, FailReason::WrongType},
+        {"a type the request adds", BatchMode::Xps, put("c.txt"),
+         [](BatchRequest& q) { q.awordhz = "#txt"; }, BatchResult::Success, FailReason::None},
+        {"an office that cannot start", BatchMode::Custom, put("d.doc"),
+         [&](BatchRequest&) { office.setCreateFails(true); }, BatchResult::Failure,
+         FailReason::OfficeUnavailable},
+        {"a copy of a file that is gone", BatchMode::Copy, "gone.pdf", none, BatchResult::Failure,
+         FailReason::SourceMissing},
+        {"SWF refuses a blank in the name", BatchMode::Swf, put("e f.doc"), none,
+         BatchResult::Blank, FailReason::BlankInName},
+        {"SWF takes it when asked", BatchMode::Swf, put("g h.doc"),
+         [](BatchRequest& q) { q.blankNamesTaken = true; }, BatchResult::Success, FailReason::None},
+        {"SWF without its intermediate folder", BatchMode::Swf, put("i.doc"),
+         [](BatchRequest& q) { q.pdfp = "/no/such/folder/"; }, BatchResult::Failure,
+         FailReason::OutputUnwritable},
+        {"a SWF tool that fails", BatchMode::Swf, put("j.pdf"),
+         [](BatchRequest& q) { q.swf.program = "/bin/false"; }, BatchResult::Failure,
+         FailReason::SwfFailed},
+    };
+    for (const Case& c : cases) {
+        office.setCreateFails(false);
+        BatchRequest q;
+        q.mode = c.mode;
+        q.outputBase = out.path() + "/";
+        q.sfth = "y";
+        q.wordExt = "htm";
+        q.wordFormat = 8;
+        q.pdfp = pdf.path() + "/";
+        q.swf = SwfTool{tool, "9", {}};
+        q.rows.append(BatchRow{c.name, src.path() + "/", {}});
+        c.adjust(q);
+        BatchEngine e(q);
+        QList<FailReason> reasons;
+        const QStringList results = runToEnd(e, nullptr, &reasons);
+        ASSERT_EQ(results.size(), 1) << c.what;
+        EXPECT_EQ(results[0], QString("0:%1").arg(int(c.result))) << c.what;
+        EXPECT_EQ(reasons.value(0), c.reason) << c.what;
+        EXPECT_FALSE(e.error()) << c.what;
+    }
+}
+
+// A one-row SWF request as the command line makes it: its intermediate PDF replaces an
+// earlier one, the SWF keeps an earlier one, and the PDF is handed back for removal.
+TEST(BatchEngine, ACommandLineRequestReplacesItsPdfAndKeepsTheSwf) {
+    testing::FakeOfficeServer office;
+    QTemporaryDir src, out, pdf;
+    for (const QString& f :
+         {src.filePath("a.docx"), pdf.filePath("a.pdf"), out.filePath("a.swf")}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    BatchRequest q;
+    q.mode = BatchMode::Swf;
+    q.outputBase = out.path() + "/";
+    q.sfth = "n";
+    q.replaceIntermediate = true;
+    q.blankNamesTaken = true;
+    q.pdfp = pdf.path() + "/";
+    q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
+    q.rows.append(BatchRow{"a.docx", src.path() + "/", {}});
+    BatchEngine e(q);
+    EXPECT_EQ(runToEnd(e), QStringList{"0:0"});
+    EXPECT_EQ(e.intermediates(), QStringList{pdf.filePath("a.pdf")});
+    EXPECT_EQ(QDir(pdf.path()).entryList(QDir::Files), QStringList{"a.pdf"});
+    EXPECT_EQ(readAll(out.filePath("a.swf")), QByteArray()) << "the earlier SWF is kept";
+    EXPECT_EQ(readAll(out.filePath("0a.swf")), "FWS");
 }
 
 }  // namespace

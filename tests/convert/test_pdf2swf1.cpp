@@ -4,9 +4,6 @@
 #include <QTemporaryDir>
 
 #include "convert/pdf2swf1.h"
-#include "core/defaults.h"
-#include "core/globals.h"
-#include "core/pump.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 
@@ -34,9 +31,6 @@ esac
 class Pdf2swfTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        globals() = GlobalSettings{};
-        globals().ap_path = work.path();
-        globals().profile = profilePathFor(work.path());
         tool = work.path() + "/tool dir/fake tool";
         QDir().mkpath(work.path() + "/tool dir");
         QFile f(tool);
@@ -71,66 +65,39 @@ class Pdf2swfTest : public ::testing::Test {
     QString tool, out, pdf;
 };
 
-TEST_F(Pdf2swfTest, InteractiveReadsToolSettingsAndPassesPathsAsSingleArguments) {
-    writeSetting(globals().profile, Key::Swftprg, tool);
-    writeSetting(globals().profile, Key::Flashv, "9");
-    const QString swf = pdf2swf1(pdf, out, SwfCaller::Interactive);
-    EXPECT_EQ(swf, out + "a b.swf");
+TEST_F(Pdf2swfTest, PassesPathsAndSettingsAsSingleArguments) {
+    EXPECT_EQ(pdf2swf1(pdf, out, true, SwfTool{tool, "9", {}}).output, out + "a b.swf");
     EXPECT_EQ(recordedArgs(), (QStringList{pdf, "-o", out + "a b.swf", "-s", "flashversion=9"}));
-    // A changed version in the settings file counts from the next call on.
-    writeSetting(globals().profile, Key::Flashv, "10");
-    writeSetting(globals().profile, Key::Langd, "/usr/share/语言 包");
-    pdf2swf1(pdf, out, SwfCaller::Interactive);
+    pdf2swf1(pdf, out, false, SwfTool{tool, "10", "/usr/share/语言 包"});
     EXPECT_EQ(recordedArgs(), (QStringList{pdf, "-o", out + "a b.swf", "-s", "flashversion=10",
                                            "-s", "languagedir=/usr/share/语言 包"}));
-    EXPECT_EQ(globals().flashv, "10");
 }
 
-TEST_F(Pdf2swfTest, InteractiveKeepsAnExistingSwfOnlyWhenAskedNotToReplace) {
-    writeSetting(globals().profile, Key::Swftprg, tool);
+TEST_F(Pdf2swfTest, KeepsAnExistingSwfOnlyWhenAsked) {
+    const SwfTool t{tool, "9", {}};
     touch(out + "a b.swf");
-    globals().sfth = "y";
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::Interactive), out + "a b.swf");
-    globals().sfth = "n";
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::Interactive), out + "0a b.swf");
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::Interactive), out + "1a b.swf");
+    EXPECT_EQ(pdf2swf1(pdf, out, false, t).output, out + "a b.swf");
+    EXPECT_EQ(pdf2swf1(pdf, out, true, t).output, out + "0a b.swf");
+    EXPECT_EQ(pdf2swf1(pdf, out, true, t).output, out + "1a b.swf");
 }
 
-TEST_F(Pdf2swfTest, CommandLineUsesItsGlobalsAndNeverReplaces) {
-    globals().swftprg = tool;
-    globals().flashv = "8";
-    globals().langd = "";
-    globals().sfth = "y";
-    writeSetting(globals().profile, Key::Flashv, "99");  // not read by this caller
-    touch(out + "a b.swf");
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::CommandLine), out + "0a b.swf");
-    EXPECT_EQ(recordedArgs().last(), "flashversion=8");
-}
-
-TEST_F(Pdf2swfTest, ToolThatWritesLateIsWaitedForWhileEventsArePumped) {
-    globals().swftprg = tool;
-    globals().flashv = "9";
+TEST_F(Pdf2swfTest, ToolThatWritesLateIsWaitedFor) {
     setMode("late");
-    int pumps = 0;
-    setPumpHook([&] { ++pumps; });
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::CommandLine), out + "a b.swf");
-    setPumpHook({});
-    EXPECT_GT(pumps, 10);
+    EXPECT_EQ(pdf2swf1(pdf, out, true, SwfTool{tool, "9", {}}).output, out + "a b.swf");
 }
 
-TEST_F(Pdf2swfTest, NoFileOrFailedToolOrMissingToolGivesEmpty) {
-    globals().swftprg = tool;
-    globals().flashv = "9";
+TEST_F(Pdf2swfTest, NoFileOrFailedToolOrMissingToolFails) {
+    const SwfTool t{tool, "9", {}};
     setMode("nothing");
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::CommandLine), "");
+    EXPECT_EQ(pdf2swf1(pdf, out, true, t).reason, FailReason::SwfFailed);
     // An old SWF of that name must not pass for the tool's work.
-    globals().sfth = "y";
-    writeSetting(globals().profile, Key::Swftprg, tool);
     touch(out + "a b.swf");
     setMode("fail");
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::Interactive), "");
-    globals().swftprg = work.path() + "/no such tool";
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::CommandLine), "");
+    const ConvertOutcome failed = pdf2swf1(pdf, out, false, t);
+    EXPECT_EQ(failed.output, "");
+    EXPECT_EQ(failed.reason, FailReason::SwfFailed);
+    EXPECT_FALSE(
+        pdf2swf1(pdf, out, true, SwfTool{work.path() + "/no such tool", "9", {}}).written());
 }
 
 TEST_F(Pdf2swfTest, ToolRunningPastTheLimitIsStopped) {
@@ -139,20 +106,16 @@ TEST_F(Pdf2swfTest, ToolRunningPastTheLimitIsStopped) {
     f.write("#!/bin/sh\nexec sleep 30\n");
     f.close();
     f.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-    globals().swftprg = f.fileName();
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(pdf2swf1(pdf, out, SwfCaller::CommandLine, 300), "");
+    EXPECT_FALSE(pdf2swf1(pdf, out, true, SwfTool{f.fileName(), "9", {}}, 300).written());
     EXPECT_LT(clock.elapsed(), 10000);
 }
 
 TEST_F(Pdf2swfTest, ASwfSourceIsNeverOverwrittenByItsOwnOutput) {
-    globals().swftprg = tool;
     const QString src = out + "movie.swf";
     touch(src);
-    globals().sfth = "y";
-    writeSetting(globals().profile, Key::Swftprg, tool);
-    EXPECT_EQ(pdf2swf1(src, out, SwfCaller::Interactive), "");
+    EXPECT_FALSE(pdf2swf1(src, out, false, SwfTool{tool, "9", {}}).written());
     EXPECT_TRUE(recordedArgs().isEmpty()) << "the tool must not even start";
 }
 

@@ -3,7 +3,6 @@
 #include <QTemporaryDir>
 
 #include "convert/wordconvert.h"
-#include "core/globals.h"
 #include "core/runtimeerror.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
@@ -15,9 +14,6 @@ namespace {
 class WordConvert : public ::testing::Test {
   protected:
     void SetUp() override {
-        globals() = GlobalSettings{};
-        globals().ap_path = work.path();
-        globals().sfth = "y";
         src = work.path() + "/in/";
         out = work.path() + "/out/";
         QDir().mkpath(src);
@@ -36,11 +32,13 @@ class WordConvert : public ::testing::Test {
     testing::FakeOfficeServer office;
     QTemporaryDir work;
     QString src, out;
+    QString pdfDir = work.path() + "/pdf/";
+    WordOptions opts;
 };
 
 TEST_F(WordConvert, ExportRunsTheCallsInOrderAndQuits) {
     const QString doc = touch(src + "报告 一.docx");
-    EXPECT_EQ(word2xps(doc, "pdf", out, 17), out + "报告 一.pdf");
+    EXPECT_EQ(word2xps(doc, "pdf", out, 17, opts).output, out + "报告 一.pdf");
     const QStringList expected{
         "word get documents",
         "word call documents.open(\"" + doc + "\")",
@@ -59,43 +57,46 @@ TEST_F(WordConvert, ExportRunsTheCallsInOrderAndQuits) {
 
 TEST_F(WordConvert, SaveAsPassesTheSaveFormat) {
     const QString doc = touch(src + "a.doc");
-    EXPECT_EQ(word2any(doc, "htm", out, 8), out + "a.htm");
+    EXPECT_EQ(word2any(doc, "htm", out, 8, opts).output, out + "a.htm");
     EXPECT_TRUE(
         office.callTexts().contains("word call activedocument.saveas(\"" + out + "a.htm\", 8)"));
 }
 
 TEST_F(WordConvert, ExtensionRules) {
-    EXPECT_NE(word2xps(touch(src + "A.DOC"), "pdf", out, 17), "");
-    EXPECT_NE(word2xps(touch(src + "b.docx"), "pdf", out, 17), "");
+    EXPECT_NE(word2xps(touch(src + "A.DOC"), "pdf", out, 17, opts).output, "");
+    EXPECT_NE(word2xps(touch(src + "b.docx"), "pdf", out, 17, opts).output, "");
     office.clearCalls();
     const int before = office.creates();
-    EXPECT_EQ(word2xps(touch(src + "c.rtf"), "pdf", out, 17), "");
-    EXPECT_EQ(word2xps(touch(src + "d."), "pdf", out, 17), "") << "the empty extension";
-    EXPECT_EQ(word2xps(touch(src + "e.txt"), "pdf", out, 17), "");
+    EXPECT_EQ(word2xps(touch(src + "c.rtf"), "pdf", out, 17, opts).reason, FailReason::WrongType);
+    EXPECT_EQ(word2xps(touch(src + "d."), "pdf", out, 17, opts).output, "")
+        << "the empty extension";
+    EXPECT_EQ(word2xps(touch(src + "e.txt"), "pdf", out, 17, opts).output, "");
     EXPECT_EQ(office.creates(), before) << "a refused source never starts the office";
     EXPECT_TRUE(office.calls().isEmpty());
-    globals().awordhz = "#txt#aspx";
-    EXPECT_EQ(word2xps(src + "e.txt", "pdf", out, 17), out + "e.pdf");
+    opts.awordhz = "#txt#aspx";
+    EXPECT_EQ(word2xps(src + "e.txt", "pdf", out, 17, opts).output, out + "e.pdf");
 }
 
 TEST_F(WordConvert, KeepsAnExistingOutputOnlyWhenAskedNotToReplace) {
     const QString doc = touch(src + "a.doc");
     touch(out + "a.pdf");
-    globals().sfth = "n";
-    EXPECT_EQ(word2xps(doc, "pdf", out, 17), out + "0a.pdf");
-    globals().sfth = "y";
-    EXPECT_EQ(word2xps(doc, "pdf", out, 17), out + "a.pdf");
+    opts.sfth = "n";
+    EXPECT_EQ(word2xps(doc, "pdf", out, 17, opts).output, out + "0a.pdf");
+    opts.sfth = "y";
+    EXPECT_EQ(word2xps(doc, "pdf", out, 17, opts).output, out + "a.pdf");
 }
 
 TEST_F(WordConvert, NeverWritesOverItsOwnSource) {
     const QString doc = touch(src + "a.doc");
-    EXPECT_EQ(word2any(doc, "doc", src, 0), "");
+    EXPECT_EQ(word2any(doc, "doc", src, 0, opts).reason, FailReason::NoOutput);
     EXPECT_FALSE(connected());
 }
 
 TEST_F(WordConvert, OfficeThatWritesNothingGivesEmptyAfterTheWaitAndStillQuits) {
     office.setWritesOutput(false);
-    EXPECT_EQ(word2xps(touch(src + "a.doc"), "pdf", out, 17), "");
+    const ConvertOutcome nothing = word2xps(touch(src + "a.doc"), "pdf", out, 17, opts);
+    EXPECT_EQ(nothing.output, "");
+    EXPECT_EQ(nothing.reason, FailReason::NoOutput);
     EXPECT_EQ(office.quits(), 1);
     EXPECT_EQ(office.liveApplications(), 0);
 }
@@ -103,7 +104,7 @@ TEST_F(WordConvert, OfficeThatWritesNothingGivesEmptyAfterTheWaitAndStillQuits) 
 TEST_F(WordConvert, FailingMemberRaisesTheErrorAndLeavesNoInstance) {
     office.failMember("activedocument.exportasfixedformat", 35);
     try {
-        word2xps(touch(src + "a.doc"), "pdf", out, 17);
+        word2xps(touch(src + "a.doc"), "pdf", out, 17, opts);
         FAIL() << "the error must reach the caller";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.record().number, 35);
@@ -118,18 +119,18 @@ TEST_F(WordConvert, FailingMemberRaisesTheErrorAndLeavesNoInstance) {
 TEST_F(WordConvert, AnOfficeDeathIsRetriedOnceOnAFreshInstance) {
     const QString doc = touch(src + "a.doc");
     office.dieOn("documents.open", 1);
-    EXPECT_EQ(word2xps(doc, "xps", out, 18), out + "a.xps");
+    EXPECT_EQ(word2xps(doc, "xps", out, 18, opts).output, out + "a.xps");
     EXPECT_EQ(office.creates(), 2);
     office.dieOn("activedocument.saveas", 1);
-    EXPECT_EQ(word2any(doc, "txt", out, 2), out + "a.txt");
+    EXPECT_EQ(word2any(doc, "txt", out, 2, opts).output, out + "a.txt");
     EXPECT_EQ(office.creates(), 4);
     office.dieOn("activedocument.exportasfixedformat", 1);
-    EXPECT_EQ(word2pdf(doc), work.path() + "/pdf/a.pdf");
+    EXPECT_EQ(word2pdf(doc, pdfDir).output, work.path() + "/pdf/a.pdf");
     EXPECT_EQ(office.creates(), 6);
 
     office.dieOn("activedocument.exportasfixedformat", 2);
     try {
-        word2xps(doc, "pdf", out, 17);
+        word2xps(doc, "pdf", out, 17, opts);
         FAIL() << "a second death reaches the caller";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.record().number, 35);
@@ -139,7 +140,7 @@ TEST_F(WordConvert, AnOfficeDeathIsRetriedOnceOnAFreshInstance) {
     EXPECT_FALSE(QFile::exists(out + "a.pdf"));
 
     office.failMember("documents.open", 35);
-    EXPECT_THROW(word2pdf(doc), RuntimeError);
+    EXPECT_THROW(word2pdf(doc, pdfDir), RuntimeError);
     EXPECT_EQ(office.creates(), 9) << "a failed call is not tried again";
     EXPECT_EQ(office.liveApplications(), 0);
     EXPECT_TRUE(office.openDocuments().isEmpty());
@@ -147,21 +148,22 @@ TEST_F(WordConvert, AnOfficeDeathIsRetriedOnceOnAFreshInstance) {
 
 TEST_F(WordConvert, OfficeThatCannotStartGivesEmpty) {
     office.setCreateFails(true);
-    EXPECT_EQ(word2xps(touch(src + "a.doc"), "pdf", out, 17), "");
-    EXPECT_EQ(word2pdf(src + "a.doc"), "");
+    EXPECT_EQ(word2xps(touch(src + "a.doc"), "pdf", out, 17, opts).reason,
+              FailReason::OfficeUnavailable);
+    EXPECT_EQ(word2pdf(src + "a.doc", pdfDir).reason, FailReason::OfficeUnavailable);
 }
 
 TEST_F(WordConvert, PdfForTheCommandLineGoesToThePdfFolderAndReplaces) {
-    EXPECT_EQ(word2pdf(src + "missing.doc"), "");
+    EXPECT_EQ(word2pdf(src + "missing.doc", pdfDir).reason, FailReason::SourceMissing);
     EXPECT_FALSE(connected()) << "a missing source never starts the office";
 
     const QString doc = touch(src + "a.docx");
     const QString earlier = touch(work.path() + "/pdf/a.pdf");
     office.setWritesOutput(false);
-    EXPECT_EQ(word2pdf(doc), "");
+    EXPECT_EQ(word2pdf(doc, pdfDir).output, "");
     EXPECT_FALSE(QFile::exists(earlier)) << "the earlier PDF is gone before the export";
     office.setWritesOutput(true);
-    EXPECT_EQ(word2pdf(doc), work.path() + "/pdf/a.pdf");
+    EXPECT_EQ(word2pdf(doc, pdfDir).output, work.path() + "/pdf/a.pdf");
     EXPECT_TRUE(office.callTexts().last().endsWith("quit()"));
 }
 

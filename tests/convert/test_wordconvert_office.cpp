@@ -8,7 +8,6 @@
 
 #include "convert/pdf2swf1.h"
 #include "convert/wordconvert.h"
-#include "core/globals.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
@@ -50,10 +49,6 @@ const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
 class RealWord : public ::testing::Test {
   protected:
     void SetUp() override {
-        globals() = GlobalSettings{};
-        globals().ap_path = out.path();
-        globals().profile = out.path() + "/tovk.ini";
-        globals().sfth = "y";
         folder = out.path() + "/输出 目录/";
         QDir().mkpath(folder);
     }
@@ -62,19 +57,19 @@ class RealWord : public ::testing::Test {
 };
 
 TEST_F(RealWord, DocxToPdfXpsWebPageAndText) {
-    const QString pdf = word2xps(shared->docx, "pdf", folder, 17);
+    const QString pdf = word2xps(shared->docx, "pdf", folder, 17, {}).output;
     ASSERT_EQ(pdf, folder + "报告 一.pdf");
     EXPECT_TRUE(pdfText(pdf).contains(kText));
 
-    const QString xps = word2xps(shared->docx, "xps", folder, 18);
+    const QString xps = word2xps(shared->docx, "xps", folder, 18, {}).output;
     ASSERT_EQ(xps, folder + "报告 一.xps");
     EXPECT_TRUE(readAll(xps).startsWith("PK"));
 
-    const QString htm = word2any(shared->docx, "htm", folder, 8);
+    const QString htm = word2any(shared->docx, "htm", folder, 8, {}).output;
     ASSERT_EQ(htm, folder + "报告 一.htm");
     EXPECT_TRUE(QString::fromUtf8(readAll(htm)).contains("Conversion check"));
 
-    const QString txt = word2any(shared->docx, "txt", folder, 2);
+    const QString txt = word2any(shared->docx, "txt", folder, 2, {}).output;
     ASSERT_EQ(txt, folder + "报告 一.txt");
     EXPECT_TRUE(QString::fromUtf8(readAll(txt)).contains(kText));
 }
@@ -82,7 +77,7 @@ TEST_F(RealWord, DocxToPdfXpsWebPageAndText) {
 TEST_F(RealWord, AMissingOutputFolderFailsTheCallAndIsNotMade) {
     const QString missing = out.path() + "/无此 目录/";
     try {
-        word2xps(shared->docx, "pdf", missing, 17);
+        word2xps(shared->docx, "pdf", missing, 17, {});
         ADD_FAILURE() << "the export into a missing folder did not fail";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.record().number, kErrCallFailed);
@@ -92,11 +87,10 @@ TEST_F(RealWord, AMissingOutputFolderFailsTheCallAndIsNotMade) {
 
 TEST_F(RealWord, DocxThroughPdfToSwfInAFolderWithABlank) {
     ASSERT_TRUE(QDir().mkpath(out.path() + "/pdf"));
-    const QString pdf = word2pdf(shared->docx);
+    const QString pdf = word2pdf(shared->docx, out.path() + "/pdf/").output;
     ASSERT_EQ(pdf, out.path() + "/pdf/报告 一.pdf");
-    globals().swftprg = QStringLiteral(PDF2SWF_PATH);
-    globals().flashv = "9";
-    const QString swf = pdf2swf1(pdf, folder, SwfCaller::CommandLine);
+    const QString swf =
+        pdf2swf1(pdf, folder, true, SwfTool{QStringLiteral(PDF2SWF_PATH), "9", {}}).output;
     ASSERT_EQ(swf, folder + "报告 一.swf");
     const QByteArray head = readAll(swf).left(4);
     EXPECT_EQ(head.left(3), "CWS");

@@ -3,7 +3,6 @@
 #include <QTemporaryDir>
 
 #include "core/programrun.h"
-#include "core/pump.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 
@@ -70,13 +69,6 @@ TEST(ProgramRun, TheTimeLimitStopsTheProgram) {
     EXPECT_FALSE(r.succeeded);
     EXPECT_EQ(r.errorText, "timed out");
     EXPECT_LT(clock.elapsed(), 10000);
-
-    // The same while pumping events.
-    limits.pumpEvents = true;
-    clock.restart();
-    r = runProgram(shell("sleep 20"), limits);
-    EXPECT_TRUE(r.timedOut);
-    EXPECT_LT(clock.elapsed(), 10000);
 }
 
 // A program that cleans up when asked to end gets that chance only when asked first.
@@ -96,18 +88,6 @@ TEST(ProgramRun, AskingFirstLetsTheProgramCleanUp) {
     limits.askFirst = false;
     EXPECT_TRUE(runProgram(start, limits).timedOut);
     EXPECT_FALSE(QFile::exists(mark));
-}
-
-TEST(ProgramRun, EventsArePumpedWhileWaitingOnlyWhenAsked) {
-    int pumped = 0;
-    setPumpHook([&] { ++pumped; });
-    ProgramLimits limits;
-    EXPECT_TRUE(runProgram(shell("sleep 0.3"), limits).succeeded);
-    EXPECT_EQ(pumped, 0);
-    limits.pumpEvents = true;
-    EXPECT_TRUE(runProgram(shell("sleep 0.3"), limits).succeeded);
-    EXPECT_GT(pumped, 0);
-    setPumpHook(nullptr);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "convert/wordconvert.h"
-#include "core/globals.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
 #include "fakes/test_files.h"
@@ -31,9 +30,6 @@ struct Case {
 class Fidelity : public ::testing::Test {
   protected:
     void SetUp() override {
-        globals() = GlobalSettings{};
-        globals().ap_path = dir.path();
-        globals().profile = dir.path() + "/tovk.ini";
         out = dir.path() + "/out/";
         QDir().mkpath(out);
     }
@@ -43,7 +39,7 @@ class Fidelity : public ::testing::Test {
                     const testing::DocxOptions& options = {}) {
         const QString src = dir.filePath(name + ".docx");
         EXPECT_TRUE(testing::writeDocx(src, paras, options));
-        return word2xps(src, "pdf", out, 17);
+        return word2xps(src, "pdf", out, 17, {}).output;
     }
 
     // Converts one paragraph per case and checks the face each is drawn in.

@@ -16,7 +16,6 @@
 #include <algorithm>
 
 #include "core/defaults.h"
-#include "core/pump.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"

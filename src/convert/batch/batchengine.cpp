@@ -103,10 +103,6 @@ void makeFolder(const QString& base, const QString& folder) {
     if (folder.size() > base.size()) QDir().mkpath(folder);
 }
 
-BatchResult byPath(const QString& produced) {
-    return produced.isEmpty() ? BatchResult::Failure : BatchResult::Success;
-}
-
 // Why a copy or the SWF tool left no file: the source, the folder, or else the step itself.
 FailReason writeFailure(const QString& source, const QString& folder, FailReason otherwise) {
     if (!QFileInfo(source).isFile()) return FailReason::SourceMissing;
@@ -119,6 +115,8 @@ FailReason writeFailure(const QString& source, const QString& folder, FailReason
 BatchEngine::BatchEngine(BatchRequest request, QObject* parent)
     : QObject(parent), request_(std::move(request)), schedule_(keysOf(request_)) {
     qRegisterMetaType<BatchResult>();
+    qRegisterMetaType<BatchNotice>();
+    qRegisterMetaType<FailReason>();
     request_.poolSize = std::clamp(request_.poolSize, 1, 16);
 }
 
@@ -211,12 +209,8 @@ void BatchEngine::workerLoop(int worker) {
         Outcome outcome;
         try {
             outcome = runRow(request_.rows.at(index), state);
-        } catch (const OfficeUnavailable&) {
             // Without its office no later row can succeed either.
-            outcome.error = std::current_exception();
-            outcome.reason = FailReason::OfficeUnavailable;
-            outcome.fatal = true;
-            state.failed = true;
+            if (outcome.fatal) state.failed = true;
         } catch (...) {
             outcome.error = std::current_exception();
             outcome.result = BatchResult::Failure;
@@ -252,14 +246,17 @@ BatchEngine::Outcome BatchEngine::findInRow(const QString& path, WorkerState& st
         if (r) {
             hit = *r;
         } else {
-            out.notice = QStringLiteral("启用Excel失败。");
+            out.notice = BatchNotice::ExcelUnavailable;
         }
     }
     if (!ext.isEmpty() && wordAccepts(path, q.awordhz)) {
         if (!state.word) {
             auto word = std::make_unique<OleObject>();
-            if (!connectSearchWord(*word))
-                throw OfficeUnavailable{QStringLiteral("启用Word失败。")};
+            if (!connectSearchWord(*word)) {
+                out.reason = FailReason::OfficeUnavailable;
+                out.fatal = true;
+                return out;
+            }
             state.word = std::move(word);
         }
         // Word's connection went with a dead instance: a new one reaches a fresh instance.
@@ -279,18 +276,24 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
     if (q.mode == BatchMode::Find) return findInRow(filey1, state);
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
+    const WordOptions word{q.awordhz, q.sfth};
     Outcome out;
+    auto take = [&out](const ConvertOutcome& c) {
+        out.result = c.written() ? BatchResult::Success : BatchResult::Failure;
+        out.reason = c.reason;
+        return c.output;
+    };
     switch (q.mode) {
         case BatchMode::Find:  // searched above
             break;
         case BatchMode::Pdf:
-            out.result = byPath(word2xps(filey1, QStringLiteral("pdf"), folder, 17, &out.reason));
+            take(word2xps(filey1, QStringLiteral("pdf"), folder, 17, word));
             break;
         case BatchMode::Xps:
-            out.result = byPath(word2xps(filey1, QStringLiteral("xps"), folder, 18, &out.reason));
+            take(word2xps(filey1, QStringLiteral("xps"), folder, 18, word));
             break;
         case BatchMode::Custom:
-            out.result = byPath(word2any(filey1, q.wordExt, folder, q.wordFormat, &out.reason));
+            take(word2any(filey1, q.wordExt, folder, q.wordFormat, word));
             break;
         case BatchMode::Copy: {
             const QString name =
@@ -304,26 +307,27 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
         }
         case BatchMode::Swf: {
             const bool keep = q.sfth == QLatin1String("n");
-            // Names with a blank are refused, as the tool's command line has always been.
-            if (row.filey.contains(QLatin1Char(' '))) {
+            if (!q.blankNamesTaken && row.filey.contains(QLatin1Char(' '))) {
                 out.result = BatchResult::Blank;
                 out.reason = FailReason::BlankInName;
             } else if (qfilehz(filey1) == QLatin1String("pdf")) {
-                out.result = byPath(pdf2swfWith(filey1, folder, keep, q.swf, false));
+                take(pdf2swf1(filey1, folder, keep, q.swf));
                 if (out.result == BatchResult::Failure) {
                     out.reason = writeFailure(filey1, folder, FailReason::SwfFailed);
                 }
-            } else if (!QFileInfo(q.pdfp).isDir()) {
-                // The intermediate folder is made when the settings are saved, never here.
+            } else if (!q.replaceIntermediate && !QFileInfo(q.pdfp).isDir()) {
+                // The window makes the intermediate folder when the settings are saved,
+                // never here; a replacing export (the command line's) makes its own.
                 out.result = BatchResult::Failure;
                 out.reason = FailReason::OutputUnwritable;
             } else {
-                out.intermediate = word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, &out.reason);
-                if (out.intermediate.isEmpty()) {
-                    out.result = BatchResult::Failure;
-                } else {
+                out.intermediate =
+                    take(q.replaceIntermediate
+                             ? word2pdf(filey1, q.pdfp)
+                             : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word));
+                if (!out.intermediate.isEmpty()) {
                     // The tool has ended when this returns, so the PDF is no longer read.
-                    out.result = byPath(pdf2swfWith(out.intermediate, folder, keep, q.swf, false));
+                    take(pdf2swf1(out.intermediate, folder, keep, q.swf));
                     if (out.result == BatchResult::Failure) {
                         out.reason = writeFailure(out.intermediate, folder, FailReason::SwfFailed);
                     }
@@ -355,13 +359,16 @@ void BatchEngine::rowDone(int worker, int index, const Outcome& outcome) {
             errorRow_ = index;
         }
         if (ends) stopping_ = true;
+    } else if (outcome.fatal) {
+        if (stopReason_ == FailReason::None) stopReason_ = outcome.reason;
+        stopping_ = true;
     } else if (!outcome.intermediate.isEmpty()) {
         // The file now belongs to this row, whoever wrote that name before.
         intermediates_.removeAll(outcome.intermediate);
         if (outcome.result == BatchResult::Success) intermediates_.append(outcome.intermediate);
     }
-    if (!outcome.notice.isEmpty()) emit notice(outcome.notice);
-    emit rowFinished(index, outcome.result, failReasonText(reason));
+    if (outcome.notice) emit notice(*outcome.notice);
+    emit rowFinished(index, outcome.result, reason);
     dispatch();
     finishIfDone();
 }

@@ -25,6 +25,10 @@ namespace quorv {
 // found.
 enum class BatchMode { Pdf, Xps, Custom, Swf, Copy, Find };
 enum class BatchResult { Success, Failure, Blank };
+// What a run tells at once while it goes on.
+enum class BatchNotice {
+    ExcelUnavailable,  // the workbooks of a search cannot be opened
+};
 
 struct BatchRow {
     QString filey;  // file name
@@ -38,12 +42,18 @@ struct BatchRequest {
     QString outputBase;  // ends in "/"
     bool keepSubfolders = false;
     QString sfth;     // "y": outputs replace files of the same name
+    QString awordhz;  // extensions opened through Word beside doc and docx
     QString wordExt;  // Custom: extension and Word save format
     int wordFormat = 0;
-    QString pdfp;      // SWF: folder of the intermediate PDFs, ending in "/"
+    QString pdfp;  // SWF: folder of the intermediate PDFs, ending in "/"
+    // SWF: an intermediate PDF replaces one of the same name, its folder made when
+    // missing (else sfth decides, and the folder must be there), and
+    // names with a blank are converted (else they are refused, as the tool's command line
+    // has always been).
+    bool replaceIntermediate = false;
+    bool blankNamesTaken = false;
     SwfTool swf;       // SWF: the tool and its settings
     QString findText;  // Find: the text looked for
-    QString awordhz;   // Find: extensions searched through Word beside doc and docx
     int poolSize = 1;
     // A row that raises an error is recorded as failed with its reason and the run goes
     // on; otherwise the run stops there and error() holds it.
@@ -62,12 +72,6 @@ QString batchOutputFolder(const BatchRequest& request, const BatchRow& row);
 // Names under which a row's outputs may land: two rows sharing one can write the same
 // path (numbered names such as "0a.pdf" count as "a.pdf").
 QStringList batchRowKeys(const BatchRequest& request, const BatchRow& row);
-
-// Raised by a row when the office program it needs cannot start at all; the message says
-// which.
-struct OfficeUnavailable {
-    QString message;
-};
 
 // Which row may start next: a row starts only when every earlier row sharing one of its
 // keys is finished, and otherwise rows start in list order.
@@ -116,20 +120,23 @@ class BatchEngine : public QObject {
     // The first error a row raised (the run stopped there), or null; and that row.
     std::exception_ptr error() const { return error_; }
     int errorRow() const { return errorRow_; }
+    // A search whose Word could not be started at all ends with OfficeUnavailable here.
+    FailReason stopReason() const { return stopReason_; }
 
   signals:
-    // index is the row's position in the request; reason is the text of what went wrong,
-    // empty for a success. A row that raised an error reports before the run ends.
-    void rowFinished(int index, quorv::BatchResult result, const QString& reason);
+    // index is the row's position in the request; reason says what went wrong, None for a
+    // success and for a document a search did not find the text in. A row that raised an
+    // error reports before the run ends.
+    void rowFinished(int index, quorv::BatchResult result, quorv::FailReason reason);
     // Something the user must be told at once; the run goes on.
-    void notice(const QString& text);
+    void notice(quorv::BatchNotice what);
     void finished();
 
   private:
     struct Outcome {
         BatchResult result = BatchResult::Failure;
         QString intermediate;  // SWF: the PDF this row wrote
-        QString notice;
+        std::optional<BatchNotice> notice;
         FailReason reason = FailReason::None;
         std::exception_ptr error;
         bool fatal = false;  // ends the run even when it goes on past errors
@@ -152,6 +159,7 @@ class BatchEngine : public QObject {
     QStringList intermediates_;
     std::exception_ptr error_;
     int errorRow_ = -1;
+    FailReason stopReason_ = FailReason::None;
 
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -164,3 +172,5 @@ class BatchEngine : public QObject {
 }  // namespace quorv
 
 Q_DECLARE_METATYPE(quorv::BatchResult)
+Q_DECLARE_METATYPE(quorv::BatchNotice)
+Q_DECLARE_METATYPE(quorv::FailReason)

@@ -127,6 +127,7 @@ void frnBatchRun(w_frn& w) {
     request.outputBase = base;
     request.keepSubfolders = w.cbx_3->isChecked();
     request.sfth = g.sfth;
+    request.awordhz = g.awordhz;
     request.wordExt = g.wsavehz;
     request.wordFormat = gs;
     request.pdfp = g.ap_path + QStringLiteral("/pdf/");

@@ -12,15 +12,27 @@ namespace {
 constexpr int kEscapePollMs = 100;
 }  // namespace
 
+QString batchNoticeText(BatchNotice notice) {
+    switch (notice) {
+        case BatchNotice::ExcelUnavailable:
+            return QStringLiteral("启用Excel失败。");
+    }
+    return QString();
+}
+
 void runOnPool(
     w_frn& w, BatchEngine& engine,
     const std::function<void(int index, BatchResult result, const QString& reason)>& onRow) {
     Desktop& desktop = w.desktop();
     engine.setStartGate([&desktop] { return !desktop.escapeHeld(); });
     QEventLoop loop;
-    QObject::connect(&engine, &BatchEngine::rowFinished, &loop, onRow);
-    QObject::connect(&engine, &BatchEngine::notice, &loop,
-                     [&desktop](const QString& text) { desktop.messageBox(QString(), text); });
+    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
+                     [&onRow](int index, BatchResult result, FailReason reason) {
+                         onRow(index, result, failReasonText(reason));
+                     });
+    QObject::connect(&engine, &BatchEngine::notice, &loop, [&desktop](BatchNotice notice) {
+        desktop.messageBox(QString(), batchNoticeText(notice));
+    });
     QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
     QTimer escapePoll;
     QObject::connect(&escapePoll, &QTimer::timeout, &engine, [&] {

@@ -62,14 +62,11 @@ void frnContentSearch(w_frn& w) {
             if (hit) ++found;
             w.vpb_1->setValue(++done);
         });
-        if (engine.error()) {
-            try {
-                std::rethrow_exception(engine.error());
-            } catch (const OfficeUnavailable& e) {
-                desktop.messageBox(QString(), e.message);
-                return;
-            }
+        if (engine.stopReason() == FailReason::OfficeUnavailable) {
+            desktop.messageBox(QString(), QStringLiteral("启用Word失败。"));
+            return;
         }
+        if (engine.error()) std::rethrow_exception(engine.error());
         if (engine.stopped()) desktop.messageBox(kPrompt, QStringLiteral("搜索已被中途中止！"));
         list.setFilter(QString());
         list.applyFilter();

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "core/pump.h"
 #include "core/quorvapp.h"
 #include "engines/desktop/qtdesktop.h"
 #include "engines/office/servers.h"
@@ -20,7 +19,6 @@ int runQuorvane(int argc, char** argv) {
     app.setReportSink(
         [&desktop](const QString& title, const QString& text) { desktop.messageBox(title, text); });
     app.startCommon();
-    setPumpHook([&desktop] { desktop.pumpEvents(); });
 
     w_frn window(desktop);
     desktop.setMainWindow(&window);

@@ -1,11 +1,11 @@
 #include "programs/quorvcli/cliconvert.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 
-#include "convert/pdf2swf1.h"
-#include "convert/wordconvert.h"
+#include "convert/batch/batchengine.h"
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
@@ -29,18 +29,34 @@ void printFailureLine(const QString& source) {
     std::fflush(stderr);
 }
 
-// Word to PDF to SWF, or PDF to SWF.
-int cliConvert(const QString& source, bool word, const QString& npath) {
-    if (!word) {
-        // The source PDF stays where it is.
-        return pdf2swf1(source, npath, SwfCaller::CommandLine).isEmpty() ? kCliNoOutput
-                                                                         : kCliConverted;
-    }
-    const QString pdf = word2pdf(source);
-    if (pdf.isEmpty()) return kCliNoOutput;
+// Word to PDF to SWF, or PDF to SWF: a request of one row, run on the batch engine.
+int cliConvert(const QString& source, const QString& npath, const GlobalSettings& g) {
+    const QFileInfo file(source);
+    BatchRequest request;
+    request.mode = BatchMode::Swf;
+    request.rows.append(BatchRow{file.fileName(), file.absolutePath() + QLatin1Char('/'), {}});
+    request.outputBase = npath;
+    // An SWF of the same name is kept and the new one numbered; the intermediate PDF
+    // replaces an earlier one; any name is taken as it comes.
+    request.sfth = QStringLiteral("n");
+    request.replaceIntermediate = true;
+    request.blankNamesTaken = true;
+    request.pdfp = g.ap_path + QStringLiteral("/pdf/");
+    request.swf = SwfTool{g.swftprg, g.flashv, g.langd};
+    request.poolSize = 1;
+
+    BatchEngine engine(request);
+    QEventLoop loop;
+    BatchResult result = BatchResult::Failure;
+    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
+                     [&result](int, BatchResult r, FailReason) { result = r; });
+    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
+    engine.start();
+    if (!engine.isFinished()) loop.exec();
+    if (engine.error()) std::rethrow_exception(engine.error());
+    if (result != BatchResult::Success) return kCliNoOutput;
     // Without an SWF the intermediate PDF is kept: it is all the caller gets.
-    if (pdf2swf1(pdf, npath, SwfCaller::CommandLine).isEmpty()) return kCliNoOutput;
-    if (QFileInfo::exists(pdf)) QFile::remove(pdf);
+    for (const QString& pdf : engine.intermediates()) QFile::remove(pdf);
     return kCliConverted;
 }
 
@@ -74,7 +90,7 @@ int cliOpen(QuorvApp& app, const QStringList& arguments) {
     if (!npath.endsWith(QLatin1Char('/'))) npath += QLatin1Char('/');
 
     try {
-        return cliConvert(source, word, npath);
+        return cliConvert(source, npath, g);
     } catch (const std::exception&) {
         printFailureLine(source);
         throw;

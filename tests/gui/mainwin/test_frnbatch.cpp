@@ -8,7 +8,6 @@
 #include "convert/folderscan.h"
 #include "convert/wordconvert.h"
 #include "core/defaults.h"
-#include "core/pump.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
@@ -55,7 +54,6 @@ struct BatchWindow : testing::WindowFixture {
         w.sle_2->setText(out.path());
         w.setOutputMode(OutputMode::Pdf);
     }
-    ~BatchWindow() { setPumpHook({}); }
 
     // A row as a scan makes it: the file lies in src/zml; no zml for a top-level file
     // added singly when hasZml is false.
