@@ -68,7 +68,6 @@ class BenchDesktop : public Desktop {
         if (firstRowAt < 0 && clock) firstRowAt = clock->elapsed();
         return false;
     }
-    void pumpEvents() override { QCoreApplication::processEvents(); }
 };
 
 OUString toOU(const QString& s) {

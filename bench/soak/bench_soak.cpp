@@ -24,7 +24,7 @@
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
-#include "fakes/pump_hook_desktop.h"
+#include "fakes/scripted_desktop.h"
 
 namespace {
 
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         if (!writeFile(src + QLatin1Char('/') + c.name, c.data)) return 1;
     }
 
-    testing::PumpHookDesktop desktop;
+    testing::ScriptedDesktop desktop;
     w_frn w(desktop);
     w.open(QSize(1280, 768));
     w.sle_2->setText(out);

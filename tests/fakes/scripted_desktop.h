@@ -33,7 +33,6 @@ class ScriptedDesktop : public Desktop {
     QStringList folderStarts;  // the start folder of every folder dialog, in order
     int busyDepth = 0;
     bool minimized = false;
-    int pumps = 0;
 
     void messageBox(const QString& title, const QString& text) override;
     bool folderDialog(const QString& title, const QString& startFolder, QString* folder) override;
@@ -48,7 +47,6 @@ class ScriptedDesktop : public Desktop {
     void minimizeMainWindow() override { minimized = true; }
     void restoreMainWindow() override { minimized = false; }
     bool escapeHeld() override;
-    void pumpEvents() override { ++pumps; }
 };
 
 }  // namespace quorv::testing

@@ -48,9 +48,6 @@ class Desktop {
 
     // Whether Escape is held down right now.
     virtual bool escapeHeld() = 0;
-
-    // Lets pending window events be processed once.
-    virtual void pumpEvents() = 0;
 };
 
 }  // namespace quorv

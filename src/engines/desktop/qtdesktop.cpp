@@ -139,6 +139,4 @@ void QtDesktop::restoreMainWindow() {
 
 bool QtDesktop::escapeHeld() { return escape_.held() || x11EscapeDown(); }
 
-void QtDesktop::pumpEvents() { QCoreApplication::processEvents(); }
-
 }  // namespace quorv

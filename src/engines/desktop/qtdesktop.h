@@ -38,7 +38,6 @@ class QtDesktop : public Desktop {
     void minimizeMainWindow() override;
     void restoreMainWindow() override;
     bool escapeHeld() override;
-    void pumpEvents() override;
 
   private:
     QWidget* parent() const;

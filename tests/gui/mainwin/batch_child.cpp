@@ -13,7 +13,7 @@
 #include "core/quorvapp.h"
 #include "engines/office/officeinstance.h"
 #include "fakes/batch_rows.h"
-#include "fakes/pump_hook_desktop.h"
+#include "fakes/scripted_desktop.h"
 
 int main(int argc, char** argv) {
     using namespace quorv;
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     QuorvApp app;
     globals().ap_path = QString::fromLocal8Bit(argv[1]);
-    testing::PumpHookDesktop desktop;
+    testing::ScriptedDesktop desktop;
     w_frn w(desktop);
     bool told = false;
     QObject::connect(&w.list(), &QAbstractItemModel::dataChanged, &w.list(), [&told] {

@@ -24,8 +24,8 @@
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
-#include "fakes/pump_hook_desktop.h"
 #include "fakes/qt_print.h"
+#include "fakes/scripted_desktop.h"
 #include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
@@ -241,9 +241,9 @@ TEST(RealBatchRun, DocumentsWithAReviewCommentInEveryWordMode) {
     EXPECT_EQ(b.lastMessage(), "转换结束");
 }
 
-// A PDF run over six copies of one document whose desktop can act before any row.
+// A PDF run over six copies of one document, on the scripted desktop.
 struct HookedBatch {
-    testing::PumpHookDesktop desktop;
+    testing::ScriptedDesktop desktop;
     QuorvApp app;
     QTemporaryDir dir;
     QTemporaryDir out;

@@ -164,7 +164,7 @@ TEST(MainWindowHandlers, BusyStateIgnoresListChangesAndSecondOperations) {
     w.hooks().cb_3 = [&] {
         ranInside = true;
         EXPECT_TRUE(w.busy());
-        // Clicks that arrive while the operation pumps events.
+        // Clicks that arrive while the operation runs.
         QTest::mouseClick(w.cb_8, Qt::LeftButton);
         QTest::mouseClick(w.cb_6, Qt::LeftButton);
         QTest::mouseClick(w.cb_9, Qt::LeftButton);
