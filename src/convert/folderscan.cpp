@@ -150,15 +150,4 @@ void scanFolder(const QString& ls_path1, const ScanOptions& options,
     scanLevel(top, top.size(), options, append);
 }
 
-void cr_d9(const QString& outputFolder, const QString& filenp) {
-    qsizetype p = outputFolder.size() + 1;  // 1-based, as the positions below
-    while (filenp.size() >= p) {
-        const qsizetype slash = filenp.indexOf(QLatin1Char('/'), p);  // from position p + 1
-        if (slash < 0) break;
-        p = slash + 1;
-        const QString folder = filenp.left(p - 1);
-        if (!QFileInfo(folder).isDir()) QDir().mkdir(folder);
-    }
-}
-
 }  // namespace quorv

@@ -39,8 +39,4 @@ QString getft(const QString& filename);
 void scanFolder(const QString& ls_path1, const ScanOptions& options,
                 const std::function<void(ScanRow&&)>& append);
 
-// Creates every missing folder of filenp below the output folder outputFolder, outermost
-// first; the output folder itself and what is above it are never touched.
-void cr_d9(const QString& outputFolder, const QString& filenp);
-
 }  // namespace quorv

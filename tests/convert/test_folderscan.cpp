@@ -173,17 +173,5 @@ TEST_F(ScanTest, GetftIsLocalTimeToTheSecondAndEmptyForMissingFiles) {
     EXPECT_FALSE(passesFilter(o, "missing.doc", "")) << "an unknown time is never later";
 }
 
-TEST_F(ScanTest, CrD9CreatesOnlyLevelsBelowTheOutputFolder) {
-    const QString out = root() + "/out";
-    cr_d9(out, out + "/");
-    EXPECT_FALSE(QFileInfo::exists(out)) << "the output folder itself is never created";
-    ASSERT_TRUE(QDir().mkpath(out));
-    cr_d9(out, out + "/a/b/");
-    EXPECT_TRUE(QFileInfo(out + "/a").isDir());
-    EXPECT_TRUE(QFileInfo(out + "/a/b").isDir());
-    cr_d9(out, out + "/a/b/");  // already there: nothing changes, nothing fails
-    EXPECT_TRUE(QFileInfo(out + "/a/b").isDir());
-}
-
 }  // namespace
 }  // namespace quorv

@@ -1,7 +1,6 @@
 #include "gui/mainwin/frnsearch.h"
 
 #include "convert/batch/batchengine.h"
-#include "convert/contentfind.h"
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "gui/mainwin/frnpool.h"
@@ -13,12 +12,6 @@ namespace quorv {
 namespace {
 const QString kPrompt = QStringLiteral("提示");
 }  // namespace
-
-bool excelfd(const QString& filey1, const QString& bhnr, Desktop& desktop) {
-    const std::optional<bool> found = excelFind(filey1, bhnr);
-    if (!found) desktop.messageBox(QString(), QStringLiteral("启用Excel失败。"));
-    return found.value_or(false);
-}
 
 void frnContentSearch(w_frn& w) {
     Desktop& desktop = w.desktop();

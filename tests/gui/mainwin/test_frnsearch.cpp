@@ -301,22 +301,5 @@ TEST(ContentSearch, DocumentThatCannotBeOpenedFollowsTheGoOnOption) {
     }
 }
 
-TEST(Excelfd, FindsOnTheMatchingSheetAndSaysWhenExcelCannotStart) {
-    SearchWindow s;
-    s.add({"book.xls"});
-    s.office.setSheetCount(3);
-    s.office.setFindSheet(3);
-    EXPECT_TRUE(excelfd(s.path("book.xls"), "x", s.desktop));
-    s.office.setFindSheet(0);
-    EXPECT_FALSE(excelfd(s.path("book.xls"), "x", s.desktop));
-    EXPECT_TRUE(s.desktop.messages.empty());
-    EXPECT_EQ(s.office.liveApplications(), 0);
-    s.office.setCreateFails(true);
-    EXPECT_FALSE(excelfd(s.path("book.xls"), "x", s.desktop));
-    ASSERT_EQ(s.desktop.messages.size(), 1u);
-    EXPECT_EQ(s.desktop.messages[0].title, "");
-    EXPECT_EQ(s.desktop.messages[0].text, "启用Excel失败。");
-}
-
 }  // namespace
 }  // namespace quorv
