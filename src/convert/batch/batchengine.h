@@ -46,10 +46,9 @@ struct BatchRequest {
     QString wordExt;  // Custom: extension and Word save format
     int wordFormat = 0;
     QString pdfp;  // SWF: folder of the intermediate PDFs, ending in "/"
-    // SWF: an intermediate PDF replaces one of the same name, its folder made when
-    // missing (else sfth decides, and the folder must be there), and
-    // names with a blank are converted (else they are refused, as the tool's command line
-    // has always been).
+    // SWF: an intermediate PDF replaces one of the same name, its folder made when missing
+    // (else sfth decides, and the folder must be there); names with a blank are converted
+    // (else they are refused, as the tool's command line has always been).
     bool replaceIntermediate = false;
     bool blankNamesTaken = false;
     SwfTool swf;       // SWF: the tool and its settings
