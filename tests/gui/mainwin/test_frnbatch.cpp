@@ -118,6 +118,7 @@ TEST(BatchRun, EmptyListOrMissingOutputFolderDoNothing) {
     b.run();
     EXPECT_EQ(b.texts(), (QStringList{"还没有源文件", "输出目录不存在", "输出目录不存在"}));
     EXPECT_TRUE(b.office.calls().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(b.out.path() + "/missing")) << "a refused folder is not made";
     EXPECT_EQ(b.results(), QStringList{"a.doc:"});
     b.expectRestored();
 }
