@@ -1,13 +1,15 @@
 // The batch engine: which rows may be in flight together, in what order rows of one
-// output name run, and what each kind of row comes to.
+// output name run, what each kind of row comes to, and how a copy lands.
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include "convert/batch/batchengine.h"
+#include "convert/wordconvert.h"
 #include "fakes/fake_office.h"
 #include "gtest/gtest.h"
 
@@ -243,15 +245,20 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
          BatchResult::Blank, FailReason::BlankInName},
         {"SWF takes it when asked", BatchMode::Swf, put("g h.doc"),
          [](BatchRequest& q) { q.blankNamesTaken = true; }, BatchResult::Success, FailReason::None},
-        {"SWF without its intermediate folder", BatchMode::Swf, put("i.doc"),
-         [](BatchRequest& q) { q.pdfp = "/no/such/folder/"; }, BatchResult::Failure,
-         FailReason::OutputUnwritable},
+        {"SWF refuses a blank also when the run goes on past errors", BatchMode::Swf,
+         put("k l.doc"), [](BatchRequest& q) { q.goOn = true; }, BatchResult::Blank,
+         FailReason::BlankInName},
+        {"an office that writes no file", BatchMode::Pdf, put("m.doc"),
+         [&](BatchRequest&) { office.setWritesOutput(false); }, BatchResult::Failure,
+         FailReason::NoOutput},
         {"a SWF tool that fails", BatchMode::Swf, put("j.pdf"),
          [](BatchRequest& q) { q.swf.program = "/bin/false"; }, BatchResult::Failure,
          FailReason::SwfFailed},
     };
+    setWordOutputWaitMs(50);  // for the office that writes no file
     for (const Case& c : cases) {
         office.setCreateFails(false);
+        office.setWritesOutput(true);
         BatchRequest q;
         q.mode = c.mode;
         q.outputBase = out.path() + "/";
@@ -270,6 +277,98 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
         EXPECT_EQ(reasons.value(0), c.reason) << c.what;
         EXPECT_FALSE(e.error()) << c.what;
     }
+    setWordOutputWaitMs(kWordOutputWaitMs);
+}
+
+// Without the folder of the intermediate PDFs a Word row fails before the office is
+// asked, and a PDF row, which needs none, still converts.
+TEST(BatchEngine, WithoutItsIntermediateFolderWordRowsFailUnaskedAndPdfRowsConvert) {
+    testing::FakeOfficeServer office;
+    QTemporaryDir src, out;
+    for (const char* name : {"i.doc", "x.pdf"}) {
+        QFile f(src.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    BatchRequest q;
+    q.mode = BatchMode::Swf;
+    q.outputBase = out.path() + "/";
+    q.sfth = "y";
+    q.pdfp = src.filePath("pdf") + "/";
+    q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
+    q.rows = {BatchRow{"i.doc", src.path() + "/", {}}, BatchRow{"x.pdf", src.path() + "/", {}}};
+    BatchEngine e(q);
+    QList<FailReason> reasons;
+    EXPECT_EQ(runToEnd(e, nullptr, &reasons), (QStringList{"0:1", "1:0"}));
+    EXPECT_EQ(reasons, (QList<FailReason>{FailReason::OutputUnwritable, FailReason::None}));
+    EXPECT_TRUE(office.calls().isEmpty());
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"x.swf"});
+    EXPECT_FALSE(QFileInfo::exists(q.pdfp)) << "the engine makes no intermediate folder";
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+// A copy keeps an earlier file of its name unless told to replace it, starts no office,
+// and fails, leaving the source whole, when the output folder is the source's own.
+TEST(BatchEngine, ACopyKeepsOrReplacesAnEarlierFileAndNeverCopiesOntoItsSource) {
+    testing::FakeOfficeServer office;
+    QTemporaryDir src, out;
+    writeFile(src.filePath("a.doc"), "source a.doc");
+    writeFile(out.filePath("a.doc"), "old target");
+    BatchRequest q;
+    q.mode = BatchMode::Copy;
+    q.outputBase = out.path() + "/";
+    q.sfth = "n";
+    q.rows.append(BatchRow{"a.doc", src.path() + "/", {}});
+    const auto run = [&] {
+        BatchEngine e(q);
+        QList<FailReason> reasons;
+        const QStringList results = runToEnd(e, nullptr, &reasons);
+        return results.join(' ') + " " + QString::number(int(reasons.value(0)));
+    };
+    const QString success = QString("0:0 %1").arg(int(FailReason::None));
+    EXPECT_EQ(run(), success);
+    EXPECT_EQ(readAll(out.filePath("a.doc")), "old target");
+    EXPECT_EQ(readAll(out.filePath("0a.doc")), "source a.doc");
+
+    q.sfth = "y";
+    EXPECT_EQ(run(), success);
+    EXPECT_EQ(readAll(out.filePath("a.doc")), "source a.doc");
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"0a.doc", "a.doc"}))
+        << "no temporary file is left";
+
+    q.outputBase = src.path() + "/";
+    EXPECT_EQ(run(), QString("0:1 %1").arg(int(FailReason::NoOutput)));
+    EXPECT_EQ(readAll(src.filePath("a.doc")), "source a.doc");
+    EXPECT_TRUE(office.calls().isEmpty()) << "a copy starts nothing";
+}
+
+TEST(CopyIntoPlace, ReplacesOnlyWithACompleteCopyAndKeepsPermissions) {
+    QTemporaryDir d;
+    const QString s = d.path() + "/s.sh";
+    const QString t = d.path() + "/t.sh";
+    writeFile(s, QByteArray(3 << 20, 'x'));  // more than one chunk
+    QFile(s).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeFile(t, "old");
+    EXPECT_TRUE(copyIntoPlace(s, t));
+    EXPECT_EQ(readAll(t), readAll(s));
+    EXPECT_TRUE(QFileInfo(t).permissions() & QFile::ExeOwner);
+    EXPECT_EQ(QFileInfo(t).lastModified(), QFileInfo(s).lastModified());
+
+    writeFile(t, "old");
+    EXPECT_FALSE(copyIntoPlace(d.path() + "/none", t));
+    EXPECT_FALSE(copyIntoPlace(d.path(), t)) << "a folder is not a file to copy";
+    EXPECT_EQ(readAll(t), "old");
+    QDir().mkpath(d.path() + "/dir");
+    EXPECT_FALSE(copyIntoPlace(s, d.path() + "/dir")) << "a folder is never replaced";
+    EXPECT_FALSE(copyIntoPlace(s, d.path() + "/./s.sh")) << "the source itself";
+    EXPECT_EQ(readAll(s).size(), 3 << 20);
+    EXPECT_EQ(QDir(d.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"s.sh", "t.sh"}));
 }
 
 // A one-row SWF request as the command line makes it: its intermediate PDF replaces an

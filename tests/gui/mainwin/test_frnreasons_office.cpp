@@ -216,19 +216,5 @@ TEST(FailedRows, GoingOnEveryRowSaysWhyAndTheExportsSayItToo) {
     EXPECT_EQ(b.run(OutputMode::Pdf), QStringList{"good.docx:成功:"});
 }
 
-// A blank in the name refuses the row in SWF mode whatever the option says.
-TEST(FailedRows, ABlankNameInSwfModeSaysSoWithEitherOption) {
-    ReasonBatch b;
-    QFile::copy(sources->folder + "good.docx", sources->folder + "a b.docx");
-    for (const char* goOn : {"n", "y"}) {
-        writeSetting(b.profile, Key::Sfjx, goOn);
-        b.setRows({"a b.docx", "good.docx"});
-        EXPECT_EQ(b.run(OutputMode::Swf),
-                  (QStringList{"a b.docx:空格:文件名含空格", "good.docx:成功:"}))
-            << goOn;
-        EXPECT_EQ(b.texts(), QStringList{"转换结束"});
-    }
-}
-
 }  // namespace
 }  // namespace quorv
