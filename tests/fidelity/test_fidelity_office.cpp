@@ -99,6 +99,7 @@ TEST_F(Fidelity, EachChineseFamilyGetsAFaceOfItsStyleWithItsLanguagesForms) {
 
 TEST_F(Fidelity, UntaggedRunsGetMainlandFormsWhateverTheLocale) {
     // A Japanese desktop: LibreOffice's own default for Asian text would follow it.
+    const bool hadLang = qEnvironmentVariableIsSet("LANG");
     const QByteArray lang = qgetenv("LANG");
     qputenv("LANG", "ja_JP.UTF-8");
     qputenv("LC_ALL", "ja_JP.UTF-8");
@@ -109,7 +110,11 @@ TEST_F(Fidelity, UntaggedRunsGetMainlandFormsWhateverTheLocale) {
                      {"仿宋_GB2312", "", "FangSong"},
                      {"某某字体", "ja-JP", "Hei JP"}});
     }
-    qputenv("LANG", lang);
+    if (hadLang) {
+        qputenv("LANG", lang);
+    } else {
+        qunsetenv("LANG");
+    }
     qunsetenv("LC_ALL");
 }
 
