@@ -1,6 +1,11 @@
 #include "convert/pdf2swf1.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 #include "core/filenames.h"
 #include "core/programrun.h"
@@ -15,14 +20,38 @@ QStringList pdf2swfArguments(const QString& pdfname, const QString& swfPath, con
     return args;
 }
 
+namespace {
+
+// The first free numbered name for `name` in `folder`, taken by creating it empty, so that
+// conversions running at once (other processes too) never pick the same one. Empty when
+// nothing can be created there.
+QString reserveFreeName(const QString& folder, const QString& name) {
+    for (int tries = 0; tries < 1000; ++tries) {
+        const QString path = folder + fzmccf(folder, name);
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST) break;
+    }
+    return QString();
+}
+
+}  // namespace
+
 ConvertOutcome pdf2swf1(const QString& pdfname, const QString& npath, bool keepExisting,
                         const SwfTool& tool, int timeoutMs) {
     QString swfPath = filegszh(pdfname, QStringLiteral("swf"), npath);
-    if (keepExisting && QFileInfo::exists(swfPath)) {
-        swfPath = npath + fzmccf(npath, swfPath.mid(npath.size()));
-    }
     // Never let the tool write over its own input.
     if (samePath(swfPath, pdfname)) return ConvertOutcome::failed(FailReason::SwfFailed);
+    QString reserved;
+    if (keepExisting) {
+        reserved = reserveFreeName(npath, swfPath.mid(npath.size()));
+        if (reserved.isEmpty()) return ConvertOutcome::failed(FailReason::SwfFailed);
+        swfPath = reserved;
+    }
 
     ProgramStart start;
     start.program = tool.program;
@@ -33,8 +62,13 @@ ConvertOutcome pdf2swf1(const QString& pdfname, const QString& npath, bool keepE
     // Ask first, so the tool can remove its half-written file.
     limits.askFirst = true;
     const ProgramResult run = runProgram(start, limits);
-    // An old file of the same name proves nothing: the tool must also report success.
-    if (run.succeeded && QFileInfo::exists(swfPath)) return ConvertOutcome::wrote(swfPath);
+    // An old file of the same name proves nothing: the tool must also report success, and
+    // a name reserved here must have been written.
+    const QFileInfo written(swfPath);
+    if (run.succeeded && written.exists() && (reserved.isEmpty() || written.size() > 0)) {
+        return ConvertOutcome::wrote(swfPath);
+    }
+    if (!reserved.isEmpty() && written.exists() && written.size() == 0) QFile::remove(reserved);
     return ConvertOutcome::failed(FailReason::SwfFailed);
 }
 

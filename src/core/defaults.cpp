@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 19> kKeys{{
+constexpr std::array<KeyInfo, 20> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -21,7 +21,7 @@ constexpr std::array<KeyInfo, 19> kKeys{{
     {Key::Wjls, "sdef", "wjls"},        {Key::Wjjp, "sdef", "wjjp"},
     {Key::Fdt, "sdef", "fdt"},          {Key::Sfzxh, "sdef", "sfzxh"},
     {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
-    {Key::Sfjx, "sdef", "sfjx"},
+    {Key::Sfjx, "sdef", "sfjx"},        {Key::Idle, "sdef", "idle"},
 }};
 
 }  // namespace
@@ -70,6 +70,7 @@ QString fileDefault(Key key) {
         case Key::Sfth:
             return QStringLiteral("y");
         case Key::Pool:
+        case Key::Idle:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -110,6 +111,7 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Fdt:
         case Key::Sfzxh:
         case Key::Pool:
+        case Key::Idle:
             return QString();
     }
     return QString();
@@ -135,6 +137,12 @@ int batchPoolSize(const QString& profile) {
     return ok && n >= 1 && n <= 16 ? n : defaultPoolSize();
 }
 
+int officeIdleMs(const QString& profile) {
+    bool ok = false;
+    const int s = readSetting(profile, Key::Idle, Reader::BatchDriver).trimmed().toInt(&ok);
+    return (ok && s >= 0 && s <= 86400 ? s : 300) * 1000;
+}
+
 bool goOnPastErrors(const QString& profile) {
     return readSetting(profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
 }
@@ -154,7 +162,7 @@ QStringList defaultFileLines() {
     QStringList lines;
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
-        if (k.key == Key::Pool || k.key == Key::Sfjx) continue;
+        if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle) continue;
         if (!section || qstrcmp(section, k.section) != 0) {
             section = k.section;
             lines.append(QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']'));

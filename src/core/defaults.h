@@ -28,6 +28,7 @@ enum class Key {
     Sfth,
     Pool,
     Sfjx,
+    Idle,
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -66,6 +67,9 @@ bool goOnPastErrors(const QString& profile);
 // The cores, at most 4, and no more than leave each instance about 500 MB of the memory
 // now available.
 int defaultPoolSize();
+// How long ready office instances wait unused before they end, in milliseconds ("idle",
+// seconds from 0 to 86400; default 300).
+int officeIdleMs(const QString& profile);
 
 // Reads a key with the reader's own default.
 QString readSetting(const QString& profile, Key key, Reader reader);

@@ -43,6 +43,19 @@ QString cleanFolder(const QString& folder) {
 
 void setWorkerOfficeFactory(WorkerOfficeFactory factory) { officeFactory() = std::move(factory); }
 
+namespace {
+WorkerOfficeWarmer& officeWarmer() {
+    static WorkerOfficeWarmer w;
+    return w;
+}
+}  // namespace
+
+void setWorkerOfficeWarmer(WorkerOfficeWarmer warmer) { officeWarmer() = std::move(warmer); }
+
+void warmWorkerOffices(int n, int idleMs) {
+    if (officeWarmer()) officeWarmer()(n, idleMs);
+}
+
 QString batchOutputFolder(const BatchRequest& request, const BatchRow& row) {
     if (request.keepSubfolders && !row.zml.isEmpty()) return request.outputBase + row.zml;
     return request.outputBase;

@@ -99,6 +99,12 @@ class WorkerOffice {
 using WorkerOfficeFactory = std::function<std::unique_ptr<WorkerOffice>()>;
 // The programs register how a worker opens its office; without one, workers hold none.
 void setWorkerOfficeFactory(WorkerOfficeFactory factory);
+// Readies the offices of `n` workers ahead of a run, in the background, so that its first
+// rows need not wait for them; those unused for `idleMs` end (a negative `idleMs` keeps the
+// time set before). 0 ends those ready and unused at once. The programs register how; without that it does nothing.
+using WorkerOfficeWarmer = std::function<void(int n, int idleMs)>;
+void setWorkerOfficeWarmer(WorkerOfficeWarmer warmer);
+void warmWorkerOffices(int n, int idleMs = 300000);
 
 class BatchEngine : public QObject {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "engines/office/officesession.h"
 
 #include "engines/office/officeinstance.h"
+#include "engines/office/officepool.h"
 
 namespace quorv::office {
 
@@ -15,7 +16,18 @@ OfficeSession::OfficeSession(NewConnections newConnections)
 
 OfficeSession::~OfficeSession() {
     if (gCurrent == this) gCurrent = outer_;
-    if (instance_) instance_->end();
+    release();
+}
+
+void OfficeSession::release() {
+    if (!instance_) return;
+    // A pool's instance goes back warm for the next session; one of our own ends.
+    if (pooled_) {
+        OfficePool::shared().giveBack(std::move(instance_));
+    } else {
+        instance_->end();
+    }
+    instance_.reset();
 }
 
 OfficeSession* OfficeSession::current() { return gCurrent; }
@@ -24,13 +36,14 @@ std::shared_ptr<OfficeInstance> OfficeSession::acquire(QString* error) {
     if (instance_) {
         const bool unused = instance_.use_count() == 1;
         if (!instance_->isAlive() || (unused && instance_->documentsLoaded() >= documentLimit_)) {
-            std::shared_ptr<OfficeInstance> old = std::move(instance_);
             // A client still holding the old one finds it dead and fails with 35.
-            old->end();
+            release();
         }
     }
     if (!instance_) {
-        instance_ = OfficeInstance::start(error);
+        instance_ = OfficePool::shared().take();
+        pooled_ = instance_ != nullptr;
+        if (!instance_) instance_ = OfficeInstance::start(error);
         if (instance_) ++started_;
     }
     return instance_;

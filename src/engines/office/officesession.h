@@ -8,7 +8,7 @@ namespace quorv::office {
 class OfficeInstance;
 
 // Held by a long operation (a batch, a content search): it runs one office instance for
-// the whole operation, and every connect by attach inside it reaches that instance
+// the whole operation (a warm one of the program's pool when it has one), and every connect by attach inside it reaches that instance
 // instead of starting one of its own. The instance is started at the first attach and
 // ended when the session ends. Sessions nest; attach reaches the innermost.
 class OfficeSession {
@@ -46,7 +46,10 @@ class OfficeSession {
     int instancesStarted() const { return started_; }
 
   private:
+    void release();
+
     std::shared_ptr<OfficeInstance> instance_;
+    bool pooled_ = false;  // taken from the program's pool, given back at the end
     OfficeSession* outer_ = nullptr;
     NewConnections newConnections_;
     int documentLimit_ = 200;

@@ -6,6 +6,7 @@
 #include "convert/batch/batchengine.h"
 #include "convert/docbytes.h"
 #include "engines/office/officeinstance.h"
+#include "engines/office/officepool.h"
 #include "engines/office/officesession.h"
 #include "engines/office/pdftoxps.h"
 
@@ -419,6 +420,14 @@ class SessionWorkerOffice : public WorkerOffice {
 
 void registerOfficeServers() {
     setWorkerOfficeFactory([] { return std::make_unique<SessionWorkerOffice>(); });
+    setWorkerOfficeWarmer([](int n, int idleMs) {
+        if (n > 0) {
+            if (idleMs >= 0) OfficePool::shared().setIdleMs(idleMs);
+            OfficePool::shared().warm(n);
+        } else {
+            OfficePool::shared().clear();
+        }
+    });
     registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
 }

@@ -16,7 +16,8 @@ enum class DocumentKind;
 std::shared_ptr<AutomationServer> makeWordServer();
 std::shared_ptr<AutomationServer> makeExcelServer();
 // Registers both under "Word.Application" and "Excel.Application", and the batch engine's
-// worker office (a session per worker); each program does so once at start-up.
+// worker office (a session per worker, drawing on the program's pool) and how that pool is
+// readied; each program does so once at start-up.
 void registerOfficeServers();
 
 // Word's fixed-format codes.

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QTime>
 
+#include "convert/batch/batchengine.h"
 #include "convert/folderscan.h"
 #include "core/defaults.h"
 #include "core/globals.h"
@@ -10,6 +11,18 @@
 #include "gui/mainwin/w_frn.h"
 
 namespace quorv {
+
+namespace {
+
+// Rows in the list mean a run may follow: its offices start now, in the background, so
+// that "开始输出" and "搜索" find them ready.
+void warmForRows(w_frn& w) {
+    if (w.list().rowCount() < 1) return;
+    const QString& profile = globals().profile;
+    warmWorkerOffices(batchPoolSize(profile), officeIdleMs(profile));
+}
+
+}  // namespace
 
 void appendScanRow(FileListModel& list, ScanRow&& r) {
     const int row = list.appendRow();
@@ -63,6 +76,7 @@ void frnAddFolder(w_frn& w) {
         scanFolder(w.ls_path1, options,
                    [&](ScanRow&& r) { appendScanRow(w.list(), std::move(r)); });
     }
+    warmForRows(w);
     desktop.messageBox(QStringLiteral("提示"), QStringLiteral("源文件夹的相关信息已导入"));
 }
 
@@ -84,6 +98,7 @@ void frnAddFiles(w_frn& w) {
         r.ftime = getft(folder + name);
         appendScanRow(w.list(), std::move(r));
     }
+    warmForRows(w);
 }
 
 void frnNameFilter(w_frn& w) {

@@ -351,6 +351,8 @@ void w_frn::closeEvent(QCloseEvent* event) {
         return;
     }
     runHandler(QStringLiteral("w_frn"), QStringLiteral("close"), [this] { writeCloseOptions(); });
+    // The offices readied for a run end with the window.
+    warmWorkerOffices(0);
     event->accept();
 }
 

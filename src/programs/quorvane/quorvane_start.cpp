@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "convert/batch/batchengine.h"
 #include "core/quorvapp.h"
 #include "engines/desktop/qtdesktop.h"
 #include "engines/office/servers.h"
@@ -24,7 +25,10 @@ int runQuorvane(int argc, char** argv) {
     desktop.setMainWindow(&window);
     app.runHandler(QStringLiteral("w_frn"), QStringLiteral("open"), [&] { window.open(); });
     window.show();
-    return qtApp.exec();
+    const int status = qtApp.exec();
+    // Offices readied for a run end before the program does, while UNO still works.
+    warmWorkerOffices(0);
+    return status;
 }
 
 }  // namespace quorv

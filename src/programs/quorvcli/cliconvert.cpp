@@ -1,15 +1,20 @@
 #include "programs/quorvcli/cliconvert.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 
 #include "convert/batch/batchengine.h"
+#include "convert/batch/requestjson.h"
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
 #include "core/quorvapp.h"
+#include "programs/quorvoffice/officeclient.h"
 
 namespace quorv {
 
@@ -29,9 +34,64 @@ void printFailureLine(const QString& source) {
     std::fflush(stderr);
 }
 
-// Word to PDF to SWF, or PDF to SWF: a request of one row, run on the batch engine.
+// The run of a request: on the office service when one runs ("attach"), else on an engine
+// of this program's own, with the same outcome either way.
+BatchRunResult runRequest(const BatchRequest& request) {
+    const ServiceAnswer answer =
+        runOnOfficeService(withAbsolutePaths(request, QDir::currentPath()));
+    if (answer.state == ServiceAnswer::State::Done) return answer.result;
+    if (answer.state == ServiceAnswer::State::Lost) {
+        // As when its own instance dies under a call: the error, not a second try.
+        RuntimeError e(kErrCallFailed, QStringLiteral("quorvoffice"), QStringLiteral("convert"));
+        e.setServerDied(true);
+        e.setReason(FailReason::OfficeDied);
+        throw e;
+    }
+    BatchEngine engine(request);
+    QEventLoop loop;
+    QList<BatchRunResult::Row> rows(request.rows.size());
+    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
+                     [&rows](int i, BatchResult r, FailReason why) { rows[i] = {r, why}; });
+    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
+    engine.start();
+    if (!engine.isFinished()) loop.exec();
+    return BatchRunResult::of(engine, rows);
+}
+
+// The intermediate PDF goes to a folder of this call's own inside pdf/, so that calls at
+// once with sources of the same name from different folders cannot meet; what the caller
+// gets there afterwards is what one call alone leaves.
+class IntermediateFolder {
+  public:
+    explicit IntermediateFolder(const QString& pdfFolder) : shared_(pdfFolder) {
+        if (QDir().mkpath(shared_)) {
+            own_ = std::make_unique<QTemporaryDir>(shared_ + QStringLiteral(".quorvcli-XXXXXX"));
+            if (!own_->isValid()) own_.reset();
+        }
+    }
+    // Where this call writes; pdf/ itself when no folder of its own could be made, so that
+    // such a failure is the one a call alone meets.
+    QString path() const { return own_ ? own_->path() + QLatin1Char('/') : shared_; }
+    // Moves what is left (the PDF of a call without SWF) into pdf/, replacing one of the
+    // same name; the folder of its own goes.
+    ~IntermediateFolder() {
+        if (!own_) return;
+        const QDir dir(own_->path());
+        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+            QFile::remove(shared_ + name);
+            QFile::rename(dir.filePath(name), shared_ + name);
+        }
+    }
+
+  private:
+    QString shared_;
+    std::unique_ptr<QTemporaryDir> own_;
+};
+
+// Word to PDF to SWF, or PDF to SWF: a request of one row.
 int cliConvert(const QString& source, const QString& npath, const GlobalSettings& g) {
     const QFileInfo file(source);
+    const IntermediateFolder pdfFolder(g.ap_path + QStringLiteral("/pdf/"));
     BatchRequest request;
     request.mode = BatchMode::Swf;
     request.rows.append(BatchRow{file.fileName(), file.absolutePath() + QLatin1Char('/'), {}});
@@ -41,22 +101,15 @@ int cliConvert(const QString& source, const QString& npath, const GlobalSettings
     request.sfth = QStringLiteral("n");
     request.replaceIntermediate = true;
     request.blankNamesTaken = true;
-    request.pdfp = g.ap_path + QStringLiteral("/pdf/");
+    request.pdfp = pdfFolder.path();
     request.swf = SwfTool{g.swftprg, g.flashv, g.langd};
     request.poolSize = 1;
 
-    BatchEngine engine(request);
-    QEventLoop loop;
-    BatchResult result = BatchResult::Failure;
-    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                     [&result](int, BatchResult r, FailReason) { result = r; });
-    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-    engine.start();
-    if (!engine.isFinished()) loop.exec();
-    if (engine.error()) std::rethrow_exception(engine.error());
-    if (result != BatchResult::Success) return kCliNoOutput;
+    const BatchRunResult run = runRequest(request);
+    if (run.error) throw *run.error;
+    if (run.rows.value(0).result != BatchResult::Success) return kCliNoOutput;
     // Without an SWF the intermediate PDF is kept: it is all the caller gets.
-    for (const QString& pdf : engine.intermediates()) QFile::remove(pdf);
+    for (const QString& pdf : run.intermediates) QFile::remove(pdf);
     return kCliConverted;
 }
 

@@ -1,0 +1,168 @@
+#include "convert/batch/requestjson.h"
+
+#include <QDir>
+#include <QJsonArray>
+
+namespace quorv {
+
+namespace {
+
+constexpr BatchMode kModes[] = {BatchMode::Pdf,  BatchMode::Xps,  BatchMode::Custom,
+                                BatchMode::Swf,  BatchMode::Copy, BatchMode::Find};
+constexpr const char* kModeNames[] = {"pdf", "xps", "custom", "swf", "copy", "find"};
+
+QString modeName(BatchMode mode) {
+    for (size_t i = 0; i < std::size(kModes); ++i) {
+        if (kModes[i] == mode) return QLatin1String(kModeNames[i]);
+    }
+    return QString();
+}
+
+std::optional<BatchMode> modeNamed(const QString& name) {
+    for (size_t i = 0; i < std::size(kModes); ++i) {
+        if (name == QLatin1String(kModeNames[i])) return kModes[i];
+    }
+    return std::nullopt;
+}
+
+// Reasons and results travel as their numbers; both sides are the same build family, and
+// a number out of range is refused rather than guessed.
+std::optional<FailReason> reasonNumbered(const QJsonValue& v) {
+    const int n = v.toInt(-1);
+    if (n < 0 || n > int(FailReason::Unknown)) return std::nullopt;
+    return FailReason(n);
+}
+
+QString absolute(const QString& path, const QString& folder, bool keepSlash) {
+    if (path.isEmpty()) return path;
+    QString p = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+    if (keepSlash && !p.endsWith(QLatin1Char('/'))) p += QLatin1Char('/');
+    return p;
+}
+
+}  // namespace
+
+BatchRunResult BatchRunResult::of(const BatchEngine& engine, QList<Row> rows) {
+    BatchRunResult r;
+    r.rows = std::move(rows);
+    r.intermediates = engine.intermediates();
+    if (const std::exception_ptr e = engine.error()) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const RuntimeError& err) {
+            r.error = err;
+        } catch (...) {
+            // What a handler reports for a failure that is not an automation call.
+            RuntimeError err(kErrOther, QStringLiteral("quorvapp"), QStringLiteral("open"));
+            err.setReason(failReasonOf(e));
+            r.error = err;
+        }
+    }
+    return r;
+}
+
+QJsonObject requestToJson(const BatchRequest& q) {
+    QJsonArray rows;
+    for (const BatchRow& r : q.rows) rows.append(QJsonArray{r.filey, r.ypath, r.zml});
+    return QJsonObject{
+        {"rows", rows},
+        {"mode", modeName(q.mode)},
+        {"outputBase", q.outputBase},
+        {"keepSubfolders", q.keepSubfolders},
+        {"sfth", q.sfth},
+        {"awordhz", q.awordhz},
+        {"wordExt", q.wordExt},
+        {"wordFormat", q.wordFormat},
+        {"pdfp", q.pdfp},
+        {"replaceIntermediate", q.replaceIntermediate},
+        {"blankNamesTaken", q.blankNamesTaken},
+        {"swf", QJsonArray{q.swf.program, q.swf.flashv, q.swf.langd}},
+        {"findText", q.findText},
+        {"poolSize", q.poolSize},
+        {"goOn", q.goOn},
+    };
+}
+
+std::optional<BatchRequest> requestFromJson(const QJsonObject& j) {
+    BatchRequest q;
+    const std::optional<BatchMode> mode = modeNamed(j.value("mode").toString());
+    if (!mode || !j.value("rows").isArray()) return std::nullopt;
+    q.mode = *mode;
+    for (const QJsonValue& v : j.value("rows").toArray()) {
+        const QJsonArray r = v.toArray();
+        if (r.size() != 3) return std::nullopt;
+        q.rows.append(BatchRow{r[0].toString(), r[1].toString(), r[2].toString()});
+    }
+    q.outputBase = j.value("outputBase").toString();
+    q.keepSubfolders = j.value("keepSubfolders").toBool();
+    q.sfth = j.value("sfth").toString();
+    q.awordhz = j.value("awordhz").toString();
+    q.wordExt = j.value("wordExt").toString();
+    q.wordFormat = j.value("wordFormat").toInt();
+    q.pdfp = j.value("pdfp").toString();
+    q.replaceIntermediate = j.value("replaceIntermediate").toBool();
+    q.blankNamesTaken = j.value("blankNamesTaken").toBool();
+    const QJsonArray swf = j.value("swf").toArray();
+    q.swf = SwfTool{swf.at(0).toString(), swf.at(1).toString(), swf.at(2).toString()};
+    q.findText = j.value("findText").toString();
+    q.poolSize = j.value("poolSize").toInt(1);
+    q.goOn = j.value("goOn").toBool();
+    return q;
+}
+
+QJsonObject runResultToJson(const BatchRunResult& r) {
+    QJsonArray rows;
+    for (const BatchRunResult::Row& row : r.rows) {
+        rows.append(QJsonArray{int(row.result), int(row.reason)});
+    }
+    QJsonObject j{{"rows", rows}, {"intermediates", QJsonArray::fromStringList(r.intermediates)}};
+    if (r.error) {
+        const ErrorRecord& e = r.error->record();
+        j.insert("error", QJsonObject{{"number", e.number},
+                                      {"object", e.object},
+                                      {"event", e.event},
+                                      {"line", e.line},
+                                      {"serverDied", r.error->serverDied()},
+                                      {"reason", int(r.error->reason())}});
+    }
+    return j;
+}
+
+std::optional<BatchRunResult> runResultFromJson(const QJsonObject& j) {
+    if (!j.value("rows").isArray()) return std::nullopt;
+    BatchRunResult r;
+    for (const QJsonValue& v : j.value("rows").toArray()) {
+        const QJsonArray row = v.toArray();
+        const int result = row.at(0).toInt(-1);
+        const std::optional<FailReason> reason = reasonNumbered(row.at(1));
+        if (result < 0 || result > int(BatchResult::Blank) || !reason) return std::nullopt;
+        r.rows.append(BatchRunResult::Row{BatchResult(result), *reason});
+    }
+    for (const QJsonValue& v : j.value("intermediates").toArray()) {
+        r.intermediates.append(v.toString());
+    }
+    if (j.value("error").isObject()) {
+        const QJsonObject e = j.value("error").toObject();
+        const std::optional<FailReason> reason = reasonNumbered(e.value("reason"));
+        if (!reason) return std::nullopt;
+        RuntimeError err(ErrorRecord{e.value("number").toInt(), e.value("object").toString(),
+                                     e.value("event").toString(), e.value("line").toInt()});
+        err.setServerDied(e.value("serverDied").toBool());
+        err.setReason(*reason);
+        r.error = err;
+    }
+    return r;
+}
+
+BatchRequest withAbsolutePaths(BatchRequest q, const QString& folder) {
+    for (BatchRow& r : q.rows) r.ypath = absolute(r.ypath, folder, true);
+    q.outputBase = absolute(q.outputBase, folder, true);
+    q.pdfp = absolute(q.pdfp, folder, true);
+    if (q.swf.program.contains(QLatin1Char('/'))) {
+        q.swf.program = absolute(q.swf.program, folder, false);
+    }
+    q.swf.langd = absolute(q.swf.langd, folder, false);
+    return q;
+}
+
+}  // namespace quorv
