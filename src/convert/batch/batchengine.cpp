@@ -206,7 +206,24 @@ struct BatchEngine::WorkerState {
     }
 };
 
+namespace {
+thread_local BatchEngine* gWorkerOf = nullptr;
+}
+
+BatchEngine* BatchEngine::onWorkerThread() { return gWorkerOf; }
+
+QStringList BatchEngine::messages() const {
+    const std::lock_guard lock(messagesMutex_);
+    return messages_;
+}
+
+void BatchEngine::addMessage(const QString& text) {
+    const std::lock_guard lock(messagesMutex_);
+    messages_.append(text);
+}
+
 void BatchEngine::workerLoop(int worker) {
+    gWorkerOf = this;
     std::unique_ptr<WorkerOffice> office;
     if (officeFactory()) office = officeFactory()();
     WorkerState state;

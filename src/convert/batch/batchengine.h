@@ -101,7 +101,8 @@ using WorkerOfficeFactory = std::function<std::unique_ptr<WorkerOffice>()>;
 void setWorkerOfficeFactory(WorkerOfficeFactory factory);
 // Readies the offices of `n` workers ahead of a run, in the background, so that its first
 // rows need not wait for them; those unused for `idleMs` end (a negative `idleMs` keeps the
-// time set before). 0 ends those ready and unused at once. The programs register how; without that it does nothing.
+// time set before). 0 ends those ready and unused at once. The programs register how; without that
+// it does nothing.
 using WorkerOfficeWarmer = std::function<void(int n, int idleMs)>;
 void setWorkerOfficeWarmer(WorkerOfficeWarmer warmer);
 void warmWorkerOffices(int n, int idleMs = 300000);
@@ -127,6 +128,15 @@ class BatchEngine : public QObject {
     int errorRow() const { return errorRow_; }
     // A search whose Word could not be started at all ends with OfficeUnavailable here.
     FailReason stopReason() const { return stopReason_; }
+
+    // What the rows logged (Qt's messages on the workers), kept for a program that passes
+    // them on to whoever asked for the run; without it they go where messages go.
+    void setKeepMessages(bool keep) { keepMessages_ = keep; }
+    bool keepsMessages() const { return keepMessages_; }
+    QStringList messages() const;
+    void addMessage(const QString& text);
+    // The engine whose worker is this thread, or null.
+    static BatchEngine* onWorkerThread();
 
   signals:
     // index is the row's position in the request; reason says what went wrong, None for a
@@ -165,6 +175,9 @@ class BatchEngine : public QObject {
     std::exception_ptr error_;
     int errorRow_ = -1;
     FailReason stopReason_ = FailReason::None;
+    bool keepMessages_ = false;
+    mutable std::mutex messagesMutex_;
+    QStringList messages_;
 
     std::mutex mutex_;
     std::condition_variable wake_;

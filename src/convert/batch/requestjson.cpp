@@ -7,8 +7,8 @@ namespace quorv {
 
 namespace {
 
-constexpr BatchMode kModes[] = {BatchMode::Pdf,  BatchMode::Xps,  BatchMode::Custom,
-                                BatchMode::Swf,  BatchMode::Copy, BatchMode::Find};
+constexpr BatchMode kModes[] = {BatchMode::Pdf, BatchMode::Xps,  BatchMode::Custom,
+                                BatchMode::Swf, BatchMode::Copy, BatchMode::Find};
 constexpr const char* kModeNames[] = {"pdf", "xps", "custom", "swf", "copy", "find"};
 
 QString modeName(BatchMode mode) {
@@ -46,6 +46,7 @@ BatchRunResult BatchRunResult::of(const BatchEngine& engine, QList<Row> rows) {
     BatchRunResult r;
     r.rows = std::move(rows);
     r.intermediates = engine.intermediates();
+    r.messages = engine.messages();
     if (const std::exception_ptr e = engine.error()) {
         try {
             std::rethrow_exception(e);
@@ -115,7 +116,9 @@ QJsonObject runResultToJson(const BatchRunResult& r) {
     for (const BatchRunResult::Row& row : r.rows) {
         rows.append(QJsonArray{int(row.result), int(row.reason)});
     }
-    QJsonObject j{{"rows", rows}, {"intermediates", QJsonArray::fromStringList(r.intermediates)}};
+    QJsonObject j{{"rows", rows},
+                  {"intermediates", QJsonArray::fromStringList(r.intermediates)},
+                  {"messages", QJsonArray::fromStringList(r.messages)}};
     if (r.error) {
         const ErrorRecord& e = r.error->record();
         j.insert("error", QJsonObject{{"number", e.number},
@@ -141,6 +144,7 @@ std::optional<BatchRunResult> runResultFromJson(const QJsonObject& j) {
     for (const QJsonValue& v : j.value("intermediates").toArray()) {
         r.intermediates.append(v.toString());
     }
+    for (const QJsonValue& v : j.value("messages").toArray()) r.messages.append(v.toString());
     if (j.value("error").isObject()) {
         const QJsonObject e = j.value("error").toObject();
         const std::optional<FailReason> reason = reasonNumbered(e.value("reason"));

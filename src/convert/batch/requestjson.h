@@ -24,6 +24,7 @@ struct BatchRunResult {
     QList<Row> rows;  // in request order
     QStringList intermediates;
     std::optional<RuntimeError> error;
+    QStringList messages;  // what the rows logged, when the engine kept it
 
     // The result of an engine that has finished, `rows` as its rowFinished gave them.
     static BatchRunResult of(const BatchEngine& engine, QList<Row> rows);

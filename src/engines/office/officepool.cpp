@@ -16,7 +16,8 @@ qint64 residentKb(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
 }
@@ -114,8 +115,9 @@ void OfficePool::clear() {
     for (auto& i : idle_) ending_.push_back(std::move(i));
     idle_.clear();
     wake_.notify_all();
-    // Returns once the idle ones are gone; lent ones end when they come back.
-    ready_.wait(lock, [&] { return ending_.empty(); });
+    // Returns once the idle ones and those being started are gone; lent ones end when
+    // they come back.
+    ready_.wait(lock, [&] { return ending_.empty() && starting_ == 0; });
 }
 
 void OfficePool::setIdleMs(int ms) {

@@ -62,7 +62,7 @@ class OfficePool {
     void endLater(std::shared_ptr<OfficeInstance> instance);
 
     mutable std::mutex mutex_;
-    std::condition_variable wake_;  // starters: work to do, or the idle time may be up
+    std::condition_variable wake_;   // starters: work to do, or the idle time may be up
     std::condition_variable ready_;  // takers: a start finished
     std::vector<std::shared_ptr<OfficeInstance>> idle_;
     std::deque<std::shared_ptr<Claim>> claims_;

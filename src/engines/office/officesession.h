@@ -8,9 +8,10 @@ namespace quorv::office {
 class OfficeInstance;
 
 // Held by a long operation (a batch, a content search): it runs one office instance for
-// the whole operation (a warm one of the program's pool when it has one), and every connect by attach inside it reaches that instance
-// instead of starting one of its own. The instance is started at the first attach and
-// ended when the session ends. Sessions nest; attach reaches the innermost.
+// the whole operation (a warm one of the program's pool when it has one), and every connect by
+// attach inside it reaches that instance instead of starting one of its own. The instance is
+// started at the first attach and ended when the session ends. Sessions nest; attach reaches the
+// innermost.
 class OfficeSession {
   public:
     // What a connect to a new instance does while this session is the innermost one.

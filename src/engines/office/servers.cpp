@@ -418,8 +418,7 @@ class SessionWorkerOffice : public WorkerOffice {
 };
 }  // namespace
 
-void registerOfficeServers() {
-    setWorkerOfficeFactory([] { return std::make_unique<SessionWorkerOffice>(); });
+void registerOfficeWarmer() {
     setWorkerOfficeWarmer([](int n, int idleMs) {
         if (n > 0) {
             if (idleMs >= 0) OfficePool::shared().setIdleMs(idleMs);
@@ -428,6 +427,11 @@ void registerOfficeServers() {
             OfficePool::shared().clear();
         }
     });
+}
+
+void registerOfficeServers() {
+    setWorkerOfficeFactory([] { return std::make_unique<SessionWorkerOffice>(); });
+    registerOfficeWarmer();
     registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
 }

@@ -19,6 +19,8 @@ std::shared_ptr<AutomationServer> makeExcelServer();
 // worker office (a session per worker, drawing on the program's pool) and how that pool is
 // readied; each program does so once at start-up.
 void registerOfficeServers();
+// Only how the pool is readied (part of the above).
+void registerOfficeWarmer();
 
 // Word's fixed-format codes.
 inline constexpr int kFormatPdf = 17;

@@ -51,7 +51,9 @@ BatchRunResult runRequest(const BatchRequest& request) {
     QEventLoop loop;
     QList<BatchRunResult::Row> rows(request.rows.size());
     QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                     [&rows](int i, BatchResult r, FailReason why) { rows[i] = {r, why}; });
+                     [&rows](int i, BatchResult r, FailReason why) {
+                         rows[i] = {r, why};
+                     });
     QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
     engine.start();
     if (!engine.isFinished()) loop.exec();
@@ -106,6 +108,8 @@ int cliConvert(const QString& source, const QString& npath, const GlobalSettings
     request.poolSize = 1;
 
     const BatchRunResult run = runRequest(request);
+    for (const QString& m : run.messages)
+        std::fputs((m + QLatin1Char('\n')).toUtf8().constData(), stderr);
     if (run.error) throw *run.error;
     if (run.rows.value(0).result != BatchResult::Success) return kCliNoOutput;
     // Without an SWF the intermediate PDF is kept: it is all the caller gets.

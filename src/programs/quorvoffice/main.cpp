@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using namespace quorv;
     office::registerOfficeServers();
+    keepRunMessages();
 
     // Defaults from the settings file of the working folder, as the other programs read it.
     const QString profile = profilePathFor(workingDirectoryForApPath());

@@ -36,9 +36,9 @@ ServiceAnswer runOnOfficeService(const BatchRequest& request, int connectTimeout
     socket.connectToServer(path);
     if (!socket.waitForConnected(connectTimeoutMs)) return answer;
 
-    const QByteArray line =
-        QJsonDocument(QJsonObject{{"request", requestToJson(request)}}).toJson(QJsonDocument::Compact) +
-        '\n';
+    const QByteArray line = QJsonDocument(QJsonObject{{"request", requestToJson(request)}})
+                                .toJson(QJsonDocument::Compact) +
+                            '\n';
     socket.write(line);
     // From here on the service may have begun: a failure is a lost run, never a retry.
     answer.state = ServiceAnswer::State::Lost;

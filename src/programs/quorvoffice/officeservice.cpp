@@ -26,7 +26,19 @@ bool sameUser(QLocalSocket* socket) {
            cred.uid == ::getuid();
 }
 
+QtMessageHandler gDefaultHandler = nullptr;
+
+void keepOrPrint(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (BatchEngine* engine = BatchEngine::onWorkerThread(); engine && engine->keepsMessages()) {
+        engine->addMessage(qFormatLogMessage(type, context, text));
+        return;
+    }
+    gDefaultHandler(type, context, text);
+}
+
 }  // namespace
+
+void keepRunMessages() { gDefaultHandler = qInstallMessageHandler(keepOrPrint); }
 
 OfficeService::OfficeService(int parallel, QObject* parent)
     : QObject(parent), parallel_(std::clamp(parallel, 1, 16)) {
@@ -72,8 +84,7 @@ void OfficeService::read(QLocalSocket* socket) {
     }
     socket->setProperty("taken", true);
     const QJsonObject json = QJsonDocument::fromJson(socket->readLine()).object();
-    const std::optional<BatchRequest> request =
-        requestFromJson(json.value("request").toObject());
+    const std::optional<BatchRequest> request = requestFromJson(json.value("request").toObject());
     if (!request) {
         socket->write("{\"refused\":true}\n");
         socket->disconnectFromServer();
@@ -96,6 +107,8 @@ void OfficeService::run(Job job) {
     job.request.poolSize = std::clamp(job.request.poolSize, 1, parallel_);
     warmWorkerOffices(parallel_, -1);
     auto* engine = new BatchEngine(job.request, this);
+    // The caller prints what its run logged, as it would have running the run itself.
+    engine->setKeepMessages(true);
     auto rows = std::make_shared<QList<BatchRunResult::Row>>(job.request.rows.size());
     QPointer<QLocalSocket> socket = job.socket;
     connect(engine, &BatchEngine::rowFinished, this,

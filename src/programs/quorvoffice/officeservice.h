@@ -12,6 +12,10 @@ class QLocalSocket;
 
 namespace quorv {
 
+// Messages logged on a worker of a served run go back to its caller instead of this
+// program's standard error; installed once at start-up.
+void keepRunMessages();
+
 // The office service: takes requests of processes of the same user on a local socket and
 // runs each on the batch engine, whose workers draw on this program's warm pool. Runs at
 // most `parallel` requests at once; the others wait their turn.

@@ -6,7 +6,9 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include "convert/batch/batchengine.h"
 #include "core/defaults.h"
+#include "core/globals.h"
 #include "fakes/qt_print.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
@@ -185,6 +187,30 @@ TEST(AddFilesButton, ShowsTheCountThenAppendsOneRowPerName) {
     EXPECT_TRUE(s.w.list().rowData(1)->zml.isNull());
     QTest::mouseClick(s.w.cb_2, Qt::LeftButton);  // cancelled: nothing, silently
     EXPECT_EQ(s.texts().size(), 1);
+}
+
+// The offices of a run are readied when files come into the list, with the pool and idle
+// time of the settings, and ended when the window closes; nothing starts before.
+TEST(AddFilesButton, ReadiesTheOfficesOfARunAndTheWindowEndsThem) {
+    QList<std::pair<int, int>> asked;
+    setWorkerOfficeWarmer([&](int n, int idleMs) { asked.append({n, idleMs}); });
+    {
+        ScanWindow s;
+        writeSetting(globals().profile, Key::Pool, "3");
+        writeSetting(globals().profile, Key::Idle, "45");
+        QTest::mouseClick(s.w.cb_2, Qt::LeftButton);  // cancelled
+        s.desktop.folderAnswers = {s.src.path()};
+        QTest::mouseClick(s.w.cb_1, Qt::LeftButton);  // an empty folder
+        EXPECT_TRUE(asked.isEmpty());
+        s.touch("a.doc");
+        s.desktop.fileOpenAnswers.push_back({1, s.src.path() + "/", {"a.doc"}});
+        QTest::mouseClick(s.w.cb_2, Qt::LeftButton);
+        EXPECT_EQ(asked, (QList<std::pair<int, int>>{{3, 45000}}));
+        s.w.close();
+        EXPECT_EQ(asked.size(), 2);
+        EXPECT_EQ(asked.value(1).first, 0);
+    }
+    setWorkerOfficeWarmer({});
 }
 
 TEST(NameFilterButton, NeedsRowsAndTextThenHidesOtherNames) {

@@ -24,10 +24,25 @@ struct CliRun {
     QDateTime after;   // and just after the end
 };
 
-inline CliRun runCli(const QString& workdir, const QStringList& args, int timeoutMs = 180000) {
+// A runtime folder where no office service listens, so that a run converts on its own
+// whatever service the machine's user may run.
+inline QString noServiceRuntimeFolder() {
+    const QString folder = QDir::tempPath() + QStringLiteral("/quorv-test-no-service");
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
+}
+
+// `runtimeFolder` is where quorvcli looks for the office service; none listens by default.
+inline CliRun runCli(const QString& workdir, const QStringList& args, int timeoutMs = 180000,
+                     const QString& runtimeFolder = QString()) {
     CliRun r;
     QProcess p;
     p.setWorkingDirectory(workdir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+               runtimeFolder.isEmpty() ? noServiceRuntimeFolder() : runtimeFolder);
+    p.setProcessEnvironment(env);
     p.setProgram(QStringLiteral(QUORVCLI_PATH));
     p.setArguments(args);
     r.before = QDateTime::currentDateTime();

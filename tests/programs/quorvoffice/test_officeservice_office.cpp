@@ -1,0 +1,277 @@
+// The office service end to end: quorvoffice started as the user would start it, quorvcli
+// calls attaching to it, through real LibreOffice and the real quorv-pdf2swf.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+#include "core/ini.h"
+#include "engines/office/office_docs.h"
+#include "engines/office/officesession.h"
+#include "fakes/test_files.h"
+#include "gtest/gtest.h"
+#include "pdf2swf/swfreader.h"
+#include "programs/quorvcli/cli_run.h"
+#include "programs/quorvcli/cliconvert.h"
+
+namespace quorv {
+namespace {
+
+using testing::CliRun;
+using testing::officesLeftBy;
+using testing::runCli;
+
+struct Sources {
+    QTemporaryDir root;
+    QString docx;     // two pages
+    QString long_;    // many pages: a conversion that takes a while
+    QString damaged;  // a .docx cut in half
+    QString locked = QStringLiteral(DOC_FILES_DIR "/locked.docx");
+    QString text;  // a type quorvcli refuses
+};
+Sources* sources = nullptr;
+
+class Env : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        sources = new Sources;
+        office::OfficeSession session;
+        const QString flat = sources->root.filePath("src.fodt");
+        ASSERT_TRUE(testing::writeFlatText(flat, {"服务 转换 Served", "second page"}));
+        sources->docx = sources->root.filePath("报告.docx");
+        ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
+        QStringList pages;
+        for (int i = 0; i < 300; ++i) pages << QStringLiteral("第 %1 页 page").arg(i + 1);
+        const QString longFlat = sources->root.filePath("long.fodt");
+        ASSERT_TRUE(testing::writeFlatText(longFlat, pages));
+        sources->long_ = sources->root.filePath("长文.docx");
+        ASSERT_TRUE(testing::saveThroughWord(longFlat, sources->long_, 16));
+        const QByteArray whole = readAll(sources->docx);
+        sources->damaged = sources->root.filePath("损坏.docx");
+        QFile cut(sources->damaged);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(whole.left(whole.size() / 2));
+        cut.close();
+        sources->text = sources->root.filePath("说明.txt");
+        QFile txt(sources->text);
+        ASSERT_TRUE(txt.open(QIODevice::WriteOnly));
+        txt.write("plain\n");
+    }
+    void TearDown() override { delete sources; }
+};
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+
+// quorvoffice in a runtime folder of its own.
+class Service {
+  public:
+    bool start(const QStringList& args = {QStringLiteral("--pool"), QStringLiteral("2")}) {
+        ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(runtime.path());
+        process.start(QStringLiteral(QUORVOFFICE_PATH), args);
+        if (!process.waitForStarted(10000)) return false;
+        // Ready once its instances answer: the socket is there and the pool is full.
+        return waitFor([&] { return QFileInfo::exists(socket()) && offices().size() >= 1; }, 60000);
+    }
+    QString socket() const { return runtime.path() + QStringLiteral("/quorvoffice.sock"); }
+    qint64 pid() const { return process.processId(); }
+    QStringList offices() const { return officesLeftBy(pid()); }
+    static bool waitFor(const std::function<bool()>& done, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (!done()) {
+            if (t.elapsed() > ms) return false;
+            QThread::msleep(50);
+        }
+        return true;
+    }
+    ~Service() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(30000)) process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    QTemporaryDir runtime;
+    QProcess process;
+};
+
+// A working directory with its settings file and an SWF folder.
+struct Work {
+    QTemporaryDir dir;
+    QString swf = dir.filePath("swf");
+    Work() {
+        QDir().mkpath(swf);
+        writeIniKey(dir.filePath("tovk.ini"), "other", "swfpath", swf);
+    }
+    QStringList swfFiles() const { return QDir(swf).entryList(QDir::Files, QDir::Name); }
+    // Everything in pdf/, hidden entries and folders included.
+    QStringList pdfEntries() const {
+        return QDir(dir.filePath("pdf"))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+};
+
+// What a caller sees of a run: status, error output, log value without its time stamp,
+// and the SWF files with their frames.
+struct Seen {
+    int status = -1;
+    QString err;
+    QString log;
+    QStringList swfs;
+    std::vector<int> frames;
+};
+
+Seen see(const CliRun& r, const Work& w) {
+    Seen s;
+    s.status = r.status;
+    s.err = r.err;
+    s.log = testing::logValue(w.dir.path());
+    if (s.log.size() > 14) s.log = s.log.mid(14);  // "yy/MM/dd HH:mm"
+    s.swfs = w.swfFiles();
+    for (const QString& f : s.swfs) {
+        const testing::SwfFile swf = testing::readSwf((w.swf + "/" + f).toStdString());
+        s.frames.push_back(swf.error.empty() ? swf.frameCount : -1);
+    }
+    return s;
+}
+
+TEST(OfficeService, CallsEndTheSameWithTheServiceAndWithout) {
+    Service service;
+    ASSERT_TRUE(service.start());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(service.socket()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    for (const QString& source :
+         {sources->docx, sources->locked, sources->damaged, sources->text}) {
+        SCOPED_TRACE(source.toStdString());
+        Work alone, served;
+        const CliRun a = runCli(alone.dir.path(), {source});
+        const CliRun b = runCli(served.dir.path(), {source}, 180000, service.runtime.path());
+        const Seen x = see(a, alone), y = see(b, served);
+        EXPECT_EQ(x.status, y.status);
+        EXPECT_EQ(x.err, y.err);
+        EXPECT_EQ(x.log, y.log);
+        EXPECT_EQ(x.swfs, y.swfs);
+        EXPECT_EQ(x.frames, y.frames);
+        EXPECT_EQ(alone.pdfEntries(), served.pdfEntries());
+        // The served call started no office of its own.
+        EXPECT_EQ(officesLeftBy(b.pid), QStringList());
+        if (source == sources->docx) {
+            EXPECT_EQ(y.status, kCliConverted);
+            EXPECT_EQ(y.frames, std::vector<int>{2});
+        } else {
+            EXPECT_NE(y.status, kCliConverted);
+        }
+    }
+}
+
+TEST(OfficeService, CallsAtOnceWithSameNamedSourcesEachGetTheirSwf) {
+    Service service;
+    ASSERT_TRUE(service.start());
+    QTemporaryDir sourcesRoot;
+    QStringList same;
+    for (int i = 0; i < 8; ++i) {
+        const QString folder = sourcesRoot.filePath(QString::number(i));
+        QDir().mkpath(folder);
+        same << folder + "/同名.docx";
+        ASSERT_TRUE(QFile::copy(sources->docx, same.back()));
+    }
+    for (const bool served : {true, false}) {
+        SCOPED_TRACE(served ? "served" : "alone");
+        Work w;
+        std::vector<std::unique_ptr<QProcess>> calls;
+        for (const QString& s : same) {
+            auto p = std::make_unique<QProcess>();
+            p->setWorkingDirectory(w.dir.path());
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_RUNTIME_DIR",
+                       served ? service.runtime.path() : testing::noServiceRuntimeFolder());
+            p->setProcessEnvironment(env);
+            p->start(QStringLiteral(QUORVCLI_PATH), {s});
+            calls.push_back(std::move(p));
+        }
+        for (auto& p : calls) {
+            ASSERT_TRUE(p->waitForFinished(300000));
+            EXPECT_EQ(p->exitCode(), kCliConverted) << p->readAllStandardError().toStdString();
+        }
+        QStringList expected{"同名.swf"};
+        for (int i = 0; i < 7; ++i) expected << QString::number(i) + "同名.swf";
+        expected.sort();
+        EXPECT_EQ(w.swfFiles(), expected);
+        for (int f : see(CliRun{}, w).frames) EXPECT_EQ(f, 2);
+        EXPECT_EQ(w.pdfEntries(), QStringList());
+    }
+}
+
+TEST(OfficeService, ServiceKilledUnderACallLeavesNoOfficeAndTheNextCallWorks) {
+    Service service;
+    ASSERT_TRUE(service.start({"--pool", "1"}));
+    const qint64 servicePid = service.pid();
+    Work w;
+    QProcess call;
+    call.setWorkingDirectory(w.dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", service.runtime.path());
+    call.setProcessEnvironment(env);
+    call.start(QStringLiteral(QUORVCLI_PATH), {sources->long_});
+    ASSERT_TRUE(call.waitForStarted());
+    QThread::msleep(700);
+    ASSERT_EQ(call.state(), QProcess::Running) << "the conversion ended too soon to be cut";
+    ::kill(pid_t(servicePid), SIGKILL);
+    ASSERT_TRUE(call.waitForFinished(60000));
+    EXPECT_TRUE(call.exitCode() == kCliNoOutput || call.exitCode() == kCliRuntimeError)
+        << call.exitCode();
+    EXPECT_TRUE(Service::waitFor([&] { return officesLeftBy(servicePid).isEmpty(); }, 5000));
+
+    // The socket file is left behind; the next call converts on its own.
+    Work next;
+    const CliRun r = runCli(next.dir.path(), {sources->docx}, 180000, service.runtime.path());
+    EXPECT_EQ(r.status, kCliConverted) << r.err.toStdString();
+    EXPECT_EQ(next.swfFiles(), QStringList{"报告.swf"});
+}
+
+TEST(OfficeService, InstancesEndWhenIdleAndTheServiceStillAnswers) {
+    Service service;
+    ASSERT_TRUE(service.start({"--pool", "1", "--idle", "2"}));
+    EXPECT_EQ(service.offices().size(), 1);
+
+    // A second service for the same user is refused while this one runs.
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", service.runtime.path());
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(QUORVOFFICE_PATH), {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 1);
+
+    EXPECT_TRUE(Service::waitFor([&] { return service.offices().isEmpty(); }, 15000));
+    Work w;
+    const CliRun r = runCli(w.dir.path(), {sources->docx}, 180000, service.runtime.path());
+    EXPECT_EQ(r.status, kCliConverted) << r.err.toStdString();
+    EXPECT_EQ(see(r, w).frames, std::vector<int>{2});
+    EXPECT_EQ(officesLeftBy(r.pid), QStringList());
+
+    // Told to stop, it ends its instances and takes its socket away.
+    const qint64 pid = service.pid();
+    service.process.terminate();
+    ASSERT_TRUE(service.process.waitForFinished(30000));
+    EXPECT_EQ(service.process.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(service.socket()));
+    EXPECT_EQ(officesLeftBy(pid), QStringList());
+}
+
+}  // namespace
+}  // namespace quorv
