@@ -2,7 +2,10 @@
 # desktop entry. quorvcli finds quorv-pdf2swf beside itself, so all programs share bin.
 include(GNUInstallDirs)
 
-install(TARGETS Quorvane quorvcli quorv-pdf2swf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Quorvane quorvcli quorvofficed quorv-pdf2swf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The office service as a systemd user unit; the user enables it.
+install(FILES ${PROJECT_SOURCE_DIR}/data/quorvoffice.service
+        DESTINATION lib/systemd/user)
 # The desktop entry's command: runs Quorvane in the user's settings folder.
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/data/quorvane-launcher.sh
         DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quorvane)

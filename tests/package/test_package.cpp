@@ -96,7 +96,7 @@ TEST_F(Package, InstallsRunsAndRemovesCleanly) {
     EXPECT_TRUE(run("dpkg-deb", {"-f", deb, "Recommends"}).output.contains("texlive-lang-chinese"));
 
     for (const char* path : {"/usr/bin/Quorvane", "/usr/bin/quorvcli", "/usr/bin/quorv-pdf2swf",
-                             "/usr/bin/quorvane"}) {
+                             "/usr/bin/quorvane", "/usr/bin/quorvoffice"}) {
         EXPECT_TRUE(QFileInfo(path).isExecutable()) << path;
     }
     for (const char* path : {"/usr/share/icons/hicolor/scalable/apps/quorvane.svg",
@@ -104,6 +104,10 @@ TEST_F(Package, InstallsRunsAndRemovesCleanly) {
                              "/usr/share/icons/hicolor/256x256/apps/quorvane.png"}) {
         EXPECT_GT(QFileInfo(path).size(), 0) << path;
     }
+    // The office service's user unit starts the installed service.
+    const QString unit = QString::fromUtf8(readAll("/usr/lib/systemd/user/quorvoffice.service"));
+    EXPECT_TRUE(unit.contains("\nExecStart=/usr/bin/quorvoffice\n")) << unit.toStdString();
+    EXPECT_TRUE(unit.contains("\nWantedBy=default.target\n")) << unit.toStdString();
     // The menu entry, read as a desktop would (";" ends list items here, it is no comment).
     QMap<QString, QString> entry;
     const QStringList lines =
