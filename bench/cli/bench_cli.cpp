@@ -1,7 +1,8 @@
 // Times one quorvcli run on a one-page .docx (to SWF) beside what a caller could do
 // instead: `soffice --headless --convert-to pdf` of the same file, then quorv-pdf2swf.
-// Rounds alternate the two sides after one warm-up run of each. Last line:
-// "ratio <ours/theirs>" of the median times.
+// Rounds alternate the two sides after one warm-up run of each; then the same call with
+// the office service running. Lines "ratio to soffice <ours/theirs>" and last
+// "ratio <warm/cold>" of the median times.
 //
 //   bench_cli [RUNS]   (default 5)
 
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
@@ -21,11 +23,18 @@
 
 namespace {
 
-// Runs a program to its end; true when it exits with status 0.
-bool run(const QString& program, const QStringList& args, const QString& workdir = QString()) {
+// Runs a program to its end; true when it exits with status 0. `runtime` is the runtime
+// folder it looks for the office service in.
+bool run(const QString& program, const QStringList& args, const QString& workdir = QString(),
+         const QString& runtime = QString()) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     if (!workdir.isEmpty()) p.setWorkingDirectory(workdir);
+    if (!runtime.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        p.setProcessEnvironment(env);
+    }
     p.start(program, args);
     if (!p.waitForFinished(600000)) {
         p.kill();
@@ -75,11 +84,18 @@ int main(int argc, char** argv) {
         ini.write(QStringLiteral("[other]\nswfpath=%1\n").arg(swf).toUtf8());
     }
 
-    auto ours = [&] {
+    // Cold calls look where no service listens; warm ones reach a running quorvoffice.
+    const QString noService = tmp.filePath(QStringLiteral("no-service"));
+    const QString runtime = tmp.filePath(QStringLiteral("runtime"));
+    for (const QString& d : {noService, runtime}) {
+        QDir().mkpath(d);
+        QFile::setPermissions(d, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    auto call = [&](const QString& rt) {
         QFile::remove(swf + QStringLiteral("/page.swf"));
         QElapsedTimer t;
         t.start();
-        const bool ok = run(QStringLiteral(QUORVCLI_PATH), {docx}, work);
+        const bool ok = run(QStringLiteral(QUORVCLI_PATH), {docx}, work, rt);
         const double s = t.nsecsElapsed() / 1e9;
         return ok && QFileInfo::exists(swf + QStringLiteral("/page.swf")) ? s : -1.0;
     };
@@ -98,9 +114,11 @@ int main(int argc, char** argv) {
         return ok && QFileInfo::exists(out) ? s : -1.0;
     };
 
+    auto ours = [&] { return call(noService); };
+
     // One warm-up run each: both sides then start from a ready office profile.
     if (ours() < 0 || other() < 0) return 1;
-    std::vector<double> mine, theirsTimes;
+    std::vector<double> mine, theirsTimes, warm;
     for (int i = 0; i < runs; ++i) {
         const double a = ours();
         const double b = other();
@@ -109,12 +127,37 @@ int main(int argc, char** argv) {
         theirsTimes.push_back(b);
         std::printf("run %d: quorvcli %.3f s, soffice + quorv-pdf2swf %.3f s\n", i + 1, a, b);
     }
+
+    // The same calls against a running service, once its instances are up (not timed).
+    QProcess service;
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        service.setProcessEnvironment(env);
+    }
+    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    service.start(QStringLiteral(QUORVOFFICE_PATH),
+                  {QStringLiteral("--pool"), QStringLiteral("1")});
+    QThread::sleep(3);
+    if (call(runtime) < 0) return 1;
+    for (int i = 0; i < runs; ++i) {
+        const double w = call(runtime);
+        if (w < 0) return 1;
+        warm.push_back(w);
+        std::printf("run %d: quorvcli with quorvoffice running %.3f s\n", i + 1, w);
+    }
+    service.terminate();
+    service.waitForFinished(30000);
     const double m = median(mine), t = median(theirsTimes);
     std::printf(
         "runs %d, median quorvcli %.3f s (best %.3f), soffice + quorv-pdf2swf %.3f s "
         "(best %.3f)\n",
         runs, m, *std::min_element(mine.begin(), mine.end()), t,
         *std::min_element(theirsTimes.begin(), theirsTimes.end()));
-    std::printf("ratio %.3f\n", m / t);
+    const double w = median(warm);
+    std::printf("ratio to soffice %.3f\n", m / t);
+    std::printf("median quorvcli with quorvoffice running %.3f s (best %.3f)\n", w,
+                *std::min_element(warm.begin(), warm.end()));
+    std::printf("ratio %.3f\n", w / m);
     return 0;
 }
