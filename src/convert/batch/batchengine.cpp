@@ -148,6 +148,7 @@ void BatchEngine::dispatch() {
             return;
         }
         schedule_.start(*row);
+        emit rowStarted(*row);
         *worker = true;
         ++inFlight_;
         {

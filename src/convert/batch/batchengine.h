@@ -123,6 +123,8 @@ class BatchEngine : public QObject {
     FailReason stopReason() const { return stopReason_; }
 
   signals:
+    // A row is handed to a worker; index is its position in the request.
+    void rowStarted(int index);
     // index is the row's position in the request; reason says what went wrong, None for a
     // success and for a document a search did not find the text in. A row that raised an
     // error reports before the run ends.
