@@ -1,8 +1,8 @@
 # Where `cmake --install` and the Debian package put the programs, the icon and the
-# desktop entry. quorvcli finds quorv-pdf2swf beside itself, so all programs share bin.
+# desktop entry. quorvcli and quorvbatch find quorv-pdf2swf beside themselves, so all programs share bin.
 include(GNUInstallDirs)
 
-install(TARGETS Quorvane quorvcli quorv-pdf2swf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Quorvane quorvcli quorvbatch quorv-pdf2swf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The desktop entry's command: runs Quorvane in the user's settings folder.
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/data/quorvane-launcher.sh
         DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quorvane)
