@@ -384,19 +384,25 @@ int Run::exec() {
         QEventLoop loop;
         QObject::connect(&engine, &BatchEngine::rowStarted, &loop,
                          [this](int job) { items_[jobItem_[job]].clock.start(); });
-        QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                         [this](int job, BatchResult result, FailReason reason) {
-                             Item& item = items_[jobItem_[job]];
-                             item.finished = true;
-                             item.result = result;
-                             item.reason =
-                                 result == BatchResult::Success ? FailReason::None : reason;
-                             item.ms = item.clock.isValid() ? item.clock.elapsed() : 0;
-                             placeReady(item.group);
-                         });
+        QObject::connect(
+            &engine, &BatchEngine::rowFinished, &loop,
+            [this, &loop](int job, BatchResult result, FailReason reason) {
+                Item& item = items_[jobItem_[job]];
+                item.finished = true;
+                item.result = result;
+                item.reason = result == BatchResult::Success ? FailReason::None : reason;
+                item.ms = item.clock.isValid() ? item.clock.elapsed() : 0;
+                // After the engine has handed the worker its next row: the
+                // rename, the journal's fsyncs and the page count then overlap
+                // the conversions instead of holding a worker idle.
+                QMetaObject::invokeMethod(
+                    &loop, [this, group = item.group] { placeReady(group); }, Qt::QueuedConnection);
+            });
         QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
         engine.start();
         if (!engine.isFinished()) loop.exec();
+        // The placements still queued when the last row ended.
+        for (int group = 0; group < static_cast<int>(groups_.size()); ++group) placeReady(group);
         if (engine.error()) {
             progress(true);
             std::rethrow_exception(engine.error());

@@ -219,6 +219,24 @@ TEST_F(Batch, AllConvertedEndsWith0AndReplaceWritesOverTheSameName) {
     EXPECT_EQ(outputs(path("out")), (QStringList{"0good.pdf", "good.pdf"}));
 }
 
+TEST_F(Batch, AProgressLineGoesToAStandardErrorThatIsATerminal) {
+    // script(1) gives the program a terminal and records what reaches it.
+    const QString command = QStringLiteral("'%1' --out out '%2' > lines.txt")
+                                .arg(QStringLiteral(QUORVBATCH_PATH), sources->docx);
+    QProcess p;
+    p.setWorkingDirectory(work);
+    p.start("script", {"-q", "-e", "-c", command, path("terminal.txt")});
+    ASSERT_TRUE(p.waitForFinished(300000));
+    EXPECT_EQ(p.exitCode(), kBatchAllDone);
+    const QString terminal = QString::fromUtf8(readAll(path("terminal.txt")));
+    EXPECT_TRUE(terminal.contains("已完成 1/1")) << terminal.toStdString();
+    // Standard output keeps only the lines.
+    const QList<QJsonObject> lines =
+        testing::jsonLines(QString::fromUtf8(readAll(path("lines.txt"))));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0].value("status").toString(), "ok");
+}
+
 TEST_F(Batch, EveryModeAgainstTheRealEngine) {
     // Custom takes the settings file's Word format: plain text.
     ASSERT_EQ(writeIniKey(path("tovk.ini"), "gsly", "wsavehz", "txt"), 1);
