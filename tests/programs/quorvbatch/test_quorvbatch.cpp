@@ -24,7 +24,7 @@ BatchOptions parsed(const QStringList& args) {
     return p.options.value_or(BatchOptions{});
 }
 
-TEST(BatchOptions, DefaultsAreTheWindowsWithGoingOnPastErrors) {
+TEST(QuorvbatchOptions, DefaultsAreTheWindowsWithGoingOnPastErrors) {
     const BatchOptions o = parsed({"in", "--out", "out"});
     EXPECT_EQ(o.inputs, QStringList{"in"});
     EXPECT_EQ(o.out, "out");
@@ -38,7 +38,7 @@ TEST(BatchOptions, DefaultsAreTheWindowsWithGoingOnPastErrors) {
     EXPECT_EQ(o.szf, QString());
 }
 
-TEST(BatchOptions, EveryOptionLandsInItsField) {
+TEST(QuorvbatchOptions, EveryOptionLandsInItsField) {
     const BatchOptions o = parsed({"--recursive", "--hidden", "--keep-subfolders", "--mode", "swf",
                                    "--out", "o", "--replace", "--jobs", "3", "--no-go-on",
                                    "--resume", "--shard", "2/5", "--files-from", "-", "a", "b"});
@@ -56,7 +56,7 @@ TEST(BatchOptions, EveryOptionLandsInItsField) {
     EXPECT_EQ(o.inputs, (QStringList{"a", "b"}));
 }
 
-TEST(BatchOptions, TypesAndDatesAreTheWindowsFileTypeChoices) {
+TEST(QuorvbatchOptions, TypesAndDatesAreTheWindowsFileTypeChoices) {
     const std::map<QString, QString> choices{
         {"word", "1"}, {"excel", "2"}, {"image", "3"}, {"archive", "4"}, {"custom", "5"}};
     for (const auto& [type, szf] : choices) {
@@ -67,11 +67,11 @@ TEST(BatchOptions, TypesAndDatesAreTheWindowsFileTypeChoices) {
     EXPECT_EQ(since.since, "2024-01-31 08:00:00");
 }
 
-TEST(BatchOptions, NamesAfterADoubleDashAreInputs) {
+TEST(QuorvbatchOptions, NamesAfterADoubleDashAreInputs) {
     EXPECT_EQ(parsed({"--out", "o", "--", "--replace"}).inputs, QStringList{"--replace"});
 }
 
-TEST(BatchOptions, UnusableRequestsSayWhy) {
+TEST(QuorvbatchOptions, UnusableRequestsSayWhy) {
     const QList<QStringList> bad{
         {"in"},                                                 // no output folder
         {"--out", "o"},                                         // no source
@@ -97,7 +97,7 @@ TEST(BatchOptions, UnusableRequestsSayWhy) {
     }
 }
 
-TEST(Shards, EveryNameThatCouldClaimOneOutputFallsInOneShare) {
+TEST(QuorvbatchShards, EveryNameThatCouldClaimOneOutputFallsInOneShare) {
     // "0a.doc" can be given the name "0a.pdf" that a.doc's numbered copy would take.
     const QString key = shardKey(QString(), "a.doc");
     for (const char* name : {"a.docx", "A.DOC", "0a.doc", "12a.pdf", "a"}) {
@@ -108,14 +108,14 @@ TEST(Shards, EveryNameThatCouldClaimOneOutputFallsInOneShare) {
     EXPECT_NE(shardKey(QString(), "b.doc"), key);
 }
 
-TEST(Shards, TheShareIsFnv1aOfTheKeySoEveryMachineDealsAlike) {
+TEST(QuorvbatchShards, TheShareIsFnv1aOfTheKeySoEveryMachineDealsAlike) {
     // FNV-1a 64 of "a" is 0xaf63dc4c8601ec8c; modulo 10 that is 6, share 7.
     EXPECT_EQ(shardOf("a", 10), 7);
     EXPECT_EQ(shardOf("sub/report", 7), 3);
     EXPECT_EQ(shardOf("anything", 1), 1);
 }
 
-TEST(Shards, SharesAreAboutEven) {
+TEST(QuorvbatchShards, SharesAreAboutEven) {
     std::map<int, int> count;
     for (int i = 0; i < 3000; ++i) ++count[shardOf(QStringLiteral("folder/doc%1").arg(i), 3)];
     ASSERT_EQ(count.size(), 3u);
@@ -127,7 +127,7 @@ TEST(Shards, SharesAreAboutEven) {
     }
 }
 
-TEST(Failures, OnlyTheOfficesOwnFailuresAreRetryable) {
+TEST(QuorvbatchFailures, OnlyTheOfficesOwnFailuresAreRetryable) {
     const std::map<FailReason, std::pair<const char*, bool>> table{
         {FailReason::Damaged, {"damaged", false}},
         {FailReason::Password, {"password", false}},
@@ -150,7 +150,7 @@ TEST(Failures, OnlyTheOfficesOwnFailuresAreRetryable) {
     EXPECT_FALSE(failureRetryable(FailReason::None));
 }
 
-TEST(Pages, WhatIsNoPdfHasNoPage) {
+TEST(QuorvbatchPages, WhatIsNoPdfHasNoPage) {
     QTemporaryDir dir;
     const QString fake = dir.filePath("a.pdf");
     QFile f(fake);
@@ -162,7 +162,7 @@ TEST(Pages, WhatIsNoPdfHasNoPage) {
 }
 
 // A journal as a killed run leaves it, written line by line.
-class JournalFile : public ::testing::Test {
+class QuorvbatchJournal : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -183,12 +183,12 @@ class JournalFile : public ::testing::Test {
     QString path;
 };
 
-TEST_F(JournalFile, EachShareKeepsAJournalOfItsOwn) {
+TEST_F(QuorvbatchJournal, EachShareKeepsAJournalOfItsOwn) {
     EXPECT_EQ(Journal::pathFor("/o/", 1, 1), "/o/.quorvbatch-journal.jsonl");
     EXPECT_EQ(Journal::pathFor("/o/", 2, 3), "/o/.quorvbatch-journal-2-of-3.jsonl");
 }
 
-TEST_F(JournalFile, AKilledRenameIsCompletedOrForgotten) {
+TEST_F(QuorvbatchJournal, AKilledRenameIsCompletedOrForgotten) {
     {
         Journal j(path);
         ASSERT_TRUE(j.append(entry("/s/done.doc", "done.pdf")));
@@ -225,7 +225,7 @@ TEST_F(JournalFile, AKilledRenameIsCompletedOrForgotten) {
     EXPECT_EQ(again.entries().value("/s/moved.doc").mtime, 20);
 }
 
-TEST_F(JournalFile, TheLastEntryOfASourceCounts) {
+TEST_F(QuorvbatchJournal, TheLastEntryOfASourceCounts) {
     Journal j(path);
     JournalEntry failed = entry("/s/a.doc", QString());
     failed.status = "failed";
@@ -241,7 +241,7 @@ TEST_F(JournalFile, TheLastEntryOfASourceCounts) {
 }
 
 // The program refuses before it writes anything, so no output folder is made.
-class Refused : public ::testing::Test {
+class QuorvbatchRefused : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -262,11 +262,11 @@ class Refused : public ::testing::Test {
     QString work;
 };
 
-TEST_F(Refused, SharesOfARecursiveScanIntoOneFolderCouldCollide) {
+TEST_F(QuorvbatchRefused, SharesOfARecursiveScanIntoOneFolderCouldCollide) {
     expectRefused({"--recursive", "--shard", "1/2", "--out", "out", "in"}, "--keep-subfolders");
 }
 
-TEST_F(Refused, AFolderListedForSharesIsScannedAndRefusedAlike) {
+TEST_F(QuorvbatchRefused, AFolderListedForSharesIsScannedAndRefusedAlike) {
     QFile list(work + "/list.txt");
     ASSERT_TRUE(list.open(QIODevice::WriteOnly));
     list.write((work + "/in\n").toUtf8());
@@ -275,19 +275,19 @@ TEST_F(Refused, AFolderListedForSharesIsScannedAndRefusedAlike) {
                   "--keep-subfolders");
 }
 
-TEST_F(Refused, ANamedSourceThatIsNotThere) {
+TEST_F(QuorvbatchRefused, ANamedSourceThatIsNotThere) {
     expectRefused({"--out", "out", "in/none.doc"}, "源文件不存在：in/none.doc");
 }
 
-TEST_F(Refused, AnUnknownOptionShowsTheUsage) {
+TEST_F(QuorvbatchRefused, AnUnknownOptionShowsTheUsage) {
     expectRefused({"--out", "out", "--quick", "in"}, "用法：quorvbatch");
 }
 
-TEST_F(Refused, AListThatCannotBeRead) {
+TEST_F(QuorvbatchRefused, AListThatCannotBeRead) {
     expectRefused({"--out", "out", "--files-from", "none.txt"}, "无法读取文件列表：none.txt");
 }
 
-TEST_F(Refused, AnOutputFolderThatIsAFile) {
+TEST_F(QuorvbatchRefused, AnOutputFolderThatIsAFile) {
     QFile f(work + "/file");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
@@ -296,7 +296,7 @@ TEST_F(Refused, AnOutputFolderThatIsAFile) {
     EXPECT_TRUE(r.err.contains("输出目录无法写入")) << r.err.toStdString();
 }
 
-TEST(Help, TheUsageGoesToStandardOutput) {
+TEST(QuorvbatchHelp, TheUsageGoesToStandardOutput) {
     QTemporaryDir dir;
     const testing::BatchRun r = runBatch(dir.path(), {"--help"});
     EXPECT_EQ(r.status, kBatchAllDone);

@@ -95,7 +95,7 @@ class Env : public ::testing::Environment {
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
 
-class Batch : public ::testing::Test {
+class Quorvbatch : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -137,7 +137,7 @@ QStringList windowBatchOutputs(const QString& folder, bool recursive, const QStr
     return filesBelow(outBase);
 }
 
-TEST_F(Batch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
+TEST_F(Quorvbatch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
     const BatchRun r =
         runBatch(work, {"--recursive", "--jobs", "2", "--out", "out", sources->mixed});
     EXPECT_FALSE(r.crashed);
@@ -188,7 +188,7 @@ TEST_F(Batch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
     EXPECT_EQ(readAll(path("out/.quorvbatch-journal.jsonl")).count('\n'), 6);
 }
 
-TEST_F(Batch, TheTypeFilterAndAListOnStandardInput) {
+TEST_F(Quorvbatch, TheTypeFilterAndAListOnStandardInput) {
     const QString m = sources->mixed;
     const BatchRun typed = runBatch(work, {"--type", "word", "--out", "typed", m});
     EXPECT_EQ(typed.status, kBatchSomeFailed);
@@ -207,7 +207,7 @@ TEST_F(Batch, TheTypeFilterAndAListOnStandardInput) {
     EXPECT_EQ(outputs(path("listed")), QStringList{"报告.pdf"});
 }
 
-TEST_F(Batch, AllConvertedEndsWith0AndReplaceWritesOverTheSameName) {
+TEST_F(Quorvbatch, AllConvertedEndsWith0AndReplaceWritesOverTheSameName) {
     const QStringList args{"--replace", "--out", "out", sources->docx};
     EXPECT_EQ(runBatch(work, args).status, kBatchAllDone);
     const BatchRun again = runBatch(work, args);
@@ -219,7 +219,7 @@ TEST_F(Batch, AllConvertedEndsWith0AndReplaceWritesOverTheSameName) {
     EXPECT_EQ(outputs(path("out")), (QStringList{"0good.pdf", "good.pdf"}));
 }
 
-TEST_F(Batch, AProgressLineGoesToAStandardErrorThatIsATerminal) {
+TEST_F(Quorvbatch, AProgressLineGoesToAStandardErrorThatIsATerminal) {
     // script(1) gives the program a terminal and records what reaches it.
     const QString command = QStringLiteral("'%1' --out out '%2' > lines.txt")
                                 .arg(QStringLiteral(QUORVBATCH_PATH), sources->docx);
@@ -237,7 +237,7 @@ TEST_F(Batch, AProgressLineGoesToAStandardErrorThatIsATerminal) {
     EXPECT_EQ(lines[0].value("status").toString(), "ok");
 }
 
-TEST_F(Batch, EveryModeAgainstTheRealEngine) {
+TEST_F(Quorvbatch, EveryModeAgainstTheRealEngine) {
     // Custom takes the settings file's Word format: plain text.
     ASSERT_EQ(writeIniKey(path("tovk.ini"), "gsly", "wsavehz", "txt"), 1);
     ASSERT_EQ(writeIniKey(path("tovk.ini"), "gsly", "wsavely", "2"), 1);
@@ -258,7 +258,7 @@ TEST_F(Batch, EveryModeAgainstTheRealEngine) {
     EXPECT_EQ(readAll(path("copy/good.docx")), readAll(sources->docx));
 }
 
-TEST_F(Batch, ResumeSkipsWhatIsDoneAndRedoesAMissingOutputUnderItsName) {
+TEST_F(Quorvbatch, ResumeSkipsWhatIsDoneAndRedoesAMissingOutputUnderItsName) {
     const QStringList args{"--recursive", "--out", "out", sources->mixed};
     ASSERT_EQ(runBatch(work, args).status, kBatchSomeFailed);
     const QByteArray journal = readAll(path("out/.quorvbatch-journal.jsonl"));
@@ -296,7 +296,7 @@ QList<QJsonObject> killAfter(const QString& workdir, const QStringList& args, in
     return testing::jsonLines(QString::fromUtf8(out));
 }
 
-TEST_F(Batch, KilledTwiceThenResumedEndsAsOneUninterruptedRun) {
+TEST_F(Quorvbatch, KilledTwiceThenResumedEndsAsOneUninterruptedRun) {
     const QStringList args{"--recursive", "--jobs", "2", "--out", "out", sources->many};
     const BatchRun whole =
         runBatch(work, {"--recursive", "--jobs", "2", "--out", "whole", sources->many});
@@ -332,7 +332,7 @@ TEST_F(Batch, KilledTwiceThenResumedEndsAsOneUninterruptedRun) {
               QStringList());
 }
 
-TEST_F(Batch, TwoSharesByGnuParallelCoverEveryFileOnce) {
+TEST_F(Quorvbatch, TwoSharesByGnuParallelCoverEveryFileOnce) {
     const QString common = QStringLiteral("--recursive --keep-subfolders --jobs 1 --out out ");
     QProcess p;
     p.setWorkingDirectory(work);
