@@ -1,6 +1,7 @@
 // quorvbatch end to end: the program started as a process, converting through real
 // LibreOffice, killed and resumed, and split into shares by GNU parallel.
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -205,6 +206,25 @@ TEST_F(Quorvbatch, TheTypeFilterAndAListOnStandardInput) {
     EXPECT_EQ(missing.value("status").toString(), "failed");
     EXPECT_EQ(missing.value("reason").toString(), "source-missing");
     EXPECT_EQ(outputs(path("listed")), QStringList{"报告.pdf"});
+}
+
+TEST_F(Quorvbatch, SinceAndHiddenFilesAreTheWindowsScanFilters) {
+    const QString in = path("dated");
+    ASSERT_TRUE(copyFile(sources->docx, in + "/old.docx"));
+    ASSERT_TRUE(copyFile(sources->docx, in + "/new.docx"));
+    ASSERT_TRUE(copyFile(sources->docx, in + "/.hidden.docx"));
+    QFile old(in + "/old.docx");
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime(QDate(2020, 5, 1), QTime(8, 0)),
+                                QFileDevice::FileModificationTime));
+    old.close();
+    const QStringList since{"--mode", "copy", "--since", "2024-01-01 00:00:00"};
+    const BatchRun plain = runBatch(work, since + QStringList{"--out", "plain", in});
+    EXPECT_EQ(plain.status, kBatchAllDone);
+    EXPECT_EQ(outputs(path("plain")), QStringList{"new.docx"});
+    const BatchRun hidden = runBatch(work, since + QStringList{"--hidden", "--out", "hidden", in});
+    EXPECT_EQ(hidden.status, kBatchAllDone);
+    EXPECT_EQ(outputs(path("hidden")), (QStringList{".hidden.docx", "new.docx"}));
 }
 
 TEST_F(Quorvbatch, AllConvertedEndsWith0AndReplaceWritesOverTheSameName) {
