@@ -1,8 +1,10 @@
 # Where `cmake --install` and the Debian package put the programs, the icon and the
-# desktop entry. quorvcli finds quorv-pdf2swf beside itself, so all programs share bin.
+# desktop entry. quorvcli and quorvbatch find quorv-pdf2swf beside themselves, so all
+# programs share bin.
 include(GNUInstallDirs)
 
-install(TARGETS Quorvane quorvcli quorvofficed quorv-pdf2swf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Quorvane quorvcli quorvbatch quorvofficed quorv-pdf2swf
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The office service as a systemd user unit; the user enables it.
 install(FILES ${PROJECT_SOURCE_DIR}/data/quorvoffice.service
         DESTINATION lib/systemd/user)

@@ -14,6 +14,8 @@ packages=(
   poppler-data
   # A private X server and key presses for the global Escape test; file(1) for the .deb.
   xvfb xdotool file
+  # GNU parallel runs the shares of quorvbatch in its tests and README recipes.
+  parallel
   libgtest-dev libgmock-dev
   fonts-noto-cjk fonts-liberation fontconfig libfontconfig-dev
   # Stand-ins for the typefaces documents ask for: Carlito and Caladea for Calibri and

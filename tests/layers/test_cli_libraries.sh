@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# quorvcli runs where no display libraries are installed: it must link no Qt Gui or
+# quorvcli and quorvbatch run where no display libraries are installed: they link no Qt Gui or
 # Widgets library, directly or through another library.
 set -uo pipefail
 libs=$(ldd "$1") || { echo "ldd failed on $1"; exit 1; }

@@ -161,6 +161,7 @@ void BatchEngine::dispatch() {
             return;
         }
         schedule_.start(*row);
+        emit rowStarted(*row);
         *worker = true;
         ++inFlight_;
         {

@@ -139,6 +139,8 @@ class BatchEngine : public QObject {
     static BatchEngine* onWorkerThread();
 
   signals:
+    // A row is handed to a worker; index is its position in the request.
+    void rowStarted(int index);
     // index is the row's position in the request; reason says what went wrong, None for a
     // success and for a document a search did not find the text in. A row that raised an
     // error reports before the run ends.

@@ -1,0 +1,143 @@
+#include "programs/quorvbatch/batchoptions.h"
+
+#include <QDateTime>
+
+namespace quorv {
+
+namespace {
+
+std::optional<BatchMode> modeOf(const QString& name) {
+    if (name == QLatin1String("pdf")) return BatchMode::Pdf;
+    if (name == QLatin1String("xps")) return BatchMode::Xps;
+    if (name == QLatin1String("custom")) return BatchMode::Custom;
+    if (name == QLatin1String("swf")) return BatchMode::Swf;
+    if (name == QLatin1String("copy")) return BatchMode::Copy;
+    return std::nullopt;
+}
+
+// The window's type choices 1 to 5.
+QString typeChoice(const QString& name) {
+    if (name == QLatin1String("word")) return QStringLiteral("1");
+    if (name == QLatin1String("excel")) return QStringLiteral("2");
+    if (name == QLatin1String("image")) return QStringLiteral("3");
+    if (name == QLatin1String("archive")) return QStringLiteral("4");
+    if (name == QLatin1String("custom")) return QStringLiteral("5");
+    return QString();
+}
+
+bool validSince(const QString& text) {
+    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid();
+}
+
+}  // namespace
+
+QString batchUsage() {
+    return QStringLiteral(
+        "用法：quorvbatch [选项] 文件夹或文件...\n"
+        "  --files-from 文件|-     从文件（- 为标准输入）读取路径，每行一个\n"
+        "  --recursive             包括子文件夹\n"
+        "  --type word|excel|image|archive|custom  只取此类文件\n"
+        "  --since \"yyyy-mm-dd hh:mm:ss\"  只取此时间之后修改的文件\n"
+        "  --hidden                包括隐藏文件\n"
+        "  --keep-subfolders       输出保留子文件夹\n"
+        "  --mode pdf|xps|custom|swf|copy  输出格式（默认 pdf）\n"
+        "  --out 文件夹            输出目录（必填）\n"
+        "  --replace               替换同名文件（默认编号另存）\n"
+        "  --jobs N                同时转换的办公组件个数（1-16）\n"
+        "  --go-on | --no-go-on    出错后继续（默认继续）\n"
+        "  --resume                跳过日志中已完成的文件\n"
+        "  --shard K/N             只转换 N 份中的第 K 份\n");
+}
+
+ParsedOptions parseBatchOptions(const QStringList& arguments) {
+    BatchOptions o;
+    QString type;
+    auto fail = [](const QString& text) { return ParsedOptions{std::nullopt, text}; };
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        // The value of an option that takes one; empty when it is missing.
+        auto value = [&](QString& into) {
+            if (i + 1 >= arguments.size()) return false;
+            into = arguments[++i];
+            return true;
+        };
+        QString v;
+        if (a == QLatin1String("--recursive")) {
+            o.recursive = true;
+        } else if (a == QLatin1String("--hidden")) {
+            o.includeHidden = true;
+        } else if (a == QLatin1String("--keep-subfolders")) {
+            o.keepSubfolders = true;
+        } else if (a == QLatin1String("--replace")) {
+            o.replace = true;
+        } else if (a == QLatin1String("--go-on")) {
+            o.goOn = true;
+        } else if (a == QLatin1String("--no-go-on")) {
+            o.goOn = false;
+        } else if (a == QLatin1String("--resume")) {
+            o.resume = true;
+        } else if (a == QLatin1String("--files-from")) {
+            if (!value(o.filesFrom) || o.filesFrom.isEmpty())
+                return fail("--files-from 缺少文件名");
+        } else if (a == QLatin1String("--type")) {
+            if (!value(type) || typeChoice(type).isEmpty()) return fail("--type 无效：" + type);
+        } else if (a == QLatin1String("--since")) {
+            if (!value(o.since) || !validSince(o.since))
+                return fail("修改日期时间错误：" + o.since);
+        } else if (a == QLatin1String("--mode")) {
+            if (!value(o.modeName) || !modeOf(o.modeName))
+                return fail("--mode 无效：" + o.modeName);
+            o.mode = *modeOf(o.modeName);
+        } else if (a == QLatin1String("--out")) {
+            if (!value(o.out) || o.out.isEmpty()) return fail("--out 缺少输出目录");
+        } else if (a == QLatin1String("--jobs")) {
+            bool ok = false;
+            const int n = value(v) ? v.toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 16) return fail("--jobs 应为 1 到 16：" + v);
+            o.jobs = n;
+        } else if (a == QLatin1String("--shard")) {
+            bool okK = false;
+            bool okN = false;
+            const QStringList parts = value(v) ? v.split(QLatin1Char('/')) : QStringList();
+            const int k = parts.value(0).toInt(&okK);
+            const int n = parts.value(1).toInt(&okN);
+            if (parts.size() != 2 || !okK || !okN || n < 1 || k < 1 || k > n) {
+                return fail("--shard 应为 K/N，1 ≤ K ≤ N：" + v);
+            }
+            o.shard = k;
+            o.shards = n;
+        } else if (a == QLatin1String("--")) {
+            o.inputs << arguments.mid(i + 1);
+            break;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return fail("未知选项：" + a);
+        } else {
+            o.inputs << a;
+        }
+    }
+    if (!type.isEmpty() && !o.since.isEmpty()) return fail("--type 与 --since 只能选一个");
+    if (!type.isEmpty()) o.szf = typeChoice(type);
+    if (!o.since.isEmpty()) o.szf = QStringLiteral("6");
+    if (o.out.isEmpty()) return fail("缺少 --out 输出目录");
+    if (o.inputs.isEmpty() && o.filesFrom.isEmpty()) return fail("没有源文件");
+    return ParsedOptions{o, QString()};
+}
+
+QString shardKey(const QString& zml, const QString& filey) {
+    // The engine's own key of an output name, below a root of "/".
+    BatchRequest request;
+    request.outputBase = QStringLiteral("/");
+    request.keepSubfolders = true;
+    return batchRowKeys(request, BatchRow{filey, QString(), zml}).value(0).mid(1);
+}
+
+int shardOf(const QString& key, int n) {
+    quint64 h = 14695981039346656037ULL;
+    for (const char c : key.toUtf8()) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ULL;
+    }
+    return static_cast<int>(h % static_cast<quint64>(n)) + 1;
+}
+
+}  // namespace quorv

@@ -1,0 +1,496 @@
+#include "programs/quorvbatch/batchrun.h"
+
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "convert/batch/batchengine.h"
+#include "convert/folderscan.h"
+#include "core/defaults.h"
+#include "core/filenames.h"
+#include "core/globals.h"
+#include "core/quorvapp.h"
+#include "programs/quorvbatch/batchoptions.h"
+#include "programs/quorvbatch/journal.h"
+
+namespace quorv {
+
+namespace {
+
+void printErr(const QString& text) {
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+// One file of the run, as the scan or the argument list gave it.
+struct Source {
+    BatchRow row;  // its real folder and subfolder
+    QString path;  // absolute
+    bool fromFolder = false;
+};
+
+// What quorvbatch does with each file: skipped by the journal, or converted by row `job`.
+struct Item {
+    Source source;
+    JournalEntry previous;  // the journal's entry when the file is skipped
+    bool skip = false;
+    int group = -1;  // the files that may claim one output name, placed in list order
+    // Set as the engine reports.
+    bool finished = false;
+    BatchResult result = BatchResult::Failure;
+    FailReason reason = FailReason::None;
+    QElapsedTimer clock;
+    qint64 ms = 0;
+};
+
+QString optionsText(const BatchOptions& o, const BatchRequest& q) {
+    QStringList parts{o.modeName, o.replace ? QStringLiteral("y") : QStringLiteral("n"),
+                      o.keepSubfolders ? QStringLiteral("keep") : QStringLiteral("flat")};
+    if (o.mode == BatchMode::Custom) parts << q.wordExt << QString::number(q.wordFormat);
+    if (o.mode == BatchMode::Swf) parts << q.swf.flashv << q.swf.langd;
+    return parts.join(QLatin1Char('|'));
+}
+
+// Whether an output can be used as it is: a readable file, and a PDF with a page.
+bool outputReadable(const QString& path) {
+    const QFileInfo f(path);
+    if (!f.isFile() || !f.isReadable()) return false;
+    if (qfilehz(path) == QLatin1String("pdf")) return pdfPageCount(path) >= 1;
+    return true;
+}
+
+class Run {
+  public:
+    Run(const BatchOptions& o, const GlobalSettings& g) : o_(o), g_(g) {}
+    int exec();
+
+  private:
+    bool collect();
+    bool addInput(const QString& input, bool listed);
+    void addFile(const QString& path);
+    void emitLine(const Item& item, const QString& status, const QString& output, int pages);
+    void place(int job);
+    void placeReady(int group);
+    void progress(bool last);
+    JournalEntry entryFor(const Item& item) const;
+
+    const BatchOptions& o_;
+    const GlobalSettings& g_;
+    QString out_;   // the output folder, ending in "/"
+    QString work_;  // this share's private folder inside it
+    std::vector<Source> sources_;
+    QSet<QString> seen_;
+    std::vector<Item> items_;
+    std::vector<int> jobItem_;  // engine row -> item
+    std::vector<std::vector<int>> groups_;
+    std::vector<size_t> groupNext_;
+    BatchRequest request_;  // what the engine runs: each row into a folder of its own
+    BatchRequest final_;    // where the window would have put the outputs
+    QString options_;
+    std::unique_ptr<Journal> journal_;
+    int done_ = 0;
+    bool anyFailed_ = false;
+    bool anyRetryable_ = false;
+    QElapsedTimer clock_;
+    bool tty_ = false;
+};
+
+bool Run::addInput(const QString& input, bool listed) {
+    const QFileInfo f(input);
+    if (f.isDir()) {
+        ScanOptions scan;
+        scan.recursive = o_.recursive;
+        scan.includeHidden = o_.includeHidden;
+        scan.szf = o_.szf;
+        scan.ftype = ftype9(o_.szf, g_.awordhz, g_.sftype);
+        scan.since = o_.since;
+        scanFolder(f.absoluteFilePath(), scan, [this](ScanRow&& r) {
+            const QString path = QDir::cleanPath(r.ypath + r.filey);
+            if (seen_.contains(path)) return;
+            seen_.insert(path);
+            sources_.push_back(Source{BatchRow{r.filey, r.ypath, r.zml}, path, true});
+        });
+        return true;
+    }
+    // A listed file that is gone is reported with the others; a named one ends the run.
+    if (!f.exists() && !listed) {
+        printErr(QStringLiteral("源文件不存在：") + input);
+        return false;
+    }
+    addFile(f.absoluteFilePath());
+    return true;
+}
+
+void Run::addFile(const QString& path) {
+    const QString clean = QDir::cleanPath(path);
+    if (seen_.contains(clean)) return;
+    seen_.insert(clean);
+    const QFileInfo f(clean);
+    QString folder = f.absolutePath();
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    sources_.push_back(Source{BatchRow{f.fileName(), folder, QString()}, clean, false});
+}
+
+bool Run::collect() {
+    for (const QString& input : o_.inputs) {
+        if (!addInput(input, false)) return false;
+    }
+    if (!o_.filesFrom.isEmpty()) {
+        QFile list;
+        const bool open = o_.filesFrom == QLatin1String("-")
+                              ? list.open(stdin, QIODevice::ReadOnly)
+                              : (list.setFileName(o_.filesFrom), list.open(QIODevice::ReadOnly));
+        if (!open) {
+            printErr(QStringLiteral("无法读取文件列表：") + o_.filesFrom);
+            return false;
+        }
+        while (!list.atEnd()) {
+            QString line = QString::fromUtf8(list.readLine());
+            while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r'))) {
+                line.chop(1);
+            }
+            if (!line.isEmpty() && !addInput(line, true)) return false;
+        }
+    }
+    return true;
+}
+
+JournalEntry Run::entryFor(const Item& item) const {
+    const QFileInfo f(item.source.path);
+    JournalEntry e;
+    e.source = item.source.path;
+    e.size = f.exists() ? f.size() : -1;
+    e.mtime = f.exists() ? f.lastModified().toMSecsSinceEpoch() : -1;
+    e.options = options_;
+    return e;
+}
+
+void Run::emitLine(const Item& item, const QString& status, const QString& output, int pages) {
+    QJsonObject o{{"source", item.source.path},
+                  {"output", output.isEmpty() ? QJsonValue() : QJsonValue(output)},
+                  {"status", status},
+                  {"ms", item.ms}};
+    if (item.reason == FailReason::None) {
+        o.insert("reason", QJsonValue());
+        o.insert("reasonText", QJsonValue());
+    } else {
+        o.insert("reason", failReasonName(item.reason));
+        o.insert("reasonText", failReasonText(item.reason));
+    }
+    o.insert("retryable", failureRetryable(item.reason));
+    o.insert("pages", pages > 0 ? QJsonValue(pages) : QJsonValue());
+    const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    std::fwrite(line.constData(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    ++done_;
+    progress(false);
+}
+
+void Run::progress(bool last) {
+    if (!tty_) return;
+    const int total = static_cast<int>(items_.size());
+    const double minutes = std::max<qint64>(clock_.elapsed(), 1) / 60000.0;
+    const double rate = done_ / minutes;
+    const int left = rate > 0 ? static_cast<int>((total - done_) / rate * 60) : 0;
+    const QString text = QStringLiteral("\r已完成 %1/%2，每分钟 %3 个，剩余约 %4:%5  ")
+                             .arg(done_)
+                             .arg(total)
+                             .arg(rate, 0, 'f', 1)
+                             .arg(left / 60)
+                             .arg(left % 60, 2, 10, QLatin1Char('0'));
+    std::fputs(text.toUtf8().constData(), stderr);
+    if (last) std::fputs("\n", stderr);
+    std::fflush(stderr);
+}
+
+// Moves a finished row's output from its private folder to the name the window would have
+// given it, so that nothing half-written ever carries that name.
+void Run::place(int job) {
+    Item& item = items_[jobItem_[job]];
+    JournalEntry entry = entryFor(item);
+    const QString tmpFolder = request_.outputBase + request_.rows[job].zml;
+    QString natural;
+    if (item.result == BatchResult::Success) {
+        const QStringList files = QDir(tmpFolder).entryList(
+            QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        natural = files.value(0);
+        if (natural.isEmpty()) {
+            item.result = BatchResult::Failure;
+            item.reason = FailReason::NoOutput;
+        }
+    }
+    QString output;
+    int pages = 0;
+    if (item.result == BatchResult::Success) {
+        const QString folder = batchOutputFolder(final_, item.source.row);
+        QDir().mkpath(folder);
+        const QString name = o_.replace ? natural : fzmccf(folder, natural);
+        output = folder + name;
+        entry.output = output.mid(out_.size());
+        entry.status = QStringLiteral("ok");
+        const QString tmp = tmpFolder + natural;
+        if (!journal_->appendPending(entry, tmp) ||
+            std::rename(QFile::encodeName(tmp).constData(),
+                        QFile::encodeName(output).constData()) != 0) {
+            item.result = BatchResult::Failure;
+            item.reason = FailReason::OutputUnwritable;
+            output.clear();
+        }
+    }
+    if (item.result == BatchResult::Success) {
+        if (qfilehz(output) == QLatin1String("pdf")) pages = pdfPageCount(output);
+    } else {
+        if (item.reason == FailReason::None) item.reason = FailReason::Unknown;
+        entry.output.clear();
+        entry.status = QStringLiteral("failed");
+        entry.reason = failReasonName(item.reason);
+        anyFailed_ = true;
+        if (failureRetryable(item.reason)) anyRetryable_ = true;
+    }
+    journal_->append(entry);
+    emitLine(item,
+             item.result == BatchResult::Success ? QStringLiteral("ok") : QStringLiteral("failed"),
+             output, pages);
+}
+
+void Run::placeReady(int group) {
+    const std::vector<int>& jobs = groups_[group];
+    size_t& next = groupNext_[group];
+    while (next < jobs.size() && items_[jobItem_[jobs[next]]].finished) place(jobs[next++]);
+}
+
+int Run::exec() {
+    tty_ = ::isatty(STDERR_FILENO) == 1;
+    out_ = QDir::cleanPath(QDir(o_.out).absolutePath());
+    if (!out_.endsWith(QLatin1Char('/'))) out_ += QLatin1Char('/');
+    if (!collect()) return kBatchRejected;
+    // Shares split by name below the input root: from a recursive scan into one flat folder,
+    // two shares could each claim "a.pdf" for sub1/a.doc and sub2/a.doc.
+    const bool scanned =
+        std::any_of(sources_.begin(), sources_.end(), [](const Source& s) { return s.fromFolder; });
+    if (o_.shards > 1 && o_.recursive && !o_.keepSubfolders && scanned) {
+        printErr(
+            QStringLiteral("分片时子文件夹中的同名文件可能写到同一处，请加 --keep-subfolders"));
+        return kBatchRejected;
+    }
+
+    // Made only for a usable request.
+    if (!QDir().mkpath(out_) || !folderTakesFiles(out_)) {
+        printErr(QStringLiteral("输出目录无法写入：") + o_.out);
+        return kBatchRejected;
+    }
+    final_.mode = o_.mode;
+    final_.outputBase = out_;
+    final_.keepSubfolders = o_.keepSubfolders;
+
+    const QString share =
+        o_.shards > 1 ? QStringLiteral("-%1-of-%2").arg(o_.shard).arg(o_.shards) : QString();
+    work_ = out_ + QStringLiteral(".quorvbatch-work") + share + QLatin1Char('/');
+
+    request_.mode = o_.mode;
+    request_.outputBase = work_ + QStringLiteral("rows/");
+    request_.keepSubfolders = true;
+    // Each row writes into an empty folder of its own; the name is decided when it is placed.
+    request_.sfth = QStringLiteral("y");
+    request_.awordhz = g_.awordhz;
+    if (o_.mode == BatchMode::Custom) {
+        request_.wordExt = readSetting(g_.profile, Key::Wsavehz, Reader::BatchDriver);
+        request_.wordFormat = readSetting(g_.profile, Key::Wsavely, Reader::BatchDriver).toInt();
+    }
+    request_.pdfp = work_ + QStringLiteral("pdf/");
+    request_.replaceIntermediate = true;
+    if (o_.mode == BatchMode::Swf) {
+        request_.swf.program = readSetting(g_.profile, Key::Swftprg, Reader::SwfService);
+        request_.swf.langd = readSetting(g_.profile, Key::Langd, Reader::SwfService);
+        request_.swf.flashv = readSetting(g_.profile, Key::Flashv, Reader::SwfService);
+    }
+    request_.poolSize = o_.jobs.value_or(batchPoolSize(g_.profile));
+    request_.goOn = o_.goOn;
+    options_ = optionsText(o_, request_);
+
+    journal_ = std::make_unique<Journal>(Journal::pathFor(out_, o_.shard, o_.shards));
+    if (o_.resume) {
+        journal_->load();
+        journal_->recover(out_);
+        journal_->compact();
+    } else {
+        journal_->clear();
+    }
+    // What a killed run left half-done is done again.
+    QDir(work_).removeRecursively();
+
+    QHash<QString, int> groupOf;
+    for (const Source& s : sources_) {
+        const QString key = shardKey(o_.keepSubfolders ? s.row.zml : QString(), s.row.filey);
+        if (o_.shards > 1 && shardOf(key, o_.shards) != o_.shard) continue;
+        Item item;
+        item.source = s;
+        const auto it = journal_->entries().constFind(s.path);
+        if (it != journal_->entries().constEnd() && it->status == QLatin1String("ok")) {
+            const JournalEntry now = entryFor(item);
+            if (now.size == it->size && now.mtime == it->mtime && now.options == it->options) {
+                if (outputReadable(out_ + it->output)) {
+                    item.skip = true;
+                    item.previous = *it;
+                } else {
+                    // Its own earlier output, now unreadable: the new one takes its name.
+                    QFile::remove(out_ + it->output);
+                }
+            }
+        }
+        if (!item.skip) {
+            const QString outKey = batchRowKeys(final_, s.row).value(0);
+            auto g = groupOf.constFind(outKey);
+            if (g == groupOf.constEnd()) {
+                g = groupOf.insert(outKey, static_cast<int>(groups_.size()));
+                groups_.emplace_back();
+            }
+            item.group = *g;
+            const int job = static_cast<int>(request_.rows.size());
+            groups_[item.group].push_back(job);
+            jobItem_.push_back(static_cast<int>(items_.size()));
+            request_.rows.append(
+                BatchRow{s.row.filey, s.row.ypath, QString::number(job) + QLatin1Char('/')});
+        }
+        items_.push_back(item);
+    }
+    groupNext_.assign(groups_.size(), 0);
+    clock_.start();
+
+    for (Item& item : items_) {
+        if (!item.skip) continue;
+        const QString output = out_ + item.previous.output;
+        emitLine(item, QStringLiteral("skipped"), output,
+                 qfilehz(output) == QLatin1String("pdf") ? pdfPageCount(output) : 0);
+    }
+
+    if (!request_.rows.isEmpty()) {
+        BatchEngine engine(request_);
+        QEventLoop loop;
+        QObject::connect(&engine, &BatchEngine::rowStarted, &loop,
+                         [this](int job) { items_[jobItem_[job]].clock.start(); });
+        QObject::connect(
+            &engine, &BatchEngine::rowFinished, &loop,
+            [this, &loop](int job, BatchResult result, FailReason reason) {
+                Item& item = items_[jobItem_[job]];
+                item.finished = true;
+                item.result = result;
+                item.reason = result == BatchResult::Success ? FailReason::None : reason;
+                item.ms = item.clock.isValid() ? item.clock.elapsed() : 0;
+                // After the engine has handed the worker its next row: the
+                // rename, the journal's fsyncs and the page count then overlap
+                // the conversions instead of holding a worker idle.
+                QMetaObject::invokeMethod(
+                    &loop, [this, group = item.group] { placeReady(group); }, Qt::QueuedConnection);
+            });
+        QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
+        engine.start();
+        if (!engine.isFinished()) loop.exec();
+        // The placements still queued when the last row ended.
+        for (int group = 0; group < static_cast<int>(groups_.size()); ++group) placeReady(group);
+        if (engine.error()) {
+            progress(true);
+            std::rethrow_exception(engine.error());
+        }
+    }
+    progress(true);
+    journal_->compact();
+    QDir(work_).removeRecursively();
+    if (anyRetryable_) return kBatchSomeRetryable;
+    if (anyFailed_) return kBatchSomeFailed;
+    return kBatchAllDone;
+}
+
+int batchOpen(QuorvApp& app, const QStringList& arguments) {
+    if (arguments.contains(QStringLiteral("--help"))) {
+        std::fputs(batchUsage().toUtf8().constData(), stdout);
+        return kBatchAllDone;
+    }
+    const ParsedOptions parsed = parseBatchOptions(arguments);
+    if (!parsed.options) {
+        printErr(QStringLiteral("quorvbatch：") + parsed.error);
+        std::fputs(batchUsage().toUtf8().constData(), stderr);
+        return kBatchRejected;
+    }
+    app.startCommon();
+    GlobalSettings& g = globals();
+    g.profile = profilePathFor(g.ap_path);
+    g.awordhz = readSetting(g.profile, Key::Awordhz, Reader::MainWindow);
+    g.sftype = readSetting(g.profile, Key::Sftype, Reader::MainWindow);
+    Run run(*parsed.options, g);
+    return run.exec();
+}
+
+}  // namespace
+
+QString failReasonName(FailReason reason) {
+    switch (reason) {
+        case FailReason::None:
+            return QString();
+        case FailReason::Damaged:
+            return QStringLiteral("damaged");
+        case FailReason::Password:
+            return QStringLiteral("password");
+        case FailReason::Timeout:
+            return QStringLiteral("timeout");
+        case FailReason::OfficeDied:
+            return QStringLiteral("office-died");
+        case FailReason::OfficeUnavailable:
+            return QStringLiteral("office-unavailable");
+        case FailReason::WrongType:
+            return QStringLiteral("wrong-type");
+        case FailReason::SourceMissing:
+            return QStringLiteral("source-missing");
+        case FailReason::OutputUnwritable:
+            return QStringLiteral("output-unwritable");
+        case FailReason::NoOutput:
+            return QStringLiteral("no-output");
+        case FailReason::SwfFailed:
+            return QStringLiteral("swf-failed");
+        case FailReason::BlankInName:
+            return QStringLiteral("blank-in-name");
+        case FailReason::Unknown:
+            return QStringLiteral("unknown");
+    }
+    return QString();
+}
+
+bool failureRetryable(FailReason reason) {
+    return reason == FailReason::Timeout || reason == FailReason::OfficeDied ||
+           reason == FailReason::OfficeUnavailable;
+}
+
+int pdfPageCount(const QString& path) {
+    // A damaged file is an answer here, not a message on the caller's standard error.
+    poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
+    const std::unique_ptr<poppler::document> doc(
+        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
+    if (!doc || doc->is_locked()) return 0;
+    return doc->pages();
+}
+
+int runQuorvbatch(const QStringList& arguments) {
+    QuorvApp app;
+    int status = kBatchRuntimeError;
+    // A run-time error abandons the run; its report has gone to standard error.
+    const bool finished = app.runHandler(QStringLiteral("quorvapp"), QStringLiteral("open"),
+                                         [&] { status = batchOpen(app, arguments); });
+    return finished ? status : kBatchRuntimeError;
+}
+
+}  // namespace quorv
