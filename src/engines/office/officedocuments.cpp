@@ -102,11 +102,14 @@ void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QS
 void OfficeInstance::storeGuarded(const DocumentRef& doc, const QString& path,
                                   const QString& filter, const QString& filterOptions) {
     d->guarded(QStringLiteral("store ") + path, [&] {
-        css::uno::Sequence<css::beans::PropertyValue> args(filterOptions.isEmpty() ? 2 : 3);
+        css::uno::Sequence<css::beans::PropertyValue> args(filterOptions.isEmpty() ? 3 : 4);
         args.getArray()[0] = prop("FilterName", css::uno::Any(toOU(filter)));
         args.getArray()[1] = prop("Overwrite", css::uno::Any(true));
+        // No fsync per output: a crash of the machine, not of the office, could lose a
+        // file just written, and a batch rewrites what is missing.
+        args.getArray()[2] = prop("NoFileSync", css::uno::Any(true));
         if (!filterOptions.isEmpty()) {
-            args.getArray()[2] = prop("FilterOptions", css::uno::Any(toOU(filterOptions)));
+            args.getArray()[3] = prop("FilterOptions", css::uno::Any(toOU(filterOptions)));
         }
         Reference<css::frame::XStorable> storable(doc->component, UNO_QUERY_THROW);
         storable->storeToURL(fileUrl(path), args);

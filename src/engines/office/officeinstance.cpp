@@ -102,6 +102,13 @@ void installSignalHandlers() {
             sa.sa_flags = SA_RESETHAND;
             ::sigaction(sig, &sa, nullptr);
         }
+        // A write into the pipe of an instance that just died must fail the call, not end
+        // this program.
+        struct sigaction pipe {};
+        if (::sigaction(SIGPIPE, nullptr, &pipe) == 0 && !(pipe.sa_flags & SA_SIGINFO) &&
+            pipe.sa_handler == SIG_DFL) {
+            ::signal(SIGPIPE, SIG_IGN);
+        }
     });
 }
 

@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
     sa.sa_handler = askToStop;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    // A caller that went away before its answer must not end the service.
+    ::signal(SIGPIPE, SIG_IGN);
 
     int status = 0;
     {
