@@ -1,0 +1,83 @@
+// A request and its outcome as they cross to the office service and back.
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "convert/batch/requestjson.h"
+#include "gtest/gtest.h"
+
+namespace quorv {
+namespace {
+
+TEST(RequestJson, ARequestArrivesAsItWasSentWithItsPathsMadeAbsolute) {
+    BatchRequest q;
+    q.rows = {BatchRow{"报告 一.docx", "src/", ""}, BatchRow{"b.doc", "/abs/", "sub/"}};
+    q.mode = BatchMode::Swf;
+    q.outputBase = "swf out";
+    q.sfth = "n";
+    q.pdfp = "pdf/.own/";
+    q.replaceIntermediate = true;
+    q.blankNamesTaken = true;
+    q.swf = SwfTool{"tools/quorv-pdf2swf", "8", "lang"};
+    q.poolSize = 3;
+    q.goOn = true;
+    const QByteArray wire =
+        QJsonDocument(requestToJson(withAbsolutePaths(q, "/work/here"))).toJson();
+    const std::optional<BatchRequest> r = requestFromJson(QJsonDocument::fromJson(wire).object());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->mode, BatchMode::Swf);
+    ASSERT_EQ(r->rows.size(), 2);
+    EXPECT_EQ(r->rows[0].filey, "报告 一.docx");
+    EXPECT_EQ(r->rows[0].ypath, "/work/here/src/");
+    EXPECT_EQ(r->rows[1].ypath, "/abs/");
+    EXPECT_EQ(r->rows[1].zml, "sub/");
+    EXPECT_EQ(r->outputBase, "/work/here/swf out/");
+    EXPECT_EQ(r->pdfp, "/work/here/pdf/.own/");
+    EXPECT_EQ(r->sfth, "n");
+    EXPECT_TRUE(r->replaceIntermediate);
+    EXPECT_TRUE(r->blankNamesTaken);
+    EXPECT_EQ(r->swf.program, "/work/here/tools/quorv-pdf2swf");
+    EXPECT_EQ(r->swf.flashv, "8");
+    EXPECT_EQ(r->swf.langd, "/work/here/lang");
+    EXPECT_EQ(r->poolSize, 3);
+    EXPECT_TRUE(r->goOn);
+
+    // A tool named without a folder is found on the PATH, wherever the run happens.
+    q.swf.program = "pdf2swf";
+    EXPECT_EQ(withAbsolutePaths(q, "/work/here").swf.program, "pdf2swf");
+}
+
+TEST(RequestJson, AnOutcomeKeepsItsErrorReportAndReasons) {
+    BatchRunResult out;
+    out.rows = {{BatchResult::Failure, FailReason::Password}, {BatchResult::Success, {}}};
+    out.intermediates = {"/p/a.pdf"};
+    out.messages = {"quorv.automation: failed"};
+    RuntimeError e(kErrCallFailed, "Word.application", "documents.open", 0);
+    e.setReason(FailReason::Password);
+    e.setServerDied(true);
+    out.error = e;
+    const std::optional<BatchRunResult> back = runResultFromJson(runResultToJson(out));
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->rows.size(), 2);
+    EXPECT_EQ(back->rows[0].result, BatchResult::Failure);
+    EXPECT_EQ(back->rows[0].reason, FailReason::Password);
+    EXPECT_EQ(back->rows[1].result, BatchResult::Success);
+    EXPECT_EQ(back->intermediates, out.intermediates);
+    EXPECT_EQ(back->messages, out.messages);
+    ASSERT_TRUE(back->error);
+    EXPECT_EQ(errorReportText(back->error->record()), errorReportText(e.record()));
+    EXPECT_EQ(back->error->reason(), FailReason::Password);
+    EXPECT_TRUE(back->error->serverDied());
+}
+
+TEST(RequestJson, WhatIsNoRequestOrOutcomeIsRefused) {
+    EXPECT_FALSE(requestFromJson(QJsonObject{{"mode", "print"}, {"rows", QJsonArray{}}}));
+    EXPECT_FALSE(requestFromJson(QJsonObject{{"mode", "pdf"}}));
+    EXPECT_FALSE(
+        requestFromJson(QJsonObject{{"mode", "pdf"}, {"rows", QJsonArray{QJsonArray{"a"}}}}));
+    EXPECT_FALSE(runResultFromJson(QJsonObject{}));
+    EXPECT_FALSE(runResultFromJson(QJsonObject{{"rows", QJsonArray{QJsonArray{0, 99}}}}));
+    EXPECT_FALSE(runResultFromJson(QJsonObject{{"rows", QJsonArray{QJsonArray{7, 0}}}}));
+}
+
+}  // namespace
+}  // namespace quorv
