@@ -95,8 +95,9 @@ TEST_F(Package, InstallsRunsAndRemovesCleanly) {
     }
     EXPECT_TRUE(run("dpkg-deb", {"-f", deb, "Recommends"}).output.contains("texlive-lang-chinese"));
 
-    for (const char* path : {"/usr/bin/Quorvane", "/usr/bin/quorvcli", "/usr/bin/quorvbatch",
-                             "/usr/bin/quorv-pdf2swf", "/usr/bin/quorvane", "/usr/bin/quorvoffice"}) {
+    for (const char* path :
+         {"/usr/bin/Quorvane", "/usr/bin/quorvcli", "/usr/bin/quorvbatch", "/usr/bin/quorv-pdf2swf",
+          "/usr/bin/quorvane", "/usr/bin/quorvoffice"}) {
         EXPECT_TRUE(QFileInfo(path).isExecutable()) << path;
     }
     for (const char* path : {"/usr/share/icons/hicolor/scalable/apps/quorvane.svg",
