@@ -10,6 +10,10 @@ namespace quorv::office {
 namespace {
 
 constexpr int kMaxStarters = 16;
+// An instance is replaced after this many documents or this much resident memory, since
+// LibreOffice's memory grows over long runs.
+constexpr int kDocumentLimit = 200;
+constexpr qint64 kMemoryLimitKb = 1536 * 1024;
 
 // Resident memory of a process in KiB, 0 when unknown.
 qint64 residentKb(qint64 pid) {
@@ -128,39 +132,14 @@ void OfficePool::setIdleMs(int ms) {
     wake_.notify_all();
 }
 
-int OfficePool::idleMs() const {
-    std::lock_guard lock(mutex_);
-    return idleMs_;
-}
-
-void OfficePool::setDocumentLimit(int n) {
-    std::lock_guard lock(mutex_);
-    documentLimit_ = std::max(n, 1);
-}
-
-void OfficePool::setMemoryLimitKb(qint64 kb) {
-    std::lock_guard lock(mutex_);
-    memoryLimitKb_ = kb;
-}
-
 int OfficePool::idleCount() const {
     std::lock_guard lock(mutex_);
     return int(idle_.size());
 }
 
-int OfficePool::heldCount() const {
-    std::lock_guard lock(mutex_);
-    return int(idle_.size()) + lent_ + starting_ + pendingStarts_;
-}
-
-int OfficePool::startedCount() const {
-    std::lock_guard lock(mutex_);
-    return started_;
-}
-
-bool OfficePool::worn(OfficeInstance& instance) const {
-    if (instance.documentsLoaded() >= documentLimit_) return true;
-    return memoryLimitKb_ > 0 && residentKb(instance.pid()) > memoryLimitKb_;
+bool OfficePool::worn(OfficeInstance& instance) {
+    return instance.documentsLoaded() >= kDocumentLimit ||
+           residentKb(instance.pid()) > kMemoryLimitKb;
 }
 
 void OfficePool::endLater(std::shared_ptr<OfficeInstance> instance) {
@@ -197,7 +176,6 @@ void OfficePool::starterLoop() {
             lock.lock();
             --starting_;
             if (i) {
-                ++started_;
                 if (!claims_.empty()) {
                     claims_.front()->instance = std::move(i);
                     claims_.front()->done = true;

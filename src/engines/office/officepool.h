@@ -16,9 +16,9 @@ class OfficeInstance;
 // Office instances started ahead of need, so that a batch, a search or a served call finds
 // one ready instead of waiting for LibreOffice to start. Sessions take an instance from the
 // pool when it has one and give it back when they end; the pool ends what came back dead,
-// worn out (documentLimit() documents, or more memory than memoryLimitKb()) or left with
-// documents open, and starts a replacement. After idleMs() without use the idle instances
-// end; the next warm() starts them again.
+// worn out (200 documents, or more than 1.5 GB resident) or left with
+// documents open, and starts a replacement. After the idle time (setIdleMs) without use the idle
+// instances end; the next warm() starts them again.
 //
 // Instances are started on threads of the pool that live as long as the pool, since an
 // instance dies with the thread that started it.
@@ -44,21 +44,14 @@ class OfficePool {
     void clear();
 
     void setIdleMs(int ms);
-    int idleMs() const;
-    void setDocumentLimit(int n);
-    void setMemoryLimitKb(qint64 kb);
-
-    // Instances idle now, and all the pool holds (idle, lent, starting).
+    // Instances idle now.
     int idleCount() const;
-    int heldCount() const;
-    // Instances the pool has started so far.
-    int startedCount() const;
 
   private:
     struct Claim;
     void starterLoop();
     void requestStarts();
-    bool worn(OfficeInstance& instance) const;
+    static bool worn(OfficeInstance& instance);
     void endLater(std::shared_ptr<OfficeInstance> instance);
 
     mutable std::mutex mutex_;
@@ -72,10 +65,7 @@ class OfficePool {
     int lent_ = 0;
     int starting_ = 0;
     int pendingStarts_ = 0;
-    int started_ = 0;
     int idleMs_ = 300000;
-    int documentLimit_ = 200;
-    qint64 memoryLimitKb_ = 1536 * 1024;
     bool quit_ = false;
     std::chrono::steady_clock::time_point lastUse_;
 };

@@ -125,8 +125,6 @@ void OfficeService::run(Job job) {
         }
         engine->deleteLater();
         --running_;
-        ++served_;
-        emit requestEnded();
         pump();
     });
     engine->start();

@@ -28,12 +28,6 @@ class OfficeService : public QObject {
     // Listens at `path` (made reachable by this user only); false with `error` set when
     // it cannot.
     bool listen(const QString& path, QString* error);
-    // Requests served so far.
-    int served() const { return served_; }
-
-  signals:
-    // Each time a request has ended and its answer was sent.
-    void requestEnded();
 
   private:
     struct Job {
@@ -48,7 +42,6 @@ class OfficeService : public QObject {
     QLocalServer server_;
     int parallel_;
     int running_ = 0;
-    int served_ = 0;
     std::deque<Job> waiting_;
 };
 
