@@ -39,12 +39,18 @@ std::optional<int> frameCount(const uchar* body, qsizetype size) {
 }  // namespace
 
 bool pdfReads(const QString& path) {
-    // A broken file is an answer here, not a message on standard error.
-    static const bool silenced = [] {
+    // A broken file is an answer here, not a message on standard error. One document
+    // stays open for the program's life (never closed, so that no order of ending matters):
+    // poppler builds its global tables when the first document opens and drops them when
+    // the last one closes, which would cost most of each check.
+    static const poppler::document* const kept = [] {
         poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
-        return true;
+        static const char kEmpty[] =
+            "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n2 0 obj\n<< /Type "
+            "/Pages /Kids [] /Count 0 >>\nendobj\ntrailer\n<< /Root 1 0 R >>\n%%EOF\n";
+        return poppler::document::load_from_raw_data(kEmpty, int(sizeof kEmpty - 1));
     }();
-    (void)silenced;
+    (void)kept;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     // poppler rebuilds the cross-reference table of a file that was cut short and opens
