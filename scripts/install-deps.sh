@@ -16,6 +16,8 @@ packages=(
   xvfb xdotool file
   # GNU parallel runs the shares of quorvbatch in its tests and README recipes.
   parallel
+  # qpdf lists a PDF's objects for the tests' PDF/A checks.
+  qpdf
   libgtest-dev libgmock-dev
   fonts-noto-cjk fonts-liberation fontconfig libfontconfig-dev
   # Stand-ins for the typefaces documents ask for: Carlito and Caladea for Calibri and

@@ -39,10 +39,16 @@ bool waitForFile(const QString& path) {
 
 // Opens the source, writes the output, and quits: the part every conversion shares.
 ConvertOutcome convertOpened(OleObject& word, const QString& yfilename, const QString& outPath,
-                             Write write, int gs) {
+                             Write write, int gs, int pdfa = 0) {
     word.call({"documents", "open"}, {yfilename});
     word.set({"application", "visible"}, false);
-    if (write == Write::Export) {
+    if (write == Write::Export && pdfa > 0 && gs == 17) {
+        // Word's last export argument, UseISO19005_1, here also takes the part: 1, 2 or 3.
+        VariantList args{outPath, gs, false};
+        while (args.size() < 13) args.append(Variant());
+        args.append(Variant(pdfa));
+        word.call({"activedocument", "exportasfixedformat"}, args);
+    } else if (write == Write::Export) {
         word.call({"activedocument", "exportasfixedformat"}, {outPath, gs, false});
     } else {
         word.call({"activedocument", "saveas"}, {outPath, gs});
@@ -70,7 +76,7 @@ ConvertOutcome convertInto(const QString& yfilename, const QString& fhz, const Q
     return retryAfterServerDeath([&] {
         OleObject word;
         if (!connectWord(word)) return ConvertOutcome::failed(FailReason::OfficeUnavailable);
-        return convertOpened(word, yfilename, outPath, write, gs);
+        return convertOpened(word, yfilename, outPath, write, gs, options.pdfa);
     });
 }
 

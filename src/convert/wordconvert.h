@@ -15,12 +15,14 @@ void setWordOutputWaitMs(int ms);
 struct WordOptions {
     QString awordhz;                     // extensions Word opens beside doc and docx ("#txt#aspx")
     QString sfth = QStringLiteral("y");  // "n": an existing output is kept, the new one numbered
+    int pdfa = 0;                        // PDF outputs conform to PDF/A-1b, 2b or 3b; 0: plain PDF
 };
 
 // Exports a Word document in a fixed-layout format (gs 17 PDF, 18 XPS) into npath
-// (ending in "/"); the output's extension is fhz. The outcome holds the output path, or
-// why there is none: the source is refused, the office cannot be reached, or no file came.
-// A failing office call raises RuntimeError (its reason() says what the office reported).
+// (ending in "/"); the output's extension is fhz. A PDF follows options.pdfa. The outcome holds the
+// output path, or why there is none: the source is refused, the office cannot be reached, or no
+// file came. A failing office call raises RuntimeError (its reason() says what the office
+// reported).
 ConvertOutcome word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
                         const WordOptions& options);
 

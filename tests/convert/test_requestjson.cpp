@@ -20,6 +20,7 @@ TEST(RequestJson, ARequestArrivesAsItWasSentWithItsPathsMadeAbsolute) {
     q.swf = SwfTool{"tools/quorv-pdf2swf", "8", "lang"};
     q.poolSize = 3;
     q.goOn = true;
+    q.pdfa = 2;
     const QByteArray wire =
         QJsonDocument(requestToJson(withAbsolutePaths(q, "/work/here"))).toJson();
     const std::optional<BatchRequest> r = requestFromJson(QJsonDocument::fromJson(wire).object());
@@ -40,6 +41,7 @@ TEST(RequestJson, ARequestArrivesAsItWasSentWithItsPathsMadeAbsolute) {
     EXPECT_EQ(r->swf.langd, "/work/here/lang");
     EXPECT_EQ(r->poolSize, 3);
     EXPECT_TRUE(r->goOn);
+    EXPECT_EQ(r->pdfa, 2);
 
     // A tool named without a folder is found on the PATH, wherever the run happens.
     q.swf.program = "pdf2swf";

@@ -146,8 +146,10 @@ class WordDocNode : public Node {
                 out,
                 QStringLiteral("fake output of %1 in format %2\n").arg(source).arg(code).toUtf8());
         };
-        addMember("exportasfixedformat", {P::Text, P::Int, P::Bool}, 2,
-                  [write](const VariantList& a) {
+        addMember("exportasfixedformat",
+                  {P::Text, P::Int, P::Bool, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any,
+                   P::Any, P::Any, P::Any, P::Any},
+                  2, [write](const VariantList& a) {
                       const int code = int(a[1].toInt());
                       if (code != 17 && code != 18) fail(QStringLiteral("unknown export format"));
                       write(a[0].toText(), code);

@@ -307,7 +307,7 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
     if (q.mode == BatchMode::Find) return findInRow(filey1, state);
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
-    const WordOptions word{q.awordhz, q.sfth};
+    const WordOptions word{q.awordhz, q.sfth, q.pdfa};
     Outcome out;
     auto take = [&out](const ConvertOutcome& c) {
         out.result = c.written() ? BatchResult::Success : BatchResult::Failure;

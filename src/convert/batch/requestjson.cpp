@@ -74,6 +74,7 @@ QJsonObject requestToJson(const BatchRequest& q) {
         {"awordhz", q.awordhz},
         {"wordExt", q.wordExt},
         {"wordFormat", q.wordFormat},
+        {"pdfa", q.pdfa},
         {"pdfp", q.pdfp},
         {"replaceIntermediate", q.replaceIntermediate},
         {"blankNamesTaken", q.blankNamesTaken},
@@ -100,6 +101,7 @@ std::optional<BatchRequest> requestFromJson(const QJsonObject& j) {
     q.awordhz = j.value("awordhz").toString();
     q.wordExt = j.value("wordExt").toString();
     q.wordFormat = j.value("wordFormat").toInt();
+    q.pdfa = j.value("pdfa").toInt();
     q.pdfp = j.value("pdfp").toString();
     q.replaceIntermediate = j.value("replaceIntermediate").toBool();
     q.blankNamesTaken = j.value("blankNamesTaken").toBool();

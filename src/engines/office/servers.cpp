@@ -95,14 +95,14 @@ std::optional<DocumentKind> kindByName(const QString& path) {
 }
 
 void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path, int code,
-             DocumentKind kind) {
-    std::optional<SaveFilter> f = saveFilterFor(code, kind);
+             DocumentKind kind, int pdfa) {
+    std::optional<SaveFilter> f = saveFilterFor(code, kind, pdfa);
     if (!f) {
         fail(QStringLiteral("format %1 is not available for this document").arg(code),
              FailReason::NoOutput);
     }
     if (!f->xps) {
-        office.store(doc, path, f->filter, f->options);
+        office.store(doc, path, f->filter, f->options, f->pdfa);
         return;
     }
     QTemporaryDir tmp;
@@ -117,7 +117,7 @@ void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path
     }
 }
 
-void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
+void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code, int pdfa = 0) {
     OfficeInstance& office = h.office();
     // Word makes no folders; LibreOffice would create the missing ones on its own.
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
@@ -126,19 +126,26 @@ void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
     }
     if (std::optional<DocumentKind> guess = kindByName(OfficeInstance::sourcePath(doc))) {
         try {
-            storeAs(office, doc, path, code, *guess);
+            storeAs(office, doc, path, code, *guess, pdfa);
             return;
         } catch (const DispatchError&) {
             // A file whose name tells a wrong type: go by what LibreOffice loaded.
             if (!office.isAlive() || office.kind(doc) == *guess) throw;
         }
     }
-    storeAs(office, doc, path, code, office.kind(doc));
+    storeAs(office, doc, path, code, office.kind(doc), pdfa);
 }
 
 Variant sharedObject(std::shared_ptr<AutomationObject> o) { return Variant(std::move(o)); }
 
 // ---- Word ----
+
+// The PDF/A part an export argument asks for: a part from 1 to 3, true for part 1, else 0.
+int pdfaPartOf(const Variant& v) {
+    if (v.isEmpty()) return 0;
+    const Variant part = DispatchObject::coerce(v, P::Int);
+    return part.toInt() >= 1 && part.toInt() <= 3 ? int(part.toInt()) : 0;
+}
 
 class WordFind : public DispatchObject {
   public:
@@ -172,13 +179,17 @@ class WordTemplate : public DispatchObject {
 class WordDocument : public DispatchObject {
   public:
     WordDocument(std::shared_ptr<Host> h, DocumentRef doc) {
-        addMember("exportasfixedformat", {P::Text, P::Int, P::Bool}, 2,
-                  [h, doc](const VariantList& a) {
+        // Word's fourteen: file, format, open after, then ten that a headless export
+        // ignores, and UseISO19005_1, which also takes the PDF/A part (true is part 1).
+        addMember("exportasfixedformat",
+                  {P::Text, P::Int, P::Bool, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any,
+                   P::Any, P::Any, P::Any, P::Any},
+                  2, [h, doc](const VariantList& a) {
                       const int code = int(a[1].toInt());
                       if (code != kFormatPdf && code != kFormatXps) {
                           fail(QStringLiteral("export format %1 is unknown").arg(code));
                       }
-                      writeAs(*h, doc, a[0].toText(), code);
+                      writeAs(*h, doc, a[0].toText(), code, a.size() > 13 ? pdfaPartOf(a[13]) : 0);
                       return Variant();
                   });
         addMember("saveas", {P::Text, P::Int}, 1, [h, doc](const VariantList& a) {
@@ -436,7 +447,7 @@ void registerOfficeServers() {
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
 }
 
-std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind) {
+std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind, int pdfa) {
     const bool text = kind == DocumentKind::Text || kind == DocumentKind::Web;
     QString pdf;
     switch (kind) {
@@ -460,7 +471,8 @@ std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind) {
     }
     if (code == kFormatPdf || code == kFormatXps) {
         if (pdf.isEmpty()) return std::nullopt;
-        return SaveFilter{pdf, QString(), code == kFormatXps};
+        const bool xps = code == kFormatXps;
+        return SaveFilter{pdf, QString(), xps, xps ? 0 : pdfa};
     }
     if (!text) return std::nullopt;
     switch (code) {

@@ -130,6 +130,7 @@ void frnBatchRun(w_frn& w) {
     request.awordhz = g.awordhz;
     request.wordExt = g.wsavehz;
     request.wordFormat = gs;
+    if (mode == OutputMode::Pdf) request.pdfa = pdfaPart(g.profile);
     request.pdfp = g.ap_path + QStringLiteral("/pdf/");
     if (mode == OutputMode::Swf) QDir().mkpath(request.pdfp);
     // No row may show what an earlier run left on it.
