@@ -190,6 +190,21 @@ TEST_F(Quorvbatch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
     EXPECT_EQ(readAll(path("out/.quorvbatch-journal.jsonl")).count('\n'), 6);
 }
 
+TEST_F(Quorvbatch, AnOfficeThatCannotStartIsRetryableAndEndsWith5) {
+    // A bootstrap file that is not there leaves UNO without its types; the program used to
+    // crash on its first call through them.
+    qputenv("URE_BOOTSTRAP", "file:///nonexistent/fundamentalrc");
+    const BatchRun r = runBatch(work, {"--out", "out", sources->docx});
+    qunsetenv("URE_BOOTSTRAP");
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.status, kBatchSomeRetryable) << r.err.toStdString();
+    const QJsonObject o = r.lines.value(0);
+    EXPECT_EQ(o.value("status").toString(), "failed");
+    EXPECT_EQ(o.value("reasonText").toString(), "办公组件无法启动");
+    EXPECT_EQ(o.value("retryable"), QJsonValue(true));
+    EXPECT_TRUE(outputs(path("out")).isEmpty());
+}
+
 TEST_F(Quorvbatch, TheTypeFilterAndAListOnStandardInput) {
     const QString m = sources->mixed;
     const BatchRun typed = runBatch(work, {"--type", "word", "--out", "typed", m});
