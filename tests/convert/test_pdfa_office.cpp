@@ -212,6 +212,39 @@ TEST_F(RealPdfa, TransparencyIsFlattenedForPartOneAndKeptAfterIt) {
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(c1[i], c2[i], 12);
 }
 
+// The checks themselves: a PDF/A-2b output made worse, with a page that names a font it
+// does not carry, and the same file encrypted with an owner password only (readable by
+// all, so the listing works).
+TEST_F(RealPdfa, TheChecksFindAFontNotEmbeddedAndAnEncryptedFile) {
+    const QString good = exportAs(shared->docx, 2, "worse");
+    ASSERT_EQ(testing::pdfaProblems(good, 2), QStringList());
+    const QString dir = out.path() + "/worse/";
+    // qpdf's own overlay of a one-page file whose only font is Helvetica, not embedded.
+    const QByteArray overlay =
+        "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj\n"
+        "2 0 obj<</Type/Pages/Kids[3 0 R]/Count 1>>endobj\n"
+        "3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 595 842]/Contents 4 0 R"
+        "/Resources<</Font<</F1 5 0 R>>>>>>endobj\n"
+        "4 0 obj<</Length 36>>stream\nBT /F1 12 Tf 72 72 Td (late) Tj ET\nendstream endobj\n"
+        "5 0 obj<</Type/Font/Subtype/Type1/BaseFont/Helvetica>>endobj\n"
+        "trailer<</Root 1 0 R>>\n%%EOF\n";
+    QFile f(dir + "overlay.pdf");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(overlay);
+    f.close();
+    auto qpdf = [](const QStringList& args) {
+        QProcess p;
+        p.start("qpdf", args);
+        p.waitForFinished(60000);
+        return p.exitCode();  // 3: done with warnings (the overlay has no cross-reference table)
+    };
+    EXPECT_NE(qpdf({good, "--overlay", dir + "overlay.pdf", "--", dir + "font.pdf"}), 2);
+    EXPECT_TRUE(
+        testing::pdfaProblems(dir + "font.pdf", 2).contains("font /Helvetica not embedded"));
+    EXPECT_NE(qpdf({good, "--encrypt", "", "owner", "256", "--", dir + "locked.pdf"}), 2);
+    EXPECT_TRUE(testing::pdfaProblems(dir + "locked.pdf", 2).contains("encrypted"));
+}
+
 TEST_F(RealPdfa, AFaceWhoseLicenceForbidsEmbeddingIsEmbeddedAnyway) {
     // LibreOffice does not honour the face's licence bits when it writes a PDF: the subset
     // goes in, so the file still meets the archive's rule that every font is embedded.
