@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 20> kKeys{{
+constexpr std::array<KeyInfo, 21> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -22,6 +22,7 @@ constexpr std::array<KeyInfo, 20> kKeys{{
     {Key::Fdt, "sdef", "fdt"},          {Key::Sfzxh, "sdef", "sfzxh"},
     {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
     {Key::Sfjx, "sdef", "sfjx"},        {Key::Idle, "sdef", "idle"},
+    {Key::Dkmm, "sdef", "dkmm"},
 }};
 
 }  // namespace
@@ -71,6 +72,7 @@ QString fileDefault(Key key) {
             return QStringLiteral("y");
         case Key::Pool:
         case Key::Idle:
+        case Key::Dkmm:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -112,6 +114,7 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Sfzxh:
         case Key::Pool:
         case Key::Idle:
+        case Key::Dkmm:
             return QString();
     }
     return QString();
@@ -162,7 +165,9 @@ QStringList defaultFileLines() {
     QStringList lines;
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
-        if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle) continue;
+        if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Dkmm) {
+            continue;
+        }
         if (!section || qstrcmp(section, k.section) != 0) {
             section = k.section;
             lines.append(QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']'));

@@ -29,6 +29,7 @@ enum class Key {
     Pool,
     Sfjx,
     Idle,
+    Dkmm,  // open passwords, obfuscated (core/passwords.h)
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -79,7 +80,7 @@ int writeSetting(const QString& profile, Key key, const QString& value);
 
 // The default file content, in order: four sections and their seventeen keys (the
 // pool key is left out, so that the pool follows the machine, and so is sfjx, whose
-// absence is its default).
+// absence is its default; restoring the defaults so clears the open passwords too).
 QStringList defaultFileLines();
 
 // Rewrites the whole file with the default content.
