@@ -12,6 +12,7 @@
 
 #include "convert/automation.h"
 #include "convert/contentfind.h"
+#include "convert/docbytes.h"
 #include "convert/wordconvert.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
@@ -155,6 +156,29 @@ TEST_F(ProtectedOffice, SearchFindsTheTextInsideProtectedDocumentsAndWorkbooks) 
     }
     EXPECT_EQ(word.get({"documents", "count"}).toInt(), 0) << "each one closed again";
     word.call({"quit"});
+}
+
+// Copies in Word's own formats are written without the source's password as well.
+TEST_F(ProtectedOffice, SavedCopiesCarryNoPassword) {
+    WordOptions opts;
+    opts.passwords = QStringList{kWordPassword};
+    const QString copies = dir.path() + "/copies/";
+    ASSERT_TRUE(QDir().mkpath(copies));
+    for (const char* kind : {"locked-rc4.doc", "locked-std.docx"}) {
+        SCOPED_TRACE(kind);
+        const QString src = source(QString::fromLatin1(kind));
+        for (const auto& [ext, code] : {std::pair{"docx", 16}, std::pair{"doc", 0}}) {
+            const ConvertOutcome c = word2any(src, ext, copies, code, opts);
+            ASSERT_TRUE(c.written());
+            EXPECT_EQ(documentBytesProblem(c.output), FailReason::None) << ext;
+            // And it opens and converts with no password listed.
+            const ConvertOutcome pdf = word2xps(c.output, "pdf", dir.path() + "/", 17, {});
+            ASSERT_TRUE(pdf.written());
+            EXPECT_TRUE(pdfText(pdf.output).contains("QZX17"));
+            QFile::remove(c.output);
+            QFile::remove(pdf.output);
+        }
+    }
 }
 
 // Each password is a load of its own under the watchdog: an office that stops answering
