@@ -3,14 +3,15 @@
 
 Run with Debian's python3 (python3-uno):  /usr/bin/python3 make_protected.py [FOLDER]
 
-  locked-rc4.doc    Word 97 document, RC4 encryption (what LibreOffice writes for .doc)
+  locked-rc4.doc        Word 97 document, RC4 encryption (what LibreOffice writes)
   locked-cryptoapi.doc  Word 97 document, RC4 CryptoAPI encryption: the document
-                    LibreOffice writes without a password, encrypted here
-  locked-std.docx   Word 2007 document, ECMA-376 standard encryption (AES-128)
-  locked-agile.docx Word 2007 document, ECMA-376 agile encryption (AES-256, SHA-512): the
-                    package LibreOffice writes, encrypted here (python3-cryptography) and
-                    put into a compound file by LibreOffice's OLE storage
-  locked.xls        Excel 97 workbook, RC4 encryption
+                        LibreOffice writes without a password, encrypted here
+  locked-std.docx       Word 2007 document, ECMA-376 standard encryption (AES-128)
+  locked-agile.docx     Word 2007 document, ECMA-376 agile encryption (AES-256, SHA-512):
+                        the package LibreOffice writes, encrypted here
+                        (python3-cryptography), in a compound file made by LibreOffice's
+                        OLE storage (LibreOffice writes no agile encryption itself)
+  locked.xls            Excel 97 workbook, RC4 encryption, the text on its second sheet
 
 The Word documents open with WORD_PASSWORD, the workbook with BOOK_PASSWORD (LibreOffice
 7.4 writes a workbook that it cannot open again when the password is not ASCII).
