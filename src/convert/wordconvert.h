@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "convert/outcome.h"
 
@@ -16,6 +17,7 @@ struct WordOptions {
     QString awordhz;                     // extensions Word opens beside doc and docx ("#txt#aspx")
     QString sfth = QStringLiteral("y");  // "n": an existing output is kept, the new one numbered
     int pdfa = 0;                        // PDF outputs conform to PDF/A-1b, 2b or 3b; 0: plain PDF
+    QStringList passwords;               // tried in turn on a source protected by a password
 };
 
 // Exports a Word document in a fixed-layout format (gs 17 PDF, 18 XPS) into npath
@@ -32,8 +34,9 @@ ConvertOutcome word2any(const QString& yfilename, const QString& fhz, const QStr
                         const WordOptions& options);
 
 // Exports a document as PDF into pdfFolder (made when missing), replacing an earlier
-// output of the same name.
-ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder);
+// output of the same name; a source protected by a password opens with one of passwords.
+ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder,
+                        const QStringList& passwords = {});
 
 // Whether a path was decoded from a name whose bytes are not UTF-8: it then holds
 // replacement characters and names no file, so no office can open it. Such a source is

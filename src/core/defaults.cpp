@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 21> kKeys{{
+constexpr std::array<KeyInfo, 22> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -22,7 +22,7 @@ constexpr std::array<KeyInfo, 21> kKeys{{
     {Key::Fdt, "sdef", "fdt"},          {Key::Sfzxh, "sdef", "sfzxh"},
     {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
     {Key::Sfjx, "sdef", "sfjx"},        {Key::Idle, "sdef", "idle"},
-    {Key::Pdfa, "sdef", "pdfa"},
+    {Key::Pdfa, "sdef", "pdfa"},        {Key::Dkmm, "sdef", "dkmm"},
 }};
 
 }  // namespace
@@ -73,6 +73,7 @@ QString fileDefault(Key key) {
         case Key::Pool:
         case Key::Idle:
         case Key::Pdfa:
+        case Key::Dkmm:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -115,6 +116,7 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Pool:
         case Key::Idle:
         case Key::Pdfa:
+        case Key::Dkmm:
             return QString();
     }
     return QString();
@@ -173,7 +175,8 @@ QStringList defaultFileLines() {
     QStringList lines;
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
-        if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Pdfa) {
+        if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Pdfa ||
+            k.key == Key::Dkmm) {
             continue;
         }
         if (!section || qstrcmp(section, k.section) != 0) {

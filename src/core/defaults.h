@@ -30,6 +30,7 @@ enum class Key {
     Sfjx,
     Idle,
     Pdfa,
+    Dkmm,  // open passwords, obfuscated (core/passwords.h)
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -84,7 +85,8 @@ int writeSetting(const QString& profile, Key key, const QString& value);
 
 // The default file content, in order: four sections and their seventeen keys (the
 // pool key is left out, so that the pool follows the machine, and so are sfjx, idle
-// and pdfa, whose absence is their default).
+// and pdfa, whose absence is their default; restoring the defaults so clears the open
+// passwords too).
 QStringList defaultFileLines();
 
 // Rewrites the whole file with the default content.

@@ -81,5 +81,22 @@ TEST(RequestJson, WhatIsNoRequestOrOutcomeIsRefused) {
     EXPECT_FALSE(runResultFromJson(QJsonObject{{"rows", QJsonArray{QJsonArray{7, 0}}}}));
 }
 
+TEST(RequestJson, OpenPasswordsCrossButNeverAsPlainText) {
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    q.passwords = QStringList{"Kennwort", "密码 7"};
+    const QByteArray wire = QJsonDocument(requestToJson(q)).toJson(QJsonDocument::Compact);
+    EXPECT_FALSE(wire.contains("Kennwort")) << wire.constData();
+    EXPECT_FALSE(wire.contains(QStringLiteral("密码").toUtf8())) << wire.constData();
+    EXPECT_FALSE(wire.contains("\\u5bc6")) << "nor as JSON escapes";
+    const std::optional<BatchRequest> r = requestFromJson(QJsonDocument::fromJson(wire).object());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->passwords, q.passwords);
+    q.passwords.clear();
+    const std::optional<BatchRequest> none = requestFromJson(requestToJson(q));
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->passwords.isEmpty());
+}
+
 }  // namespace
 }  // namespace quorv

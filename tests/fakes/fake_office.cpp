@@ -24,6 +24,7 @@ struct FakeOfficeServer::State {
     int quits = 0;
     int live = 0;
     QStringList open;
+    QMap<QString, QString> passwordFor;
 };
 
 namespace {
@@ -48,9 +49,14 @@ struct Session {
         if (opened.isEmpty()) fail(QStringLiteral("nothing is open"));
         return opened.back();
     }
-    void open(const QString& path) {
+    void open(const QString& path, const QString& password = QString()) {
         check();
         if (!QFileInfo(path).isFile()) fail(QStringLiteral("no such file"));
+        const auto locked = state->passwordFor.constFind(QFileInfo(path).fileName());
+        if (locked != state->passwordFor.constEnd() && *locked != password) {
+            throw DispatchError{kErrCallFailed, QStringLiteral("protected by a password"), false,
+                                FailReason::Password};
+        }
         opened.append(path);
         state->open.append(path);
     }
@@ -239,10 +245,11 @@ class WorkbookNode : public Node {
 class WorkbooksNode : public Node {
   public:
     WorkbooksNode(std::shared_ptr<Session> s, QString p, QString t) : Node(s, p, t) {
-        addMember("open", {P::Text, P::Any, P::Any}, 1, [this, s](const VariantList& a) {
-            s->open(a[0].toText());
-            return child<WorkbookNode>(QStringLiteral("open"), {});
-        });
+        addMember("open", {P::Text, P::Any, P::Any, P::Any, P::Text}, 1,
+                  [this, s](const VariantList& a) {
+                      s->open(a[0].toText(), a.value(4).toText());
+                      return child<WorkbookNode>(QStringLiteral("open"), {});
+                  });
         addMember("close", {}, 0, [s](const VariantList&) {
             s->check();
             s->closeAll();
@@ -254,10 +261,11 @@ class WorkbooksNode : public Node {
 class DocumentsNode : public Node {
   public:
     DocumentsNode(std::shared_ptr<Session> s, QString p, QString t) : Node(s, p, t) {
-        addMember("open", {P::Text, P::Bool, P::Bool}, 1, [this, s](const VariantList& a) {
-            s->open(a[0].toText());
-            return child<WordDocNode>(QStringLiteral("open"), {}, a[0].toText());
-        });
+        addMember("open", {P::Text, P::Bool, P::Bool, P::Bool, P::Text}, 1,
+                  [this, s](const VariantList& a) {
+                      s->open(a[0].toText(), a.value(4).toText());
+                      return child<WordDocNode>(QStringLiteral("open"), {}, a[0].toText());
+                  });
     }
 };
 
@@ -431,5 +439,9 @@ int FakeOfficeServer::creates() const { return state_->creates; }
 int FakeOfficeServer::quits() const { return state_->quits; }
 int FakeOfficeServer::liveApplications() const { return state_->live; }
 QStringList FakeOfficeServer::openDocuments() const { return state_->open; }
+
+void FakeOfficeServer::setPasswordFor(const QString& fileName, const QString& password) {
+    state_->passwordFor.insert(fileName, password);
+}
 
 }  // namespace quorv::testing

@@ -273,7 +273,7 @@ BatchEngine::Outcome BatchEngine::findInRow(const QString& path, WorkerState& st
     if (ext == QLatin1String("xls") || ext == QLatin1String("xlsx") ||
         ext == QLatin1String("xlsm")) {
         const std::optional<bool> r =
-            retryAfterServerDeath([&] { return excelFind(path, q.findText); });
+            retryAfterServerDeath([&] { return excelFind(path, q.findText, q.passwords); });
         if (r) {
             hit = *r;
         } else {
@@ -291,11 +291,12 @@ BatchEngine::Outcome BatchEngine::findInRow(const QString& path, WorkerState& st
             state.word = std::move(word);
         }
         // Word's connection went with a dead instance: a new one reaches a fresh instance.
-        hit = retryAfterServerDeath([&] { return wordFind(*state.word, path, q.findText); },
-                                    [&] {
-                                        state.word->disconnectObject();
-                                        return connectSearchWord(*state.word);
-                                    });
+        hit = retryAfterServerDeath(
+            [&] { return wordFind(*state.word, path, q.findText, q.passwords); },
+            [&] {
+                state.word->disconnectObject();
+                return connectSearchWord(*state.word);
+            });
     }
     if (hit) out.result = BatchResult::Success;
     return out;
@@ -307,7 +308,7 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
     if (q.mode == BatchMode::Find) return findInRow(filey1, state);
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
-    const WordOptions word{q.awordhz, q.sfth, q.pdfa};
+    const WordOptions word{q.awordhz, q.sfth, q.pdfa, q.passwords};
     Outcome out;
     auto take = [&out](const ConvertOutcome& c) {
         out.result = c.written() ? BatchResult::Success : BatchResult::Failure;
@@ -354,7 +355,7 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
             } else {
                 out.intermediate =
                     take(q.replaceIntermediate
-                             ? word2pdf(filey1, q.pdfp)
+                             ? word2pdf(filey1, q.pdfp, q.passwords)
                              : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word));
                 if (!out.intermediate.isEmpty()) {
                     // The tool has ended when this returns, so the PDF is no longer read.

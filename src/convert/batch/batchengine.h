@@ -58,6 +58,8 @@ struct BatchRequest {
     // A row that raises an error is recorded as failed with its reason and the run goes
     // on; otherwise the run stops there and error() holds it.
     bool goOn = false;
+    // Tried in turn on a source protected by a password (the settings' open passwords).
+    QStringList passwords;
 };
 
 // Copies source to target, replacing an existing target only by a complete copy: the

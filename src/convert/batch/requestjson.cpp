@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QJsonArray>
 
+#include "core/passwords.h"
+
 namespace quorv {
 
 namespace {
@@ -82,6 +84,8 @@ QJsonObject requestToJson(const BatchRequest& q) {
         {"findText", q.findText},
         {"poolSize", q.poolSize},
         {"goOn", q.goOn},
+        // In the stored form of the settings, so that no password crosses as plain text.
+        {"dkmm", encodeOpenPasswords(q.passwords)},
     };
 }
 
@@ -110,6 +114,7 @@ std::optional<BatchRequest> requestFromJson(const QJsonObject& j) {
     q.findText = j.value("findText").toString();
     q.poolSize = j.value("poolSize").toInt(1);
     q.goOn = j.value("goOn").toBool();
+    q.passwords = decodeOpenPasswords(j.value("dkmm").toString());
     return q;
 }
 

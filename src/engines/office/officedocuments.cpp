@@ -22,7 +22,8 @@
 
 namespace quorv::office {
 
-DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QString& filter) {
+DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QString& filter,
+                                 const QString& password) {
     const QString what = QStringLiteral("open ") + path;
     if (!QFileInfo(path).isFile()) {
         fail(what + QStringLiteral(": no such file"), FailReason::SourceMissing);
@@ -42,6 +43,13 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
             };
             // The last one only when an import filter is forced.
             css::uno::Sequence<css::beans::PropertyValue> args(values, filter.isEmpty() ? 4 : 5);
+            if (!password.isEmpty()) {
+                // Hidden, LibreOffice answers its own password request by giving up (no
+                // interaction handler waits for a person), so a wrong one fails the load.
+                args.realloc(args.getLength() + 1);
+                args.getArray()[args.getLength() - 1] =
+                    prop("Password", css::uno::Any(toOU(password)));
+            }
             return d->desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
         });
     } catch (DispatchError& e) {

@@ -59,8 +59,10 @@ class OfficeInstance {
 
     // Loads a document hidden, macros never run, links not updated; read-only unless
     // written back. Throws DispatchError 35 when LibreOffice refuses the file.
-    // `filter` forces an import filter; empty lets LibreOffice detect the type.
-    DocumentRef load(const QString& path, bool readOnly = true, const QString& filter = QString());
+    // `filter` forces an import filter; empty lets LibreOffice detect the type. `password`
+    // opens a protected file; a wrong one fails the load as a file LibreOffice cannot read.
+    DocumentRef load(const QString& path, bool readOnly = true, const QString& filter = QString(),
+                     const QString& password = QString());
     // The kind of a loaded document (asked of LibreOffice once).
     DocumentKind kind(const DocumentRef& doc);
     // Stores a copy under a LibreOffice filter, replacing an existing file. A PDF export

@@ -50,11 +50,16 @@ struct Host {
         instance.reset();
     }
 
-    DocumentRef open(const QString& path, bool word) {
+    // `password` is tried only on a file that its bytes mark protected; any other file opens
+    // as without one, as in Word.
+    DocumentRef open(const QString& path, bool word, const QString& password = QString()) {
         const QString ext = QFileInfo(path).suffix().toLower();
-        // Refused before LibreOffice sees it: it would wait for a password nobody gives, or
-        // read a broken Word 2007 document as plain text.
+        // Refused before LibreOffice sees it: without a password it could only fail, and a
+        // broken Word 2007 document would be read as plain text.
         const FailReason refused = documentBytesProblem(path);
+        if (refused == FailReason::Password && !password.isEmpty()) {
+            return openProtected(path, password);
+        }
         if (refused != FailReason::None) {
             office();
             fail(QStringLiteral("open ") + path + QStringLiteral(": ") +
@@ -79,6 +84,25 @@ struct Host {
             }
         } else {
             doc = office().load(path, true);
+        }
+        opened.append(doc);
+        return doc;
+    }
+
+    // One load with the password, its type detected (detection decrypts as the import
+    // does). A hidden load answers a password request by giving up, so a wrong password
+    // only makes the load fail; the watchdog bounds it like any call.
+    DocumentRef openProtected(const QString& path, const QString& password) {
+        DocumentRef doc;
+        try {
+            doc = office().load(path, true, QString(), password);
+        } catch (DispatchError& e) {
+            if (e.reason == FailReason::Damaged) {
+                e.message = QStringLiteral("open ") + path +
+                            QStringLiteral(": the password does not open it");
+                e.reason = FailReason::Password;
+            }
+            throw;
         }
         opened.append(doc);
         return doc;
@@ -209,9 +233,13 @@ class WordDocument : public DispatchObject {
 class WordDocuments : public DispatchObject {
   public:
     explicit WordDocuments(std::shared_ptr<Host> h) {
-        addMember("open", {P::Text, P::Bool, P::Bool}, 1, [h](const VariantList& a) {
-            return sharedObject(std::make_shared<WordDocument>(h, h->open(a[0].toText(), true)));
-        });
+        // FileName, ConfirmConversions, ReadOnly, AddToRecentFiles, PasswordDocument.
+        addMember(
+            "open", {P::Text, P::Bool, P::Bool, P::Bool, P::Text}, 1, [h](const VariantList& a) {
+                const QString password = a.size() > 4 ? a[4].toText() : QString();
+                return sharedObject(
+                    std::make_shared<WordDocument>(h, h->open(a[0].toText(), true, password)));
+            });
         addMember("count", {}, 0,
                   [h](const VariantList&) { return Variant(qint64(h->opened.size())); });
     }
@@ -350,8 +378,11 @@ class ExcelWorkbook : public DispatchObject {
 class ExcelWorkbooks : public DispatchObject {
   public:
     explicit ExcelWorkbooks(std::shared_ptr<Host> h) {
-        addMember("open", {P::Text, P::Any, P::Any}, 1, [h](const VariantList& a) {
-            return sharedObject(std::make_shared<ExcelWorkbook>(h, h->open(a[0].toText(), false)));
+        // FileName, UpdateLinks, ReadOnly, Format, Password.
+        addMember("open", {P::Text, P::Any, P::Any, P::Any, P::Text}, 1, [h](const VariantList& a) {
+            const QString password = a.size() > 4 ? a[4].toText() : QString();
+            return sharedObject(
+                std::make_shared<ExcelWorkbook>(h, h->open(a[0].toText(), false, password)));
         });
         addMember("close", {}, 0, [h](const VariantList&) {
             h->office();

@@ -7,6 +7,7 @@
 
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "engines/desktop/appstyle.h"
 
@@ -59,7 +60,7 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(unitsToPixels(0, 0, 2533, 1820).size());
+    setFixedSize(unitsToPixels(0, 0, 2533, 2264).size());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
@@ -106,6 +107,9 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     // The index is the part written to the file.
     ddlb_3->addItems({QStringLiteral("无"), QStringLiteral("PDF/A-1b"), QStringLiteral("PDF/A-2b"),
                       QStringLiteral("PDF/A-3b")});
+    st_11 = label(this, "st_11", "打开密码", 137, 1812, 549, 116);
+    mle_1 = place(new QPlainTextEdit(this), "mle_1", 914, 1800, 846, 384, uiFont(12));
+    mle_1->setToolTip(QStringLiteral("每行一个密码"));
 
     auto handler = [this](const char* event, void (wconfig::*fn)()) {
         return [this, event, fn] {
@@ -158,6 +162,7 @@ int wconfig::xianshi() {
     cbx_1->setChecked(g.sfth == QLatin1String("y"));
     cbx_2->setChecked(read(Key::Sfjx) == QLatin1String("y"));
     ddlb_3->setCurrentIndex(pdfaPart(g.profile));
+    mle_1->setPlainText(readOpenPasswords(g.profile).join(QLatin1Char('\n')));
     return 1;
 }
 
@@ -223,6 +228,7 @@ void wconfig::cb_6_clicked() {
     if (ddlb_3->currentIndex() != pdfaPart(g.profile)) {
         write(Key::Pdfa, QString::number(ddlb_3->currentIndex()));
     }
+    write(Key::Dkmm, encodeOpenPasswords(openPasswordLines(mle_1->toPlainText())));
 
     if (saved) {
         desktop_.messageBox(QStringLiteral("提示"), QStringLiteral("保存成功"));

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -40,6 +41,8 @@ class wconfig : public QDialog {
     QPushButton *cb_1, *cb_2, *cb_3, *cb_4, *cb_6;
     QCheckBox* cbx_1;
     QCheckBox* cbx_2;  // go on past a file that raises an error
+    QLabel* st_11;
+    QPlainTextEdit* mle_1;  // open passwords, one a line
 
   private:
     void chooseFolder(const QString& title, QLineEdit* target);

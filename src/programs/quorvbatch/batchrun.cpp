@@ -24,6 +24,7 @@
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "programs/quorvbatch/batchoptions.h"
 #include "programs/quorvbatch/journal.h"
@@ -324,6 +325,7 @@ int Run::exec() {
     }
     request_.poolSize = o_.jobs.value_or(batchPoolSize(g_.profile));
     request_.goOn = o_.goOn;
+    request_.passwords = readOpenPasswords(g_.profile);
     options_ = optionsText(o_, request_);
 
     journal_ = std::make_unique<Journal>(Journal::pathFor(out_, o_.shard, o_.shards));

@@ -8,6 +8,7 @@
 
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "fakes/gui_app.h"
 #include "fakes/qt_print.h"
@@ -64,8 +65,9 @@ TEST_F(WconfigTest, WithoutSettingsFileShowsTheDefaults) {
 
 TEST_F(WconfigTest, ControlsKeepTheirProportionsAndOrder) {
     wconfig w(desktop);
-    // 2533 x 1820 units; the SWF folder button sits right of its edit, same row.
-    EXPECT_EQ(w.size(), QSize(2533 * 1280 / 5600, 1820 * 768 / 3072));
+    // 2533 x 2264 units (the PDF/A choice and the open passwords below the pool); the SWF
+    // folder button sits right of its edit, same row.
+    EXPECT_EQ(w.size(), QSize(2533 * 1280 / 5600, 2264 * 768 / 3072));
     EXPECT_LT(w.sle_3->geometry().right(), w.cb_2->geometry().left());
     EXPECT_LT(w.st_1->geometry().bottom(), w.st_2->geometry().top());
     EXPECT_TRUE(w.cb_6->font().bold());
@@ -316,6 +318,51 @@ TEST_F(WconfigTest, AnyFailedWriteOfTheSaveSaysSaveFailed) {
     QFile f(profile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), old);
+}
+
+TEST_F(WconfigTest, OpenPasswordsAreSavedHiddenAndShownAgainOneALine) {
+    const QString secret = QStringLiteral("Kennwort 密码");
+    writeFile("[other]\nflashv=9\n");
+    {
+        wconfig w(desktop);
+        EXPECT_EQ(w.mle_1->toPlainText(), "") << "no passwords in a file without the key";
+        // Blank lines are no passwords; blanks inside one are part of it.
+        w.mle_1->setPlainText("first\n\n" + secret + "\n  third  \n");
+        w.cb_6_clicked();
+    }
+    EXPECT_EQ(messageTexts(), QStringList{"提示/保存成功"});
+    QFile f(profile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString file = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(file.contains("dkmm=")) << file.toStdString();
+    for (const QString& p : {QStringLiteral("first"), secret, QStringLiteral("third"),
+                             QStringLiteral("密码"), QStringLiteral("Kennwort")}) {
+        EXPECT_FALSE(file.contains(p)) << "plain in the file: " << p.toStdString();
+    }
+    EXPECT_EQ(readOpenPasswords(profile()), (QStringList{"first", secret, "  third  "}));
+
+    wconfig again(desktop);
+    EXPECT_EQ(again.mle_1->toPlainText(), "first\n" + secret + "\n  third  ");
+    // Emptied and saved, the list is gone; restoring the defaults clears it as well.
+    again.mle_1->setPlainText("\n");
+    again.cb_6_clicked();
+    EXPECT_EQ(readOpenPasswords(profile()), QStringList{});
+    ASSERT_EQ(writeOpenPasswords(profile(), {"again"}), 1);
+    wconfig third(desktop);
+    EXPECT_EQ(third.mle_1->toPlainText(), "again");
+    third.cb_1_clicked();
+    EXPECT_EQ(third.mle_1->toPlainText(), "");
+    EXPECT_EQ(readOpenPasswords(profile()), QStringList{});
+}
+
+TEST_F(WconfigTest, OpenPasswordFieldSitsBelowThePoolAndThePdfaChoiceInsideTheWindow) {
+    wconfig w(desktop);
+    EXPECT_EQ(w.st_11->text(), "打开密码");
+    EXPECT_LT(w.em_2->geometry().bottom(), w.mle_1->geometry().top());
+    EXPECT_LT(w.ddlb_3->geometry().bottom(), w.mle_1->geometry().top());
+    EXPECT_LT(w.st_10->geometry().bottom(), w.st_11->geometry().top());
+    EXPECT_LT(w.st_11->geometry().right(), w.mle_1->geometry().left());
+    EXPECT_TRUE(w.rect().contains(w.mle_1->geometry()));
 }
 
 }  // namespace
