@@ -16,7 +16,11 @@ packages=(
   xvfb xdotool file
   # GNU parallel runs the shares of quorvbatch in its tests and README recipes.
   parallel
+  # qpdf lists a PDF's objects for the tests' PDF/A checks.
+  qpdf
   libgtest-dev libgmock-dev
+  # LibreOffice's Python bridge and AES, to make the password-protected test documents.
+  python3-uno python3-cryptography
   fonts-noto-cjk fonts-liberation fontconfig libfontconfig-dev
   # Stand-ins for the typefaces documents ask for: Carlito and Caladea for Calibri and
   # Cambria, LXGW WenKai for Kai, and the Fandol FangSong face inside TeX Live's Chinese.

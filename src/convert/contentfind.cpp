@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "convert/automation.h"
+#include "convert/passwordopen.h"
 
 namespace quorv {
 
@@ -13,8 +14,9 @@ bool connectSearchWord(OleObject& word) {
     return true;
 }
 
-bool wordFind(OleObject& word, const QString& path, const QString& text) {
-    word.call({"documents", "open"}, {path});
+bool wordFind(OleObject& word, const QString& path, const QString& text,
+              const QStringList& passwords) {
+    openWordDocument(word, path, passwords);
     word.set({"application", "visible"}, false);
     word.call({"application", "selection", "find", "clearformatting"});
     const bool found = word.call({"application", "selection", "find", "execute"}, {text}).toBool();
@@ -22,14 +24,15 @@ bool wordFind(OleObject& word, const QString& path, const QString& text) {
     return found;
 }
 
-std::optional<bool> excelFind(const QString& path, const QString& text) {
+std::optional<bool> excelFind(const QString& path, const QString& text,
+                              const QStringList& passwords) {
     auto eole = std::make_unique<OleObject>();
     if (eole->connectToNewObject(QStringLiteral("Excel.Application")) != kConnectOk) {
         return std::nullopt;
     }
     bool found = false;
     eole->set({"application", "displayalerts"}, false);
-    eole->call({"workbooks", "open"}, {path});
+    openWorkbook(*eole, path, passwords);
     eole->set({"application", "visible"}, false);
     const qint64 sheets = eole->get({"worksheets", "count"}).toInt();
     for (qint64 i = 1; i <= sheets; ++i) {

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "convert/automation.h"
+#include "convert/passwordopen.h"
 #include "core/filenames.h"
 
 namespace quorv {
@@ -39,10 +40,16 @@ bool waitForFile(const QString& path) {
 
 // Opens the source, writes the output, and quits: the part every conversion shares.
 ConvertOutcome convertOpened(OleObject& word, const QString& yfilename, const QString& outPath,
-                             Write write, int gs) {
-    word.call({"documents", "open"}, {yfilename});
+                             Write write, int gs, const QStringList& passwords, int pdfa = 0) {
+    openWordDocument(word, yfilename, passwords);
     word.set({"application", "visible"}, false);
-    if (write == Write::Export) {
+    if (write == Write::Export && pdfa > 0 && gs == 17) {
+        // Word's last export argument, UseISO19005_1, here also takes the part: 1, 2 or 3.
+        VariantList args{outPath, gs, false};
+        while (args.size() < 13) args.append(Variant());
+        args.append(Variant(pdfa));
+        word.call({"activedocument", "exportasfixedformat"}, args);
+    } else if (write == Write::Export) {
         word.call({"activedocument", "exportasfixedformat"}, {outPath, gs, false});
     } else {
         word.call({"activedocument", "saveas"}, {outPath, gs});
@@ -70,7 +77,7 @@ ConvertOutcome convertInto(const QString& yfilename, const QString& fhz, const Q
     return retryAfterServerDeath([&] {
         OleObject word;
         if (!connectWord(word)) return ConvertOutcome::failed(FailReason::OfficeUnavailable);
-        return convertOpened(word, yfilename, outPath, write, gs);
+        return convertOpened(word, yfilename, outPath, write, gs, options.passwords, options.pdfa);
     });
 }
 
@@ -97,7 +104,8 @@ ConvertOutcome word2any(const QString& yfilename, const QString& fhz, const QStr
     return convertInto(yfilename, fhz, npath, gs, Write::SaveAs, options);
 }
 
-ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder) {
+ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder,
+                        const QStringList& passwords) {
     if (!QFileInfo(yfilename).isFile()) return ConvertOutcome::failed(FailReason::SourceMissing);
     // The intermediate folder belongs to the working folder; a fresh one has none yet.
     QDir().mkpath(pdfFolder);
@@ -108,7 +116,7 @@ ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder) {
         OleObject word;
         if (!connectWord(word)) return ConvertOutcome::failed(FailReason::OfficeUnavailable);
         if (QFileInfo::exists(outPath)) QFile::remove(outPath);
-        return convertOpened(word, yfilename, outPath, Write::Export, 17);
+        return convertOpened(word, yfilename, outPath, Write::Export, 17, passwords);
     });
 }
 

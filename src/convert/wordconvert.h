@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "convert/outcome.h"
 
@@ -15,12 +16,15 @@ void setWordOutputWaitMs(int ms);
 struct WordOptions {
     QString awordhz;                     // extensions Word opens beside doc and docx ("#txt#aspx")
     QString sfth = QStringLiteral("y");  // "n": an existing output is kept, the new one numbered
+    int pdfa = 0;                        // PDF outputs conform to PDF/A-1b, 2b or 3b; 0: plain PDF
+    QStringList passwords;               // tried in turn on a source protected by a password
 };
 
 // Exports a Word document in a fixed-layout format (gs 17 PDF, 18 XPS) into npath
-// (ending in "/"); the output's extension is fhz. The outcome holds the output path, or
-// why there is none: the source is refused, the office cannot be reached, or no file came.
-// A failing office call raises RuntimeError (its reason() says what the office reported).
+// (ending in "/"); the output's extension is fhz. A PDF follows options.pdfa. The outcome holds the
+// output path, or why there is none: the source is refused, the office cannot be reached, or no
+// file came. A failing office call raises RuntimeError (its reason() says what the office
+// reported).
 ConvertOutcome word2xps(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
                         const WordOptions& options);
 
@@ -30,8 +34,9 @@ ConvertOutcome word2any(const QString& yfilename, const QString& fhz, const QStr
                         const WordOptions& options);
 
 // Exports a document as PDF into pdfFolder (made when missing), replacing an earlier
-// output of the same name.
-ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder);
+// output of the same name; a source protected by a password opens with one of passwords.
+ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder,
+                        const QStringList& passwords = {});
 
 // Whether a path was decoded from a name whose bytes are not UTF-8: it then holds
 // replacement characters and names no file, so no office can open it. Such a source is

@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 20> kKeys{{
+constexpr std::array<KeyInfo, 22> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -22,6 +22,7 @@ constexpr std::array<KeyInfo, 20> kKeys{{
     {Key::Fdt, "sdef", "fdt"},          {Key::Sfzxh, "sdef", "sfzxh"},
     {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
     {Key::Sfjx, "sdef", "sfjx"},        {Key::Idle, "sdef", "idle"},
+    {Key::Pdfa, "sdef", "pdfa"},        {Key::Dkmm, "sdef", "dkmm"},
 }};
 
 }  // namespace
@@ -71,6 +72,8 @@ QString fileDefault(Key key) {
             return QStringLiteral("y");
         case Key::Pool:
         case Key::Idle:
+        case Key::Pdfa:
+        case Key::Dkmm:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -112,6 +115,8 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Sfzxh:
         case Key::Pool:
         case Key::Idle:
+        case Key::Pdfa:
+        case Key::Dkmm:
             return QString();
     }
     return QString();
@@ -143,6 +148,14 @@ int officeIdleMs(const QString& profile) {
     return (ok && s >= 0 && s <= 86400 ? s : 300) * 1000;
 }
 
+int pdfaPart(const QString& profile) {
+    QString v = readSetting(profile, Key::Pdfa, Reader::BatchDriver).trimmed().toLower();
+    if (v.endsWith(QLatin1Char('b'))) v.chop(1);
+    bool ok = false;
+    const int part = v.toInt(&ok);
+    return ok && part >= 1 && part <= 3 ? part : 0;
+}
+
 bool goOnPastErrors(const QString& profile) {
     return readSetting(profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
 }
@@ -162,7 +175,10 @@ QStringList defaultFileLines() {
     QStringList lines;
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
-        if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle) continue;
+        if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Pdfa ||
+            k.key == Key::Dkmm) {
+            continue;
+        }
         if (!section || qstrcmp(section, k.section) != 0) {
             section = k.section;
             lines.append(QLatin1Char('[') + QLatin1String(section) + QLatin1Char(']'));

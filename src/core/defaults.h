@@ -29,6 +29,8 @@ enum class Key {
     Pool,
     Sfjx,
     Idle,
+    Pdfa,
+    Dkmm,  // open passwords, obfuscated (core/passwords.h)
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -71,6 +73,10 @@ int defaultPoolSize();
 // seconds from 0 to 86400; default 300).
 int officeIdleMs(const QString& profile);
 
+// The PDF/A part the PDF outputs of a batch conform to ("pdfa": 1, 2 or 3, level b), or 0
+// for plain PDF when the key is missing or holds anything else.
+int pdfaPart(const QString& profile);
+
 // Reads a key with the reader's own default.
 QString readSetting(const QString& profile, Key key, Reader reader);
 
@@ -78,8 +84,9 @@ QString readSetting(const QString& profile, Key key, Reader reader);
 int writeSetting(const QString& profile, Key key, const QString& value);
 
 // The default file content, in order: four sections and their seventeen keys (the
-// pool key is left out, so that the pool follows the machine, and so is sfjx, whose
-// absence is its default).
+// pool key is left out, so that the pool follows the machine, and so are sfjx, idle
+// and pdfa, whose absence is their default; restoring the defaults so clears the open
+// passwords too).
 QStringList defaultFileLines();
 
 // Rewrites the whole file with the default content.

@@ -20,6 +20,7 @@ TEST(RequestJson, ARequestArrivesAsItWasSentWithItsPathsMadeAbsolute) {
     q.swf = SwfTool{"tools/quorv-pdf2swf", "8", "lang"};
     q.poolSize = 3;
     q.goOn = true;
+    q.pdfa = 2;
     const QByteArray wire =
         QJsonDocument(requestToJson(withAbsolutePaths(q, "/work/here"))).toJson();
     const std::optional<BatchRequest> r = requestFromJson(QJsonDocument::fromJson(wire).object());
@@ -40,6 +41,7 @@ TEST(RequestJson, ARequestArrivesAsItWasSentWithItsPathsMadeAbsolute) {
     EXPECT_EQ(r->swf.langd, "/work/here/lang");
     EXPECT_EQ(r->poolSize, 3);
     EXPECT_TRUE(r->goOn);
+    EXPECT_EQ(r->pdfa, 2);
 
     // A tool named without a folder is found on the PATH, wherever the run happens.
     q.swf.program = "pdf2swf";
@@ -77,6 +79,23 @@ TEST(RequestJson, WhatIsNoRequestOrOutcomeIsRefused) {
     EXPECT_FALSE(runResultFromJson(QJsonObject{}));
     EXPECT_FALSE(runResultFromJson(QJsonObject{{"rows", QJsonArray{QJsonArray{0, 99}}}}));
     EXPECT_FALSE(runResultFromJson(QJsonObject{{"rows", QJsonArray{QJsonArray{7, 0}}}}));
+}
+
+TEST(RequestJson, OpenPasswordsCrossButNeverAsPlainText) {
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    q.passwords = QStringList{"Kennwort", "密码 7"};
+    const QByteArray wire = QJsonDocument(requestToJson(q)).toJson(QJsonDocument::Compact);
+    EXPECT_FALSE(wire.contains("Kennwort")) << wire.constData();
+    EXPECT_FALSE(wire.contains(QStringLiteral("密码").toUtf8())) << wire.constData();
+    EXPECT_FALSE(wire.contains("\\u5bc6")) << "nor as JSON escapes";
+    const std::optional<BatchRequest> r = requestFromJson(QJsonDocument::fromJson(wire).object());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->passwords, q.passwords);
+    q.passwords.clear();
+    const std::optional<BatchRequest> none = requestFromJson(requestToJson(q));
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->passwords.isEmpty());
 }
 
 }  // namespace

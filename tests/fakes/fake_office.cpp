@@ -27,6 +27,7 @@ struct FakeOfficeServer::State {
     int quits = 0;
     int live = 0;
     QStringList open;
+    QMap<QString, QString> passwordFor;
 };
 
 namespace {
@@ -51,9 +52,14 @@ struct Session {
         if (opened.isEmpty()) fail(QStringLiteral("nothing is open"));
         return opened.back();
     }
-    void open(const QString& path) {
+    void open(const QString& path, const QString& password = QString()) {
         check();
         if (!QFileInfo(path).isFile()) fail(QStringLiteral("no such file"));
+        const auto locked = state->passwordFor.constFind(QFileInfo(path).fileName());
+        if (locked != state->passwordFor.constEnd() && *locked != password) {
+            throw DispatchError{kErrCallFailed, QStringLiteral("protected by a password"), false,
+                                FailReason::Password};
+        }
         opened.append(path);
         state->open.append(path);
     }
@@ -156,8 +162,10 @@ class WordDocNode : public Node {
             if (kind == Output::Empty) bytes.clear();
             writeFile(out, bytes);
         };
-        addMember("exportasfixedformat", {P::Text, P::Int, P::Bool}, 2,
-                  [write](const VariantList& a) {
+        addMember("exportasfixedformat",
+                  {P::Text, P::Int, P::Bool, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any,
+                   P::Any, P::Any, P::Any, P::Any},
+                  2, [write](const VariantList& a) {
                       const int code = int(a[1].toInt());
                       if (code != 17 && code != 18) fail(QStringLiteral("unknown export format"));
                       write(a[0].toText(), code);
@@ -247,10 +255,11 @@ class WorkbookNode : public Node {
 class WorkbooksNode : public Node {
   public:
     WorkbooksNode(std::shared_ptr<Session> s, QString p, QString t) : Node(s, p, t) {
-        addMember("open", {P::Text, P::Any, P::Any}, 1, [this, s](const VariantList& a) {
-            s->open(a[0].toText());
-            return child<WorkbookNode>(QStringLiteral("open"), {});
-        });
+        addMember("open", {P::Text, P::Any, P::Any, P::Any, P::Text}, 1,
+                  [this, s](const VariantList& a) {
+                      s->open(a[0].toText(), a.value(4).toText());
+                      return child<WorkbookNode>(QStringLiteral("open"), {});
+                  });
         addMember("close", {}, 0, [s](const VariantList&) {
             s->check();
             s->closeAll();
@@ -262,10 +271,11 @@ class WorkbooksNode : public Node {
 class DocumentsNode : public Node {
   public:
     DocumentsNode(std::shared_ptr<Session> s, QString p, QString t) : Node(s, p, t) {
-        addMember("open", {P::Text, P::Bool, P::Bool}, 1, [this, s](const VariantList& a) {
-            s->open(a[0].toText());
-            return child<WordDocNode>(QStringLiteral("open"), {}, a[0].toText());
-        });
+        addMember("open", {P::Text, P::Bool, P::Bool, P::Bool, P::Text}, 1,
+                  [this, s](const VariantList& a) {
+                      s->open(a[0].toText(), a.value(4).toText());
+                      return child<WordDocNode>(QStringLiteral("open"), {}, a[0].toText());
+                  });
     }
 };
 
@@ -448,5 +458,9 @@ int FakeOfficeServer::creates() const { return state_->creates; }
 int FakeOfficeServer::quits() const { return state_->quits; }
 int FakeOfficeServer::liveApplications() const { return state_->live; }
 QStringList FakeOfficeServer::openDocuments() const { return state_->open; }
+
+void FakeOfficeServer::setPasswordFor(const QString& fileName, const QString& password) {
+    state_->passwordFor.insert(fileName, password);
+}
 
 }  // namespace quorv::testing

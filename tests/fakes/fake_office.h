@@ -64,6 +64,9 @@ class FakeOfficeServer {
     // win over the settings above.
     void setFindResultFor(const QString& fileName, bool found);
     void setFindSheetFor(const QString& fileName, int sheet);
+    // The file of that name (without folder) opens only with this password as open's
+    // fifth argument; without it open fails as the real servers refuse a protected file.
+    void setPasswordFor(const QString& fileName, const QString& password);
     // Whether attach finds a running instance (default false: attach fails) and whether
     // create fails (default false).
     void setAttachAvailable(bool on);

@@ -310,7 +310,7 @@ BatchEngine::Outcome BatchEngine::findInRow(const QString& path, WorkerState& st
     if (ext == QLatin1String("xls") || ext == QLatin1String("xlsx") ||
         ext == QLatin1String("xlsm")) {
         const std::optional<bool> r =
-            retryAfterServerDeath([&] { return excelFind(path, q.findText); });
+            retryAfterServerDeath([&] { return excelFind(path, q.findText, q.passwords); });
         if (r) {
             hit = *r;
         } else {
@@ -328,11 +328,12 @@ BatchEngine::Outcome BatchEngine::findInRow(const QString& path, WorkerState& st
             state.word = std::move(word);
         }
         // Word's connection went with a dead instance: a new one reaches a fresh instance.
-        hit = retryAfterServerDeath([&] { return wordFind(*state.word, path, q.findText); },
-                                    [&] {
-                                        state.word->disconnectObject();
-                                        return connectSearchWord(*state.word);
-                                    });
+        hit = retryAfterServerDeath(
+            [&] { return wordFind(*state.word, path, q.findText, q.passwords); },
+            [&] {
+                state.word->disconnectObject();
+                return connectSearchWord(*state.word);
+            });
     }
     if (hit) out.result = BatchResult::Success;
     return out;
@@ -344,7 +345,7 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
     if (q.mode == BatchMode::Find) return findInRow(filey1, state);
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
-    const WordOptions word{q.awordhz, q.sfth};
+    const WordOptions word{q.awordhz, q.sfth, q.pdfa, q.passwords};
     // The names a replacing row writes over (a numbered output is always a new file).
     std::vector<Earlier> earlier;
     auto mayReplace = [&](const QString& path) { earlier.push_back({path, stampOf(path)}); };
@@ -421,7 +422,7 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
             } else {
                 out.intermediate =
                     take(q.replaceIntermediate
-                             ? word2pdf(filey1, q.pdfp)
+                             ? word2pdf(filey1, q.pdfp, q.passwords)
                              : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word),
                          OutputKind::Pdf, filey1);
                 if (!out.intermediate.isEmpty()) {

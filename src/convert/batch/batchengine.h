@@ -45,6 +45,7 @@ struct BatchRequest {
     QString awordhz;  // extensions opened through Word beside doc and docx
     QString wordExt;  // Custom: extension and Word save format
     int wordFormat = 0;
+    int pdfa = 0;  // Pdf: the outputs conform to PDF/A-1b, 2b or 3b; 0: plain PDF
     QString pdfp;  // SWF: folder of the intermediate PDFs, ending in "/"
     // SWF: an intermediate PDF replaces one of the same name, its folder made when missing
     // (else sfth decides, and the folder must be there); names with a blank are converted
@@ -57,6 +58,8 @@ struct BatchRequest {
     // A row that raises an error is recorded as failed with its reason and the run goes
     // on; otherwise the run stops there and error() holds it.
     bool goOn = false;
+    // Tried in turn on a source protected by a password (the settings' open passwords).
+    QStringList passwords;
 };
 
 // Copies source to target, replacing an existing target only by a complete copy: the

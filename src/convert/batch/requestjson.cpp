@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QJsonArray>
 
+#include "core/passwords.h"
+
 namespace quorv {
 
 namespace {
@@ -74,6 +76,7 @@ QJsonObject requestToJson(const BatchRequest& q) {
         {"awordhz", q.awordhz},
         {"wordExt", q.wordExt},
         {"wordFormat", q.wordFormat},
+        {"pdfa", q.pdfa},
         {"pdfp", q.pdfp},
         {"replaceIntermediate", q.replaceIntermediate},
         {"blankNamesTaken", q.blankNamesTaken},
@@ -81,6 +84,8 @@ QJsonObject requestToJson(const BatchRequest& q) {
         {"findText", q.findText},
         {"poolSize", q.poolSize},
         {"goOn", q.goOn},
+        // In the stored form of the settings, so that no password crosses as plain text.
+        {"dkmm", encodeOpenPasswords(q.passwords)},
     };
 }
 
@@ -100,6 +105,7 @@ std::optional<BatchRequest> requestFromJson(const QJsonObject& j) {
     q.awordhz = j.value("awordhz").toString();
     q.wordExt = j.value("wordExt").toString();
     q.wordFormat = j.value("wordFormat").toInt();
+    q.pdfa = j.value("pdfa").toInt();
     q.pdfp = j.value("pdfp").toString();
     q.replaceIntermediate = j.value("replaceIntermediate").toBool();
     q.blankNamesTaken = j.value("blankNamesTaken").toBool();
@@ -108,6 +114,7 @@ std::optional<BatchRequest> requestFromJson(const QJsonObject& j) {
     q.findText = j.value("findText").toString();
     q.poolSize = j.value("poolSize").toInt(1);
     q.goOn = j.value("goOn").toBool();
+    q.passwords = decodeOpenPasswords(j.value("dkmm").toString());
     return q;
 }
 

@@ -22,7 +22,8 @@
 
 namespace quorv::office {
 
-DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QString& filter) {
+DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QString& filter,
+                                 const QString& password) {
     const QString what = QStringLiteral("open ") + path;
     if (!QFileInfo(path).isFile()) {
         fail(what + QStringLiteral(": no such file"), FailReason::SourceMissing);
@@ -42,6 +43,13 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
             };
             // The last one only when an import filter is forced.
             css::uno::Sequence<css::beans::PropertyValue> args(values, filter.isEmpty() ? 4 : 5);
+            if (!password.isEmpty()) {
+                // Hidden, LibreOffice answers its own password request by giving up (no
+                // interaction handler waits for a person), so a wrong one fails the load.
+                args.realloc(args.getLength() + 1);
+                args.getArray()[args.getLength() - 1] =
+                    prop("Password", css::uno::Any(toOU(password)));
+            }
             return d->desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
         });
     } catch (DispatchError& e) {
@@ -85,9 +93,9 @@ DocumentKind OfficeInstance::kind(const DocumentRef& doc) {
 }
 
 void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QString& filter,
-                           const QString& filterOptions) {
+                           const QString& filterOptions, int pdfaPart) {
     try {
-        storeGuarded(doc, path, filter, filterOptions);
+        storeGuarded(doc, path, filter, filterOptions, pdfaPart);
     } catch (DispatchError& e) {
         // The office says only that writing failed; the folder tells whether it takes files.
         if (e.reason == FailReason::None) {
@@ -100,19 +108,32 @@ void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QS
 }
 
 void OfficeInstance::storeGuarded(const DocumentRef& doc, const QString& path,
-                                  const QString& filter, const QString& filterOptions) {
+                                  const QString& filter, const QString& filterOptions,
+                                  int pdfaPart) {
     d->guarded(QStringLiteral("store ") + path, [&] {
-        css::uno::Sequence<css::beans::PropertyValue> args(filterOptions.isEmpty() ? 3 : 4);
-        args.getArray()[0] = prop("FilterName", css::uno::Any(toOU(filter)));
-        args.getArray()[1] = prop("Overwrite", css::uno::Any(true));
-        // No fsync per output: a crash of the machine, not of the office, could lose a
-        // file just written, and a batch rewrites what is missing.
-        args.getArray()[2] = prop("NoFileSync", css::uno::Any(true));
+        std::vector<css::beans::PropertyValue> args{
+            prop("FilterName", css::uno::Any(toOU(filter))),
+            prop("Overwrite", css::uno::Any(true)),
+            // No fsync per output: a crash of the machine, not of the office, could lose a
+            // file just written, and a batch rewrites what is missing.
+            prop("NoFileSync", css::uno::Any(true)),
+        };
         if (!filterOptions.isEmpty()) {
-            args.getArray()[3] = prop("FilterOptions", css::uno::Any(toOU(filterOptions)));
+            args.push_back(prop("FilterOptions", css::uno::Any(toOU(filterOptions))));
+        }
+        if (pdfaPart > 0) {
+            // The PDF export's version choice: 1, 2 and 3 are PDF/A-1b, 2b and 3b. The
+            // filter then embeds every font and writes the output intent and XMP itself.
+            const css::beans::PropertyValue data[] = {
+                prop("SelectPdfVersion", css::uno::Any(sal_Int32(pdfaPart))),
+            };
+            args.push_back(
+                prop("FilterData",
+                     css::uno::Any(css::uno::Sequence<css::beans::PropertyValue>(data, 1))));
         }
         Reference<css::frame::XStorable> storable(doc->component, UNO_QUERY_THROW);
-        storable->storeToURL(fileUrl(path), args);
+        storable->storeToURL(fileUrl(path), css::uno::Sequence<css::beans::PropertyValue>(
+                                                args.data(), sal_Int32(args.size())));
     });
 }
 

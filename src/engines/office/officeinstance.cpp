@@ -23,6 +23,7 @@
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <typelib/typedescription.hxx>
 
 #include "engines/office/officeimpl.h"
 
@@ -53,6 +54,12 @@ Reference<css::uno::XComponentContext> localContext() {
             ctx = cppu::defaultBootstrap_InitialComponentContext();
         } catch (const css::uno::Exception& e) {
             error = fromOU(e.Message);
+        }
+        // A bootstrap file that names no type library (URE_BOOTSTRAP pointing at nothing)
+        // still gives a context; the first remote call through it would then crash.
+        if (ctx.is() && !css::uno::TypeDescription(OUString("com.sun.star.frame.XDesktop2")).is()) {
+            error = QStringLiteral("LibreOffice's type library cannot be read");
+            ctx.clear();
         }
     });
     if (!ctx.is()) fail(QStringLiteral("UNO bootstrap failed: ") + error);

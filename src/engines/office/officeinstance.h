@@ -59,13 +59,16 @@ class OfficeInstance {
 
     // Loads a document hidden, macros never run, links not updated; read-only unless
     // written back. Throws DispatchError 35 when LibreOffice refuses the file.
-    // `filter` forces an import filter; empty lets LibreOffice detect the type.
-    DocumentRef load(const QString& path, bool readOnly = true, const QString& filter = QString());
+    // `filter` forces an import filter; empty lets LibreOffice detect the type. `password`
+    // opens a protected file; a wrong one fails the load as a file LibreOffice cannot read.
+    DocumentRef load(const QString& path, bool readOnly = true, const QString& filter = QString(),
+                     const QString& password = QString());
     // The kind of a loaded document (asked of LibreOffice once).
     DocumentKind kind(const DocumentRef& doc);
-    // Stores a copy under a LibreOffice filter, replacing an existing file.
+    // Stores a copy under a LibreOffice filter, replacing an existing file. A PDF export
+    // with pdfaPart 1, 2 or 3 conforms to PDF/A-1b, 2b or 3b.
     void store(const DocumentRef& doc, const QString& path, const QString& filter,
-               const QString& filterOptions = QString());
+               const QString& filterOptions = QString(), int pdfaPart = 0);
     void close(const DocumentRef& doc);
     // The path a document was loaded from.
     static QString sourcePath(const DocumentRef& doc);
@@ -92,7 +95,7 @@ class OfficeInstance {
   private:
     explicit OfficeInstance(std::unique_ptr<Impl> impl);
     void storeGuarded(const DocumentRef& doc, const QString& path, const QString& filter,
-                      const QString& filterOptions);
+                      const QString& filterOptions, int pdfaPart);
     std::unique_ptr<Impl> d;
 };
 

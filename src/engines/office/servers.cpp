@@ -50,11 +50,16 @@ struct Host {
         instance.reset();
     }
 
-    DocumentRef open(const QString& path, bool word) {
+    // `password` is tried only on a file that its bytes mark protected; any other file opens
+    // as without one, as in Word.
+    DocumentRef open(const QString& path, bool word, const QString& password = QString()) {
         const QString ext = QFileInfo(path).suffix().toLower();
-        // Refused before LibreOffice sees it: it would wait for a password nobody gives, or
-        // read a broken Word 2007 document as plain text.
+        // Refused before LibreOffice sees it: without a password it could only fail, and a
+        // broken Word 2007 document would be read as plain text.
         const FailReason refused = documentBytesProblem(path);
+        if (refused == FailReason::Password && !password.isEmpty()) {
+            return openProtected(path, password);
+        }
         if (refused != FailReason::None) {
             office();
             fail(QStringLiteral("open ") + path + QStringLiteral(": ") +
@@ -83,6 +88,25 @@ struct Host {
         opened.append(doc);
         return doc;
     }
+
+    // One load with the password, its type detected (detection decrypts as the import
+    // does). A hidden load answers a password request by giving up, so a wrong password
+    // only makes the load fail; the watchdog bounds it like any call.
+    DocumentRef openProtected(const QString& path, const QString& password) {
+        DocumentRef doc;
+        try {
+            doc = office().load(path, true, QString(), password);
+        } catch (DispatchError& e) {
+            if (e.reason == FailReason::Damaged) {
+                e.message = QStringLiteral("open ") + path +
+                            QStringLiteral(": the password does not open it");
+                e.reason = FailReason::Password;
+            }
+            throw;
+        }
+        opened.append(doc);
+        return doc;
+    }
 };
 
 // Word's own file types are text documents; knowing that saves asking LibreOffice for
@@ -95,14 +119,14 @@ std::optional<DocumentKind> kindByName(const QString& path) {
 }
 
 void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path, int code,
-             DocumentKind kind) {
-    std::optional<SaveFilter> f = saveFilterFor(code, kind);
+             DocumentKind kind, int pdfa) {
+    std::optional<SaveFilter> f = saveFilterFor(code, kind, pdfa);
     if (!f) {
         fail(QStringLiteral("format %1 is not available for this document").arg(code),
              FailReason::NoOutput);
     }
     if (!f->xps) {
-        office.store(doc, path, f->filter, f->options);
+        office.store(doc, path, f->filter, f->options, f->pdfa);
         return;
     }
     QTemporaryDir tmp;
@@ -117,7 +141,7 @@ void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path
     }
 }
 
-void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
+void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code, int pdfa = 0) {
     OfficeInstance& office = h.office();
     // Word makes no folders; LibreOffice would create the missing ones on its own.
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
@@ -126,19 +150,26 @@ void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code) {
     }
     if (std::optional<DocumentKind> guess = kindByName(OfficeInstance::sourcePath(doc))) {
         try {
-            storeAs(office, doc, path, code, *guess);
+            storeAs(office, doc, path, code, *guess, pdfa);
             return;
         } catch (const DispatchError&) {
             // A file whose name tells a wrong type: go by what LibreOffice loaded.
             if (!office.isAlive() || office.kind(doc) == *guess) throw;
         }
     }
-    storeAs(office, doc, path, code, office.kind(doc));
+    storeAs(office, doc, path, code, office.kind(doc), pdfa);
 }
 
 Variant sharedObject(std::shared_ptr<AutomationObject> o) { return Variant(std::move(o)); }
 
 // ---- Word ----
+
+// The PDF/A part an export argument asks for: a part from 1 to 3, true for part 1, else 0.
+int pdfaPartOf(const Variant& v) {
+    if (v.isEmpty()) return 0;
+    const Variant part = DispatchObject::coerce(v, P::Int);
+    return part.toInt() >= 1 && part.toInt() <= 3 ? int(part.toInt()) : 0;
+}
 
 class WordFind : public DispatchObject {
   public:
@@ -172,13 +203,17 @@ class WordTemplate : public DispatchObject {
 class WordDocument : public DispatchObject {
   public:
     WordDocument(std::shared_ptr<Host> h, DocumentRef doc) {
-        addMember("exportasfixedformat", {P::Text, P::Int, P::Bool}, 2,
-                  [h, doc](const VariantList& a) {
+        // Word's fourteen: file, format, open after, then ten that a headless export
+        // ignores, and UseISO19005_1, which also takes the PDF/A part (true is part 1).
+        addMember("exportasfixedformat",
+                  {P::Text, P::Int, P::Bool, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any,
+                   P::Any, P::Any, P::Any, P::Any},
+                  2, [h, doc](const VariantList& a) {
                       const int code = int(a[1].toInt());
                       if (code != kFormatPdf && code != kFormatXps) {
                           fail(QStringLiteral("export format %1 is unknown").arg(code));
                       }
-                      writeAs(*h, doc, a[0].toText(), code);
+                      writeAs(*h, doc, a[0].toText(), code, a.size() > 13 ? pdfaPartOf(a[13]) : 0);
                       return Variant();
                   });
         addMember("saveas", {P::Text, P::Int}, 1, [h, doc](const VariantList& a) {
@@ -198,9 +233,13 @@ class WordDocument : public DispatchObject {
 class WordDocuments : public DispatchObject {
   public:
     explicit WordDocuments(std::shared_ptr<Host> h) {
-        addMember("open", {P::Text, P::Bool, P::Bool}, 1, [h](const VariantList& a) {
-            return sharedObject(std::make_shared<WordDocument>(h, h->open(a[0].toText(), true)));
-        });
+        // FileName, ConfirmConversions, ReadOnly, AddToRecentFiles, PasswordDocument.
+        addMember(
+            "open", {P::Text, P::Bool, P::Bool, P::Bool, P::Text}, 1, [h](const VariantList& a) {
+                const QString password = a.size() > 4 ? a[4].toText() : QString();
+                return sharedObject(
+                    std::make_shared<WordDocument>(h, h->open(a[0].toText(), true, password)));
+            });
         addMember("count", {}, 0,
                   [h](const VariantList&) { return Variant(qint64(h->opened.size())); });
     }
@@ -339,8 +378,11 @@ class ExcelWorkbook : public DispatchObject {
 class ExcelWorkbooks : public DispatchObject {
   public:
     explicit ExcelWorkbooks(std::shared_ptr<Host> h) {
-        addMember("open", {P::Text, P::Any, P::Any}, 1, [h](const VariantList& a) {
-            return sharedObject(std::make_shared<ExcelWorkbook>(h, h->open(a[0].toText(), false)));
+        // FileName, UpdateLinks, ReadOnly, Format, Password.
+        addMember("open", {P::Text, P::Any, P::Any, P::Any, P::Text}, 1, [h](const VariantList& a) {
+            const QString password = a.size() > 4 ? a[4].toText() : QString();
+            return sharedObject(
+                std::make_shared<ExcelWorkbook>(h, h->open(a[0].toText(), false, password)));
         });
         addMember("close", {}, 0, [h](const VariantList&) {
             h->office();
@@ -436,7 +478,7 @@ void registerOfficeServers() {
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
 }
 
-std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind) {
+std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind, int pdfa) {
     const bool text = kind == DocumentKind::Text || kind == DocumentKind::Web;
     QString pdf;
     switch (kind) {
@@ -460,7 +502,8 @@ std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind) {
     }
     if (code == kFormatPdf || code == kFormatXps) {
         if (pdf.isEmpty()) return std::nullopt;
-        return SaveFilter{pdf, QString(), code == kFormatXps};
+        const bool xps = code == kFormatXps;
+        return SaveFilter{pdf, QString(), xps, xps ? 0 : pdfa};
     }
     if (!text) return std::nullopt;
     switch (code) {

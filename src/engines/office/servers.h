@@ -31,10 +31,12 @@ struct SaveFilter {
     QString filter;    // LibreOffice export filter
     QString options;   // its filter options
     bool xps = false;  // written as PDF, then turned into XPS
+    int pdfa = 0;      // a PDF conforms to PDF/A-1b, 2b or 3b
 };
 
 // The filter for a save-format code and a kind of document; nothing for an unknown code
 // or one the document cannot be written in.
-std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind);
+// `pdfa` applies to PDF alone: an XPS is drawn from a plain PDF.
+std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind, int pdfa = 0);
 
 }  // namespace quorv::office

@@ -12,6 +12,7 @@
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "gui/mainwin/frnpool.h"
 #include "gui/mainwin/frnscan.h"
 #include "gui/mainwin/frnwindowmode.h"
@@ -130,6 +131,7 @@ void frnBatchRun(w_frn& w) {
     request.awordhz = g.awordhz;
     request.wordExt = g.wsavehz;
     request.wordFormat = gs;
+    if (mode == OutputMode::Pdf) request.pdfa = pdfaPart(g.profile);
     request.pdfp = g.ap_path + QStringLiteral("/pdf/");
     if (mode == OutputMode::Swf) QDir().mkpath(request.pdfp);
     // No row may show what an earlier run left on it.
@@ -142,6 +144,7 @@ void frnBatchRun(w_frn& w) {
     }
     request.poolSize = batchPoolSize(g.profile);
     request.goOn = goOnPastErrors(g.profile);
+    request.passwords = readOpenPasswords(g.profile);
     // What each row needs, copied out of the list: it repaints while rows are converted.
     for (int ii = 1; ii <= row_zs; ++ii) {
         const frn1* data = list.rowData(ii);

@@ -3,6 +3,7 @@
 #include "convert/batch/batchengine.h"
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "gui/mainwin/frnpool.h"
 #include "gui/mainwin/frnwindowmode.h"
 #include "gui/mainwin/w_frn.h"
@@ -34,6 +35,7 @@ void frnContentSearch(w_frn& w) {
         request.awordhz = globals().awordhz;
         request.poolSize = batchPoolSize(globals().profile);
         request.goOn = goOnPastErrors(globals().profile);
+        request.passwords = readOpenPasswords(globals().profile);
         for (int ii = 1; ii <= row_zs; ++ii) {
             request.rows.append(BatchRow{list.cellText(ii, Frn1Column::filey).trimmed(),
                                          list.cellText(ii, Frn1Column::ypath).trimmed(),

@@ -7,6 +7,7 @@
 
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "engines/desktop/appstyle.h"
 
@@ -59,7 +60,7 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(unitsToPixels(0, 0, 2533, 1672).size());
+    setFixedSize(unitsToPixels(0, 0, 2533, 2264).size());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
@@ -101,6 +102,14 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     st_9 = label(this, "st_9", "同时转换文件数", 914, 1484, 549, 116);
     em_2 = place(new QSpinBox(this), "em_2", 1463, 1464, 201, 128, uiFont(12));
     em_2->setRange(1, 16);
+    st_10 = label(this, "st_10", "PDF/A 归档格式", 137, 1640, 741, 116);
+    ddlb_3 = place(new QComboBox(this), "ddlb_3", 914, 1628, 549, kClosedListHeight, uiFont(11));
+    // The index is the part written to the file.
+    ddlb_3->addItems({QStringLiteral("无"), QStringLiteral("PDF/A-1b"), QStringLiteral("PDF/A-2b"),
+                      QStringLiteral("PDF/A-3b")});
+    st_11 = label(this, "st_11", "打开密码", 137, 1812, 549, 116);
+    mle_1 = place(new QPlainTextEdit(this), "mle_1", 914, 1800, 846, 384, uiFont(12));
+    mle_1->setToolTip(QStringLiteral("每行一个密码"));
 
     auto handler = [this](const char* event, void (wconfig::*fn)()) {
         return [this, event, fn] {
@@ -152,6 +161,8 @@ int wconfig::xianshi() {
     }
     cbx_1->setChecked(g.sfth == QLatin1String("y"));
     cbx_2->setChecked(read(Key::Sfjx) == QLatin1String("y"));
+    ddlb_3->setCurrentIndex(pdfaPart(g.profile));
+    mle_1->setPlainText(readOpenPasswords(g.profile).join(QLatin1Char('\n')));
     return 1;
 }
 
@@ -213,6 +224,11 @@ void wconfig::cb_6_clicked() {
     write(Key::Sfjx, cbx_2->isChecked() ? QStringLiteral("y") : QStringLiteral("n"));
     // Left out of the file until changed here, so that it follows the machine.
     if (em_2->value() != shownPool_) write(Key::Pool, QString::number(em_2->value()));
+    // Plain PDF is the key's absence: a file that never chose keeps no line for it.
+    if (ddlb_3->currentIndex() != pdfaPart(g.profile)) {
+        write(Key::Pdfa, QString::number(ddlb_3->currentIndex()));
+    }
+    write(Key::Dkmm, encodeOpenPasswords(openPasswordLines(mle_1->toPlainText())));
 
     if (saved) {
         desktop_.messageBox(QStringLiteral("提示"), QStringLiteral("保存成功"));

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -35,9 +36,13 @@ class wconfig : public QDialog {
     QLabel* st_9;
     QSpinBox* em_2;  // office instances run at once
     QComboBox *ddlb_1, *ddlb_2;
+    QLabel* st_10;
+    QComboBox* ddlb_3;  // PDF/A part of the PDF outputs: none, 1b, 2b, 3b
     QPushButton *cb_1, *cb_2, *cb_3, *cb_4, *cb_6;
     QCheckBox* cbx_1;
     QCheckBox* cbx_2;  // go on past a file that raises an error
+    QLabel* st_11;
+    QPlainTextEdit* mle_1;  // open passwords, one a line
 
   private:
     void chooseFolder(const QString& title, QLineEdit* target);

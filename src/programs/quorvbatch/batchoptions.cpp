@@ -25,6 +25,15 @@ QString typeChoice(const QString& name) {
     return QString();
 }
 
+// --pdfa's values: none, or a part of level b.
+std::optional<int> pdfaChoice(const QString& name) {
+    if (name == QLatin1String("none")) return 0;
+    if (name == QLatin1String("1b")) return 1;
+    if (name == QLatin1String("2b")) return 2;
+    if (name == QLatin1String("3b")) return 3;
+    return std::nullopt;
+}
+
 bool validSince(const QString& text) {
     return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid();
 }
@@ -43,6 +52,7 @@ QString batchUsage() {
         "  --mode pdf|xps|custom|swf|copy  输出格式（默认 pdf）\n"
         "  --out 文件夹            输出目录（必填）\n"
         "  --replace               替换同名文件（默认编号另存）\n"
+        "  --pdfa none|1b|2b|3b    PDF 输出的 PDF/A 归档格式（默认取设置）\n"
         "  --jobs N                同时转换的办公组件个数（1-16）\n"
         "  --go-on | --no-go-on    出错后继续（默认继续）\n"
         "  --resume                跳过日志中已完成的文件\n"
@@ -90,6 +100,9 @@ ParsedOptions parseBatchOptions(const QStringList& arguments) {
             o.mode = *modeOf(o.modeName);
         } else if (a == QLatin1String("--out")) {
             if (!value(o.out) || o.out.isEmpty()) return fail("--out 缺少输出目录");
+        } else if (a == QLatin1String("--pdfa")) {
+            if (!value(v) || !pdfaChoice(v)) return fail("--pdfa 无效：" + v);
+            o.pdfa = pdfaChoice(v);
         } else if (a == QLatin1String("--jobs")) {
             bool ok = false;
             const int n = value(v) ? v.toInt(&ok) : 0;

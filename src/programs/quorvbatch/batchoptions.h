@@ -30,6 +30,7 @@ struct BatchOptions {
     QString out;
     bool replace = false;
     std::optional<int> jobs;
+    std::optional<int> pdfa;  // PDF/A part of --pdfa (0 for none); else the settings' own
     bool goOn = true;
     bool resume = false;
     int shard = 1;  // K of --shard K/N, from 1

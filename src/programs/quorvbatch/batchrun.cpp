@@ -24,6 +24,7 @@
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "programs/quorvbatch/batchoptions.h"
 #include "programs/quorvbatch/journal.h"
@@ -63,6 +64,8 @@ QString optionsText(const BatchOptions& o, const BatchRequest& q) {
                       o.keepSubfolders ? QStringLiteral("keep") : QStringLiteral("flat")};
     if (o.mode == BatchMode::Custom) parts << q.wordExt << QString::number(q.wordFormat);
     if (o.mode == BatchMode::Swf) parts << q.swf.flashv << q.swf.langd;
+    // Only when asked for, so that journals of plain runs still match.
+    if (q.pdfa > 0) parts << QStringLiteral("pdfa%1").arg(q.pdfa);
     return parts.join(QLatin1Char('|'));
 }
 
@@ -312,6 +315,7 @@ int Run::exec() {
         request_.wordExt = readSetting(g_.profile, Key::Wsavehz, Reader::BatchDriver);
         request_.wordFormat = readSetting(g_.profile, Key::Wsavely, Reader::BatchDriver).toInt();
     }
+    if (o_.mode == BatchMode::Pdf) request_.pdfa = o_.pdfa.value_or(pdfaPart(g_.profile));
     request_.pdfp = work_ + QStringLiteral("pdf/");
     request_.replaceIntermediate = true;
     if (o_.mode == BatchMode::Swf) {
@@ -321,6 +325,7 @@ int Run::exec() {
     }
     request_.poolSize = o_.jobs.value_or(batchPoolSize(g_.profile));
     request_.goOn = o_.goOn;
+    request_.passwords = readOpenPasswords(g_.profile);
     options_ = optionsText(o_, request_);
 
     journal_ = std::make_unique<Journal>(Journal::pathFor(out_, o_.shard, o_.shards));

@@ -13,6 +13,7 @@
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "programs/quorvoffice/officeclient.h"
 
@@ -106,6 +107,7 @@ int cliConvert(const QString& source, const QString& npath, const GlobalSettings
     request.pdfp = pdfFolder.path();
     request.swf = SwfTool{g.swftprg, g.flashv, g.langd};
     request.poolSize = 1;
+    request.passwords = readOpenPasswords(g.profile);
 
     const BatchRunResult run = runRequest(request);
     for (const QString& m : run.messages)

@@ -202,6 +202,32 @@ TEST(BatchRun, XpsAndCustomFormatReReadEachRun) {
     EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
 }
 
+// The PDF/A part of the settings goes with each PDF export, as Word's last export
+// argument; an XPS is drawn from a plain PDF and gets none.
+TEST(BatchRun, PdfOutputsCarryThePdfaPartOfTheSettingsAndXpsNone) {
+    BatchWindow b;
+    b.addRow("", "a.doc");
+    auto lastExport = [&] {
+        VariantList args;
+        for (const auto& c : b.office.calls()) {
+            if (c.path == "activedocument.exportasfixedformat") args = c.args;
+        }
+        return args;
+    };
+    b.w.setOutputMode(OutputMode::Pdf);
+    b.run();
+    EXPECT_EQ(lastExport().size(), 3) << "no part asked for: Word's short call";
+    writeSetting(b.profile, Key::Pdfa, "3");
+    b.run();
+    ASSERT_EQ(lastExport().size(), 14);
+    EXPECT_EQ(lastExport()[13].toInt(), 3);
+    b.w.setOutputMode(OutputMode::Xps);
+    b.run();
+    EXPECT_EQ(lastExport().size(), 3);
+    EXPECT_EQ(lastExport()[1].toInt(), 18);
+    EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
+}
+
 struct SwfWindow : BatchWindow {
     QString tool;
     SwfWindow() {

@@ -8,6 +8,7 @@
 
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "fakes/gui_app.h"
 #include "fakes/qt_print.h"
@@ -64,8 +65,9 @@ TEST_F(WconfigTest, WithoutSettingsFileShowsTheDefaults) {
 
 TEST_F(WconfigTest, ControlsKeepTheirProportionsAndOrder) {
     wconfig w(desktop);
-    // 2533 x 1672 units; the SWF folder button sits right of its edit, same row.
-    EXPECT_EQ(w.size(), QSize(2533 * 1280 / 5600, 1672 * 768 / 3072));
+    // 2533 x 2264 units (the PDF/A choice and the open passwords below the pool); the SWF
+    // folder button sits right of its edit, same row.
+    EXPECT_EQ(w.size(), QSize(2533 * 1280 / 5600, 2264 * 768 / 3072));
     EXPECT_LT(w.sle_3->geometry().right(), w.cb_2->geometry().left());
     EXPECT_LT(w.st_1->geometry().bottom(), w.st_2->geometry().top());
     EXPECT_TRUE(w.cb_6->font().bold());
@@ -170,6 +172,43 @@ TEST_F(WconfigTest, GoOnPastErrorsIsLoadedSavedAndRestored) {
     w.cb_1_clicked();
     EXPECT_EQ(key("sdef", "sfjx"), "<missing>");
     EXPECT_FALSE(w.cbx_2->isChecked());
+}
+
+// "PDF/A 归档格式": 无 without the key or with a value it cannot read, and the key is
+// written only once a part is chosen; restoring the defaults drops it again.
+TEST_F(WconfigTest, PdfaChoiceIsLoadedSavedOnlyWhenChangedAndRestored) {
+    for (const auto& [stored, shown] :
+         {std::pair{"", "无"}, {"x", "无"}, {"4", "无"}, {"2", "PDF/A-2b"}, {"3B", "PDF/A-3b"}}) {
+        SCOPED_TRACE(stored);
+        writeFile(QByteArray("[sdef]\npdfa=") + stored + "\n");
+        wconfig w(desktop);
+        EXPECT_EQ(w.ddlb_3->currentText(), QString::fromUtf8(shown));
+        w.cb_6_clicked();
+        EXPECT_EQ(key("sdef", "pdfa"), stored) << "an untouched choice writes nothing";
+    }
+    writeFile("[sdef]\nsfth=y\n");
+    {
+        wconfig w(desktop);
+        EXPECT_EQ(w.st_10->text(), "PDF/A 归档格式");
+        EXPECT_EQ(w.ddlb_3->count(), 4);
+        EXPECT_TRUE(QRect(QPoint(), w.size()).contains(w.ddlb_3->geometry()));
+        EXPECT_TRUE(QRect(QPoint(), w.size()).contains(w.st_10->geometry()));
+        for (QWidget* other :
+             std::initializer_list<QWidget*>{w.cbx_1, w.cbx_2, w.st_9, w.em_2, w.cb_1, w.cb_6}) {
+            EXPECT_FALSE(w.ddlb_3->geometry().intersects(other->geometry()));
+            EXPECT_FALSE(w.st_10->geometry().intersects(other->geometry()));
+        }
+        EXPECT_EQ(w.ddlb_3->currentText(), "无");
+        w.ddlb_3->setCurrentIndex(1);
+        w.cb_6_clicked();
+    }
+    EXPECT_EQ(key("sdef", "pdfa"), "1");
+    EXPECT_EQ(pdfaPart(profile()), 1);
+    wconfig w(desktop);
+    EXPECT_EQ(w.ddlb_3->currentText(), "PDF/A-1b");
+    w.cb_1_clicked();
+    EXPECT_EQ(key("sdef", "pdfa"), "<missing>");
+    EXPECT_EQ(w.ddlb_3->currentText(), "无");
 }
 
 TEST_F(WconfigTest, SaveWithoutFileUsesThePickedFileUntilTheNextLoad) {
@@ -279,6 +318,51 @@ TEST_F(WconfigTest, AnyFailedWriteOfTheSaveSaysSaveFailed) {
     QFile f(profile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), old);
+}
+
+TEST_F(WconfigTest, OpenPasswordsAreSavedHiddenAndShownAgainOneALine) {
+    const QString secret = QStringLiteral("Kennwort 密码");
+    writeFile("[other]\nflashv=9\n");
+    {
+        wconfig w(desktop);
+        EXPECT_EQ(w.mle_1->toPlainText(), "") << "no passwords in a file without the key";
+        // Blank lines are no passwords; blanks inside one are part of it.
+        w.mle_1->setPlainText("first\n\n" + secret + "\n  third  \n");
+        w.cb_6_clicked();
+    }
+    EXPECT_EQ(messageTexts(), QStringList{"提示/保存成功"});
+    QFile f(profile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString file = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(file.contains("dkmm=")) << file.toStdString();
+    for (const QString& p : {QStringLiteral("first"), secret, QStringLiteral("third"),
+                             QStringLiteral("密码"), QStringLiteral("Kennwort")}) {
+        EXPECT_FALSE(file.contains(p)) << "plain in the file: " << p.toStdString();
+    }
+    EXPECT_EQ(readOpenPasswords(profile()), (QStringList{"first", secret, "  third  "}));
+
+    wconfig again(desktop);
+    EXPECT_EQ(again.mle_1->toPlainText(), "first\n" + secret + "\n  third  ");
+    // Emptied and saved, the list is gone; restoring the defaults clears it as well.
+    again.mle_1->setPlainText("\n");
+    again.cb_6_clicked();
+    EXPECT_EQ(readOpenPasswords(profile()), QStringList{});
+    ASSERT_EQ(writeOpenPasswords(profile(), {"again"}), 1);
+    wconfig third(desktop);
+    EXPECT_EQ(third.mle_1->toPlainText(), "again");
+    third.cb_1_clicked();
+    EXPECT_EQ(third.mle_1->toPlainText(), "");
+    EXPECT_EQ(readOpenPasswords(profile()), QStringList{});
+}
+
+TEST_F(WconfigTest, OpenPasswordFieldSitsBelowThePoolAndThePdfaChoiceInsideTheWindow) {
+    wconfig w(desktop);
+    EXPECT_EQ(w.st_11->text(), "打开密码");
+    EXPECT_LT(w.em_2->geometry().bottom(), w.mle_1->geometry().top());
+    EXPECT_LT(w.ddlb_3->geometry().bottom(), w.mle_1->geometry().top());
+    EXPECT_LT(w.st_10->geometry().bottom(), w.st_11->geometry().top());
+    EXPECT_LT(w.st_11->geometry().right(), w.mle_1->geometry().left());
+    EXPECT_TRUE(w.rect().contains(w.mle_1->geometry()));
 }
 
 }  // namespace

@@ -67,6 +67,14 @@ TEST(QuorvbatchOptions, TypesAndDatesAreTheWindowsFileTypeChoices) {
     EXPECT_EQ(since.since, "2024-01-31 08:00:00");
 }
 
+TEST(QuorvbatchOptions, PdfaTakesAPartOfLevelBOrNoneAndElseTheSettingsDecide) {
+    EXPECT_FALSE(parsed({"--out", "o", "i"}).pdfa.has_value());
+    const std::map<QString, int> parts{{"none", 0}, {"1b", 1}, {"2b", 2}, {"3b", 3}};
+    for (const auto& [name, part] : parts) {
+        EXPECT_EQ(parsed({"--pdfa", name, "--out", "o", "i"}).pdfa, part) << name.toStdString();
+    }
+}
+
 TEST(QuorvbatchOptions, NamesAfterADoubleDashAreInputs) {
     EXPECT_EQ(parsed({"--out", "o", "--", "--replace"}).inputs, QStringList{"--replace"});
 }
@@ -89,6 +97,9 @@ TEST(QuorvbatchOptions, UnusableRequestsSayWhy) {
         {"--since", "2024-01-01", "--out", "o", "i"},           // time missing
         {"--type", "word", "--since", "2024-01-01 00:00:00", "--out", "o", "i"},  // one choice
         {"--frobnicate", "--out", "o", "i"},                                      // unknown option
+        {"--pdfa", "1a", "--out", "o", "i"},  // level a is not offered
+        {"--pdfa", "4b", "--out", "o", "i"},  //
+        {"--pdfa"},                           //
     };
     for (const QStringList& args : bad) {
         const ParsedOptions p = parseBatchOptions(args);

@@ -18,6 +18,7 @@
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
+#include "fakes/pdfa_checks.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "programs/quorvbatch/batchoptions.h"
@@ -189,6 +190,21 @@ TEST_F(Quorvbatch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
     EXPECT_EQ(readAll(path("out/.quorvbatch-journal.jsonl")).count('\n'), 6);
 }
 
+TEST_F(Quorvbatch, AnOfficeThatCannotStartIsRetryableAndEndsWith5) {
+    // A bootstrap file that is not there leaves UNO without its types; the program used to
+    // crash on its first call through them.
+    qputenv("URE_BOOTSTRAP", "file:///nonexistent/fundamentalrc");
+    const BatchRun r = runBatch(work, {"--out", "out", sources->docx});
+    qunsetenv("URE_BOOTSTRAP");
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.status, kBatchSomeRetryable) << r.err.toStdString();
+    const QJsonObject o = r.lines.value(0);
+    EXPECT_EQ(o.value("status").toString(), "failed");
+    EXPECT_EQ(o.value("reasonText").toString(), "办公组件无法启动");
+    EXPECT_EQ(o.value("retryable"), QJsonValue(true));
+    EXPECT_TRUE(outputs(path("out")).isEmpty());
+}
+
 TEST_F(Quorvbatch, TheTypeFilterAndAListOnStandardInput) {
     const QString m = sources->mixed;
     const BatchRun typed = runBatch(work, {"--type", "word", "--out", "typed", m});
@@ -276,6 +292,29 @@ TEST_F(Quorvbatch, EveryModeAgainstTheRealEngine) {
     ASSERT_GE(swf.size(), 8);
     EXPECT_EQ(int(swf[3]), 9);
     EXPECT_EQ(readAll(path("copy/good.docx")), readAll(sources->docx));
+}
+
+TEST_F(Quorvbatch, PdfaComesFromTheSettingsUnlessTheOptionSaysOtherwise) {
+    ASSERT_EQ(writeIniKey(path("tovk.ini"), "sdef", "pdfa", "2"), 1);
+    EXPECT_EQ(runBatch(work, {"--out", "set", sources->docx}).status, kBatchAllDone);
+    EXPECT_EQ(testing::pdfaProblems(path("set/good.pdf"), 2), QStringList());
+    EXPECT_EQ(runBatch(work, {"--pdfa", "3b", "--out", "three", sources->docx}).status,
+              kBatchAllDone);
+    EXPECT_EQ(testing::pdfaProblems(path("three/good.pdf"), 3), QStringList());
+    EXPECT_EQ(runBatch(work, {"--pdfa", "none", "--out", "plain", sources->docx}).status,
+              kBatchAllDone);
+    EXPECT_FALSE(testing::pdfaProblems(path("plain/good.pdf"), 2).isEmpty());
+    // Resumed with another part, a file done before is not taken as done: it is made again.
+    const BatchRun other =
+        runBatch(work, {"--resume", "--pdfa", "1b", "--out", "set", sources->docx});
+    EXPECT_EQ(other.status, kBatchAllDone) << other.err.toStdString();
+    EXPECT_EQ(other.lines.value(0).value("status").toString(), "ok");
+    EXPECT_EQ(testing::pdfaProblems(path("set/0good.pdf"), 1), QStringList());
+    EXPECT_EQ(runBatch(work, {"--resume", "--pdfa", "1b", "--out", "set", sources->docx})
+                  .lines.value(0)
+                  .value("status")
+                  .toString(),
+              "skipped");
 }
 
 TEST_F(Quorvbatch, ResumeSkipsWhatIsDoneAndRedoesAMissingOutputUnderItsName) {

@@ -1,0 +1,85 @@
+// quorvcli with open passwords in its settings, alone and through the office service: the
+// request carries the passwords over the service's socket, a protected source converts the
+// same either way, and no password shows in the service's or the caller's messages or in
+// the log value.
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "core/ini.h"
+#include "core/passwords.h"
+#include "gtest/gtest.h"
+#include "programs/quorvcli/cli_run.h"
+#include "programs/quorvcli/cliconvert.h"
+
+namespace quorv {
+namespace {
+
+using testing::CliRun;
+using testing::runCli;
+
+const QString kFiles = QStringLiteral(PROTECTED_FILES_DIR);
+const QStringList kListed{"erstes", "Quorv密码7"};
+
+struct Work {
+    QTemporaryDir dir;
+    QString swf = dir.filePath("swf");
+    explicit Work(const QStringList& passwords) {
+        QDir().mkpath(swf);
+        writeIniKey(dir.filePath("tovk.ini"), "other", "swfpath", swf);
+        writeOpenPasswords(dir.filePath("tovk.ini"), passwords);
+    }
+    QStringList swfFiles() const { return QDir(swf).entryList(QDir::Files, QDir::Name); }
+};
+
+TEST(OfficeServicePasswords, AProtectedSourceConvertsAloneAndServedAndNoPasswordShows) {
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    QProcess service;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    service.setProcessEnvironment(env);
+    service.setWorkingDirectory(runtime.path());
+    service.start(QStringLiteral(QUORVOFFICE_PATH), {"--pool", "1"});
+    ASSERT_TRUE(service.waitForStarted(10000));
+    QElapsedTimer t;
+    t.start();
+    while (!QFileInfo::exists(runtime.filePath("quorvoffice.sock")) && t.elapsed() < 60000) {
+        QThread::msleep(50);
+    }
+    ASSERT_TRUE(QFileInfo::exists(runtime.filePath("quorvoffice.sock")));
+
+    QString said;
+    for (const char* kind : {"locked-agile.docx", "locked-cryptoapi.doc"}) {
+        SCOPED_TRACE(kind);
+        const QString source = kFiles + "/" + kind;
+        Work alone(kListed), served(kListed), refused({"erstes"});
+        const CliRun a = runCli(alone.dir.path(), {source});
+        const CliRun b = runCli(served.dir.path(), {source}, 180000, runtime.path());
+        const CliRun c = runCli(refused.dir.path(), {source}, 180000, runtime.path());
+        EXPECT_EQ(a.status, kCliConverted) << a.err.toStdString();
+        EXPECT_EQ(b.status, kCliConverted) << b.err.toStdString();
+        EXPECT_EQ(alone.swfFiles().size(), 1);
+        EXPECT_EQ(served.swfFiles(), alone.swfFiles());
+        EXPECT_NE(c.status, kCliConverted);
+        EXPECT_TRUE(c.err.contains("文件有密码保护")) << c.err.toStdString();
+        EXPECT_TRUE(refused.swfFiles().isEmpty());
+        said += a.out + a.err + b.out + b.err + c.out + c.err;
+        for (const Work* w : {&alone, &served, &refused}) {
+            said += readIniKey(w->dir.filePath("tovk.ini"), "elog", "log", QString());
+        }
+    }
+    service.terminate();
+    ASSERT_TRUE(service.waitForFinished(60000));
+    said += QString::fromUtf8(service.readAllStandardOutput() + service.readAllStandardError());
+    for (const QString& p : kListed) EXPECT_FALSE(said.contains(p)) << said.toStdString();
+}
+
+}  // namespace
+}  // namespace quorv
