@@ -10,6 +10,7 @@
 
 #include "convert/batch/batchengine.h"
 #include "convert/wordconvert.h"
+#include "core/failreason.h"
 #include "fakes/fake_office.h"
 #include "gtest/gtest.h"
 
@@ -396,6 +397,113 @@ TEST(BatchEngine, ACommandLineRequestReplacesItsPdfAndKeepsTheSwf) {
     EXPECT_EQ(QDir(pdf.path()).entryList(QDir::Files), QStringList{"a.pdf"});
     EXPECT_EQ(readAll(out.filePath("a.swf")), QByteArray()) << "the earlier SWF is kept";
     EXPECT_EQ(readAll(out.filePath("0a.swf")), "FWS");
+}
+
+// With the output check on, a file the office or the tool left broken is no output: the
+// row fails as one that wrote nothing and the file is gone; what reads still succeeds.
+TEST(BatchEngine, ABrokenOutputFailsItsRowAndIsRemoved) {
+    testing::FakeOfficeServer office;
+    office.setOutputsChecked(true);
+    using Output = testing::FakeOfficeServer::Output;
+    QTemporaryDir src, out, pdf;
+    struct Case {
+        const char* what;
+        BatchMode mode;
+        QString name;
+        Output output;
+        QByteArray source;
+        bool succeeds;
+        QStringList left;  // files in the output folder afterwards
+    };
+    const QList<Case> cases{
+        {"a whole PDF", BatchMode::Pdf, "a.doc", Output::Whole, "a", true, {"a.pdf"}},
+        {"a PDF cut short", BatchMode::Pdf, "b.doc", Output::CutShort, "b", false, {}},
+        {"an empty PDF", BatchMode::Pdf, "c.doc", Output::Empty, "c", false, {}},
+        {"text under a PDF name", BatchMode::Pdf, "d.doc", Output::Text, "d", false, {}},
+        {"a whole XPS", BatchMode::Xps, "e.doc", Output::Whole, "e", true, {"e.xps"}},
+        {"an XPS cut short", BatchMode::Xps, "f.doc", Output::CutShort, "f", false, {}},
+        {"a web page", BatchMode::Custom, "g.doc", Output::Text, "g", true, {"g.htm"}},
+        {"an empty web page", BatchMode::Custom, "h.doc", Output::Empty, "h", false, {}},
+        {"an empty web page of an empty source",
+         BatchMode::Custom,
+         "i.doc",
+         Output::Empty,
+         "",
+         true,
+         {"i.htm"}},
+        // The intermediate PDF reads, the tool's three bytes do not; the failed row keeps
+        // its PDF as a failed SWF row always has.
+        {"an SWF without a header", BatchMode::Swf, "j.doc", Output::Whole, "j", false, {}},
+        {"an intermediate PDF cut short",
+         BatchMode::Swf,
+         "k.doc",
+         Output::CutShort,
+         "k",
+         false,
+         {}},
+    };
+    for (const Case& c : cases) {
+        writeFile(src.filePath(c.name), c.source);
+        office.setOutputFor(c.name, c.output);
+        BatchRequest q;
+        q.mode = c.mode;
+        q.outputBase = out.path() + "/";
+        q.sfth = "y";
+        q.wordExt = "htm";
+        q.wordFormat = 8;
+        q.pdfp = pdf.path() + "/";
+        q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
+        q.rows.append(BatchRow{c.name, src.path() + "/", {}});
+        BatchEngine e(q);
+        QList<FailReason> reasons;
+        const QStringList results = runToEnd(e, nullptr, &reasons);
+        EXPECT_EQ(results, QStringList{QString("0:%1").arg(
+                               int(c.succeeds ? BatchResult::Success : BatchResult::Failure))})
+            << c.what;
+        EXPECT_EQ(reasons.value(0), c.succeeds ? FailReason::None : FailReason::NoOutput) << c.what;
+        QStringList left = QDir(out.path()).entryList(QDir::Files);
+        for (const QString& f : std::as_const(left)) QFile::remove(out.filePath(f));
+        EXPECT_EQ(left, c.left) << c.what;
+        EXPECT_TRUE(QFile::exists(src.filePath(c.name))) << c.what;
+    }
+    EXPECT_EQ(QDir(pdf.path()).entryList(QDir::Files), QStringList{"j.pdf"})
+        << "the PDF cut short is gone too";
+}
+
+// A broken file is removed only when this row wrote it: one that was there before and
+// that the office did not write over stays, though the row fails.
+TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
+    testing::FakeOfficeServer office;
+    office.setOutputsChecked(true);
+    using Output = testing::FakeOfficeServer::Output;
+    QTemporaryDir src, out;
+    for (const char* name : {"a.doc", "b.doc", "c.doc"}) writeFile(src.filePath(name), "x");
+    writeFile(out.filePath("a.pdf"), "an old file, not a PDF");
+    writeFile(out.filePath("b.pdf"), "an old file, not a PDF");
+    writeFile(out.filePath("c.pdf"), "an old file, not a PDF");
+    office.setOutputFor("b.doc", Output::CutShort);
+    office.setOutputFor("c.doc", Output::CutShort);
+    setWordOutputWaitMs(50);
+    auto runOne = [&](const QString& name, const QString& sfth) {
+        BatchRequest q;
+        q.mode = BatchMode::Pdf;
+        q.outputBase = out.path() + "/";
+        q.sfth = sfth;
+        q.rows.append(BatchRow{name, src.path() + "/", {}});
+        BatchEngine e(q);
+        QList<FailReason> reasons;
+        const QStringList results = runToEnd(e, nullptr, &reasons);
+        return results.value(0) + " " + failReasonText(reasons.value(0));
+    };
+    office.setWritesOutput(false);
+    EXPECT_EQ(runOne("a.doc", "y"), "0:1 未生成输出文件") << "the office wrote nothing";
+    office.setWritesOutput(true);
+    EXPECT_EQ(runOne("b.doc", "y"), "0:1 未生成输出文件") << "written over, then cut short";
+    EXPECT_EQ(runOne("c.doc", "n"), "0:1 未生成输出文件") << "a numbered new file cut short";
+    setWordOutputWaitMs(kWordOutputWaitMs);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), (QStringList{"a.pdf", "c.pdf"}));
+    EXPECT_EQ(readAll(out.filePath("a.pdf")), "an old file, not a PDF");
+    EXPECT_EQ(readAll(out.filePath("c.pdf")), "an old file, not a PDF");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <functional>
 
+#include "fakes/output_files.h"
+
 namespace quorv::testing {
 
 struct FakeOfficeServer::State {
@@ -11,6 +13,7 @@ struct FakeOfficeServer::State {
     QMap<QString, int> failures;
     QMap<QString, int> deaths;
     bool writesOutput = true;
+    QMap<QString, FakeOfficeServer::Output> outputFor;
     bool findResult = false;
     int sheetCount = 3;
     int findSheet = 0;
@@ -148,9 +151,16 @@ class WordDocNode : public Node {
     WordDocNode(std::shared_ptr<Session> s, QString p, QString t, QString source) : Node(s, p, t) {
         auto write = [s, source](const QString& out, int code) {
             if (!s->state->writesOutput) return;
-            writeFile(
-                out,
-                QStringLiteral("fake output of %1 in format %2\n").arg(source).arg(code).toUtf8());
+            using Output = FakeOfficeServer::Output;
+            const Output kind =
+                s->state->outputFor.value(QFileInfo(source).fileName(), Output::Text);
+            QByteArray bytes =
+                QStringLiteral("fake output of %1 in format %2\n").arg(source).arg(code).toUtf8();
+            if (kind != Output::Text && code == 17) bytes = pdfBytes(1);
+            if (kind != Output::Text && code == 18) bytes = xpsBytes();
+            if (kind == Output::CutShort) bytes.truncate(bytes.size() / 2);
+            if (kind == Output::Empty) bytes.clear();
+            writeFile(out, bytes);
         };
         addMember("exportasfixedformat",
                   {P::Text, P::Int, P::Bool, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any,
@@ -392,11 +402,14 @@ FakeOfficeServer::FakeOfficeServer() : state_(std::make_shared<State>()) {
                                              std::make_shared<FakeServer>(state_, true));
     previousExcel_ = registerAutomationServer(QStringLiteral("Excel.Application"),
                                               std::make_shared<FakeServer>(state_, false));
+    previousCheck_ = outputCheck();
+    setOutputCheck({});
 }
 
 FakeOfficeServer::~FakeOfficeServer() {
     registerAutomationServer(QStringLiteral("Word.Application"), previousWord_);
     registerAutomationServer(QStringLiteral("Excel.Application"), previousExcel_);
+    setOutputCheck(previousCheck_);
     // A recorded argument can be one of our own objects, which holds the state: drop the
     // record so that the state is freed.
     state_->calls.clear();
@@ -419,6 +432,12 @@ void FakeOfficeServer::failMember(const QString& path, int code) {
     state_->failures[path.toLower()] = code;
 }
 void FakeOfficeServer::setWritesOutput(bool on) { state_->writesOutput = on; }
+void FakeOfficeServer::setOutputFor(const QString& fileName, Output output) {
+    state_->outputFor[fileName] = output;
+}
+void FakeOfficeServer::setOutputsChecked(bool on) {
+    setOutputCheck(on ? previousCheck_ : OutputCheck());
+}
 void FakeOfficeServer::setFindResult(bool found) { state_->findResult = found; }
 void FakeOfficeServer::setSheetCount(int n) { state_->sheetCount = n; }
 void FakeOfficeServer::setFindSheet(int sheet) { state_->findSheet = sheet; }

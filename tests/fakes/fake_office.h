@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "convert/automation.h"
+#include "convert/outputcheck.h"
 
 namespace quorv::testing {
 
@@ -14,6 +15,8 @@ namespace quorv::testing {
 // server behind "Word.Application" and "Excel.Application" (any case); the servers
 // registered before come back when it is destroyed. Members take the same arguments as
 // the real servers, so wrong names, types and counts fail with 32, 33 and 34 alike.
+// Its outputs are texts, no PDFs or packages: while it lives outputs are not checked,
+// unless a test turns the registered check back on.
 class FakeOfficeServer {
   public:
     struct Call {
@@ -41,6 +44,16 @@ class FakeOfficeServer {
     void dieOn(const QString& path, int times);
     // Whether exportasfixedformat and saveas write their output file (default true).
     void setWritesOutput(bool on);
+    // What exportasfixedformat and saveas write for one source file name (without folder).
+    enum class Output {
+        Text,      // a line naming the source and the format (what every other file gets)
+        Whole,     // format 17 a one-page PDF, 18 a one-page XPS package, else the text
+        CutShort,  // the first half of what Whole writes
+        Empty,     // nothing: a file of 0 bytes
+    };
+    void setOutputFor(const QString& fileName, Output output);
+    // Whether the output check registered before the fake applies while it lives.
+    void setOutputsChecked(bool on);
     // What selection.find.execute returns (default false).
     void setFindResult(bool found);
     // Sheets of every workbook (default 3) and the sheet whose cells.find matches, from 1
@@ -75,6 +88,7 @@ class FakeOfficeServer {
     std::shared_ptr<State> state_;
     std::shared_ptr<AutomationServer> previousWord_;
     std::shared_ptr<AutomationServer> previousExcel_;
+    OutputCheck previousCheck_;
 };
 
 }  // namespace quorv::testing

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "core/ini.h"
+#include "fakes/output_files.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "hostile_names.h"
@@ -28,15 +29,18 @@ using testing::logValue;
 using testing::markersUnder;
 using testing::runCli;
 
-// Copies its input into the file after -o through a temporary name, so a failed copy
-// leaves nothing, and logs every argument on a line of its own.
+// Copies its input, after the head of a one-frame SWF so that quorvcli's check takes it,
+// into the file after -o through a temporary name, so a failed copy leaves nothing, and
+// logs every argument on a line of its own.
 const char* kToolScript = R"(#!/bin/sh
 out=""
 prev=""
 for a in "$@"; do [ "$prev" = "-o" ] && out="$a"; prev="$a"; done
 printf '%s\n' "$@" >> "$(dirname "$0")/args"
-cat "$1" > "$out.part" && mv "$out.part" "$out" || { rm -f "$out.part"; exit 1; }
+cat "$(dirname "$0")/head.swf" "$1" > "$out.part" && mv "$out.part" "$out" || { rm -f "$out.part"; exit 1; }
 )";
+
+const QByteArray kSwfHead = testing::swfBytes(false, 1);
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -60,6 +64,7 @@ class HostileCli : public ::testing::Test {
         QDir().mkpath(work + "/pdf");
         QDir().mkpath(swf);
         writeFile(tool, kToolScript);
+        writeFile(dir.path() + "/tool/head.swf", kSwfHead);
         QFile(tool).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void settings(const QByteArray& before = QByteArray()) {
@@ -83,7 +88,7 @@ TEST_F(HostileCli, HostilePdfNamesConvertToTheirOwnSwfAndNothingRuns) {
         EXPECT_FALSE(r.crashed);
         EXPECT_EQ(r.status, kCliConverted) << base.toStdString();
         EXPECT_EQ(logValue(work), "<none>");
-        EXPECT_EQ(readAll(swf + "/" + base + ".swf"), "pdf of " + base.toUtf8())
+        EXPECT_EQ(readAll(swf + "/" + base + ".swf"), kSwfHead + "pdf of " + base.toUtf8())
             << base.toStdString();
         expected << base + ".swf";
     }
@@ -131,7 +136,7 @@ TEST_F(HostileCli, GarbageSettingsFileStillConvertsAndLogs) {
     EXPECT_LT(clock.elapsed(), 30000) << "no quadratic reading of a large file";
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.status, kCliConverted);
-    EXPECT_EQ(readAll(swf + "/a.swf"), "pdf a");
+    EXPECT_EQ(readAll(swf + "/a.swf"), kSwfHead + "pdf a");
     // Flash version and language folder were missing: their defaults reached the tool.
     const QByteArray args = readAll(dir.path() + "/tool/args");
     EXPECT_TRUE(args.contains("flashversion=9\n")) << args.constData();

@@ -1,5 +1,7 @@
 #include "convert/batch/batchengine.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -8,6 +10,7 @@
 
 #include "convert/automation.h"
 #include "convert/contentfind.h"
+#include "convert/outputcheck.h"
 #include "convert/wordconvert.h"
 #include "core/filenames.h"
 #include "core/runtimeerror.h"
@@ -121,6 +124,40 @@ FailReason writeFailure(const QString& source, const QString& folder, FailReason
     if (!QFileInfo(source).isFile()) return FailReason::SourceMissing;
     if (!folderTakesFiles(folder)) return FailReason::OutputUnwritable;
     return otherwise;
+}
+
+// Which file a path names and when it last changed; writing into a file or over it, by
+// any means, gives it a new change time. Equal stamps: the file was left as it was.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    time_t changed = 0;
+    long changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+}
+
+// A file a row may write over, as it was before the row.
+struct Earlier {
+    QString path;
+    FileStamp stamp;
+};
+
+// Removes a broken output, unless it is the source or a file that was there before the
+// row and that the row left as it was: those belong to the user.
+void removeBroken(const QString& output, const QString& source,
+                  const std::vector<Earlier>& earlier) {
+    if (samePath(output, source)) return;
+    for (const Earlier& e : earlier) {
+        if (e.stamp.exists && samePath(e.path, output) && stampOf(output) == e.stamp) return;
+    }
+    QFile::remove(output);
 }
 
 }  // namespace
@@ -309,23 +346,53 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
     const WordOptions word{q.awordhz, q.sfth, q.pdfa, q.passwords};
+    // The names a replacing row writes over (a numbered output is always a new file).
+    std::vector<Earlier> earlier;
+    auto mayReplace = [&](const QString& path) { earlier.push_back({path, stampOf(path)}); };
+    switch (q.mode) {
+        case BatchMode::Pdf:
+            mayReplace(filegszh(filey1, QStringLiteral("pdf"), folder));
+            break;
+        case BatchMode::Xps:
+            mayReplace(filegszh(filey1, QStringLiteral("xps"), folder));
+            break;
+        case BatchMode::Custom:
+            mayReplace(filegszh(filey1, q.wordExt, folder));
+            break;
+        case BatchMode::Swf:
+            mayReplace(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
+            mayReplace(filegszh(filey1, QStringLiteral("swf"), folder));
+            break;
+        case BatchMode::Copy:
+        case BatchMode::Find:
+            break;
+    }
     Outcome out;
-    auto take = [&out](const ConvertOutcome& c) {
-        out.result = c.written() ? BatchResult::Success : BatchResult::Failure;
-        out.reason = c.reason;
-        return c.output;
+    // An output that does not read is none: the row fails as one that wrote nothing.
+    auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source) {
+        ConvertOutcome taken = c;
+        if (c.written() && !outputReads(c.output, kind, source)) {
+            removeBroken(c.output, source, earlier);
+            taken = ConvertOutcome::failed(FailReason::NoOutput);
+        }
+        out.result = taken.written() ? BatchResult::Success : BatchResult::Failure;
+        out.reason = taken.reason;
+        return taken.output;
     };
     switch (q.mode) {
         case BatchMode::Find:  // searched above
             break;
         case BatchMode::Pdf:
-            take(word2xps(filey1, QStringLiteral("pdf"), folder, 17, word));
+            take(word2xps(filey1, QStringLiteral("pdf"), folder, 17, word), OutputKind::Pdf,
+                 filey1);
             break;
         case BatchMode::Xps:
-            take(word2xps(filey1, QStringLiteral("xps"), folder, 18, word));
+            take(word2xps(filey1, QStringLiteral("xps"), folder, 18, word), OutputKind::Xps,
+                 filey1);
             break;
         case BatchMode::Custom:
-            take(word2any(filey1, q.wordExt, folder, q.wordFormat, word));
+            take(word2any(filey1, q.wordExt, folder, q.wordFormat, word),
+                 outputKindOfFormat(q.wordFormat), filey1);
             break;
         case BatchMode::Copy: {
             const QString name =
@@ -343,8 +410,8 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
                 out.result = BatchResult::Blank;
                 out.reason = FailReason::BlankInName;
             } else if (qfilehz(filey1) == QLatin1String("pdf")) {
-                take(pdf2swf1(filey1, folder, keep, q.swf));
-                if (out.result == BatchResult::Failure) {
+                take(pdf2swf1(filey1, folder, keep, q.swf), OutputKind::Swf, filey1);
+                if (out.reason == FailReason::SwfFailed) {
                     out.reason = writeFailure(filey1, folder, FailReason::SwfFailed);
                 }
             } else if (!q.replaceIntermediate && !QFileInfo(q.pdfp).isDir()) {
@@ -356,11 +423,13 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
                 out.intermediate =
                     take(q.replaceIntermediate
                              ? word2pdf(filey1, q.pdfp, q.passwords)
-                             : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word));
+                             : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word),
+                         OutputKind::Pdf, filey1);
                 if (!out.intermediate.isEmpty()) {
                     // The tool has ended when this returns, so the PDF is no longer read.
-                    take(pdf2swf1(out.intermediate, folder, keep, q.swf));
-                    if (out.result == BatchResult::Failure) {
+                    take(pdf2swf1(out.intermediate, folder, keep, q.swf), OutputKind::Swf,
+                         out.intermediate);
+                    if (out.reason == FailReason::SwfFailed) {
                         out.reason = writeFailure(out.intermediate, folder, FailReason::SwfFailed);
                     }
                 }

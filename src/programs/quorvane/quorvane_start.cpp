@@ -4,6 +4,7 @@
 
 #include "convert/batch/batchengine.h"
 #include "core/quorvapp.h"
+#include "engines/checks/outputchecks.h"
 #include "engines/desktop/qtdesktop.h"
 #include "engines/office/servers.h"
 #include "gui/mainwin/w_frn.h"
@@ -14,6 +15,7 @@ namespace quorv {
 int runQuorvane(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     office::registerOfficeServers();
+    checks::registerOutputChecks();
     prepareDesktopApplication(qtApp);
     QuorvApp app;
     QtDesktop desktop;

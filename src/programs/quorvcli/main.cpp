@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "engines/checks/outputchecks.h"
 #include "engines/office/servers.h"
 #include "programs/quorvcli/cliconvert.h"
 
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCoreApplication app(argc, argv);
     quorv::office::registerOfficeServers();
+    quorv::checks::registerOutputChecks();
     return quorv::runQuorvcli(arguments);
 }

@@ -14,6 +14,7 @@
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "core/quorvapp.h"
+#include "engines/checks/outputchecks.h"
 #include "engines/office/officepool.h"
 #include "engines/office/servers.h"
 #include "programs/quorvoffice/officeclient.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using namespace quorv;
     office::registerOfficeServers();
+    checks::registerOutputChecks();
     keepRunMessages();
 
     // Defaults from the settings file of the working folder, as the other programs read it.

@@ -245,6 +245,25 @@ struct SwfWindow : BatchWindow {
     }
 };
 
+// An output the office left cut short or empty is no success: the row shows "失败" with
+// "未生成输出文件", and the broken file is not left in the output folder.
+TEST(BatchRun, ABrokenOutputShowsFailedWithNoOutputAndLeavesNoFile) {
+    BatchWindow b;
+    b.office.setOutputsChecked(true);
+    using Output = testing::FakeOfficeServer::Output;
+    b.office.setOutputFor("a.doc", Output::Whole);
+    b.office.setOutputFor("b.doc", Output::CutShort);
+    b.office.setOutputFor("c.doc", Output::Empty);
+    b.addRow("", "a.doc");
+    b.addRow("", "b.doc");
+    b.addRow("", "c.doc");
+    b.run();
+    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "b.doc:失败", "c.doc:失败"}));
+    EXPECT_EQ(b.reasons(), (QStringList{"", "未生成输出文件", "未生成输出文件"}));
+    EXPECT_EQ(b.outFiles(), QStringList{"a.pdf"});
+    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
+}
+
 TEST(BatchRun, SwfModeSkipsBlanksConvertsPdfsDirectlyAndCleansUpAfterSuccess) {
     SwfWindow b;
     QDir().mkpath(b.dir.path() + "/pdf");

@@ -1,0 +1,131 @@
+#include "engines/checks/outputchecks.h"
+
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <zlib.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "convert/docbytes.h"
+
+namespace quorv::checks {
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return QByteArray();
+    return f.readAll();
+}
+
+quint32 u32(const uchar* p) {
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+// The frame count of an SWF body (what follows the 8-byte header): a rectangle of 5-bit
+// sized fields, the frame rate, then the count. Nothing when the body is shorter.
+std::optional<int> frameCount(const uchar* body, qsizetype size) {
+    if (size < 1) return std::nullopt;
+    const int bits = body[0] >> 3;
+    const qsizetype rect = (5 + 4 * bits + 7) / 8;
+    if (size < rect + 4) return std::nullopt;
+    return int(body[rect + 2]) | int(body[rect + 3]) << 8;
+}
+
+}  // namespace
+
+bool pdfReads(const QString& path) {
+    // A broken file is an answer here, not a message on standard error. One document
+    // stays open for the program's life (never closed, so that no order of ending matters):
+    // poppler builds its global tables when the first document opens and drops them when
+    // the last one closes, which would cost most of each check.
+    static const poppler::document* const kept = [] {
+        poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
+        static const char kEmpty[] =
+            "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n2 0 obj\n<< /Type "
+            "/Pages /Kids [] /Count 0 >>\nendobj\ntrailer\n<< /Root 1 0 R >>\n%%EOF\n";
+        return poppler::document::load_from_raw_data(kEmpty, int(sizeof kEmpty - 1));
+    }();
+    (void)kept;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    // poppler rebuilds the cross-reference table of a file that was cut short and opens
+    // what it finds; a whole file ends with the marker (within its last 1024 bytes).
+    const qint64 size = f.size();
+    if (!f.seek(std::max<qint64>(0, size - 1024))) return false;
+    if (!f.read(1024).contains("%%EOF")) return false;
+    f.close();
+    const std::unique_ptr<poppler::document> doc(
+        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
+    return doc && doc->pages() > 0;
+}
+
+bool xpsReads(const QString& path) {
+    bool whole = false;
+    const QStringList names = zipMemberNames(readAll(path), &whole);
+    auto has = [&](const char* ext) {
+        return std::any_of(names.begin(), names.end(), [ext](const QString& n) {
+            return n.endsWith(QLatin1String(ext), Qt::CaseInsensitive);
+        });
+    };
+    return whole && has(".fdseq") && has(".fpage");
+}
+
+bool swfReads(const QString& path) {
+    const QByteArray bytes = readAll(path);
+    if (bytes.size() < 8) return false;
+    const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
+    const quint32 length = u32(b + 4);  // of the whole file, uncompressed
+    if (b[1] != 'W' || b[2] != 'S' || b[3] == 0 || length < 8) return false;
+    if (b[0] == 'F') {
+        if (quint64(bytes.size()) < length) return false;
+        const std::optional<int> frames = frameCount(b + 8, qsizetype(length) - 8);
+        return frames && *frames > 0;
+    }
+    if (b[0] != 'C') return false;
+    // Inflated whole: a file cut short or damaged ends its stream early or never.
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(b + 8);
+    z.avail_in = uInt(bytes.size() - 8);
+    uchar head[32];
+    uchar scratch[64 * 1024];
+    z.next_out = head;
+    z.avail_out = sizeof head;
+    int status = Z_OK;
+    while (status == Z_OK) {
+        if (z.avail_out == 0) {
+            z.next_out = scratch;
+            z.avail_out = sizeof scratch;
+        }
+        status = inflate(&z, Z_NO_FLUSH);
+    }
+    const quint64 inflated = z.total_out;
+    inflateEnd(&z);
+    if (status != Z_STREAM_END || inflated + 8 != length) return false;
+    const std::optional<int> frames =
+        frameCount(head, qsizetype(std::min<quint64>(inflated, sizeof head)));
+    return frames && *frames > 0;
+}
+
+bool outputReads(const QString& output, OutputKind kind, const QString& source) {
+    switch (kind) {
+        case OutputKind::Pdf:
+            return pdfReads(output);
+        case OutputKind::Xps:
+            return xpsReads(output);
+        case OutputKind::Swf:
+            return swfReads(output);
+        case OutputKind::Text:
+            return QFileInfo(output).size() > 0 || QFileInfo(source).size() == 0;
+    }
+    return false;
+}
+
+void registerOutputChecks() { setOutputCheck(outputReads); }
+
+}  // namespace quorv::checks
