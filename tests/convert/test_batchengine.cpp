@@ -497,6 +497,17 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     };
     office.setWritesOutput(false);
     EXPECT_EQ(runOne("a.doc", "y"), "0:1 未生成输出文件") << "the office wrote nothing";
+    // Nor does a good file of that name make a row that wrote nothing a success.
+    const QString good = out.filePath("good.pdf");
+    writeFile(src.filePath("good.doc"), "x");
+    office.setWritesOutput(true);
+    office.setOutputFor("good.doc", Output::Whole);
+    EXPECT_EQ(runOne("good.doc", "y"), "0:0 ");
+    const QByteArray earlier = readAll(good);
+    office.setWritesOutput(false);
+    EXPECT_EQ(runOne("good.doc", "y"), "0:1 未生成输出文件") << "an earlier run's output";
+    EXPECT_EQ(readAll(good), earlier);
+    QFile::remove(good);
     office.setWritesOutput(true);
     EXPECT_EQ(runOne("b.doc", "y"), "0:1 未生成输出文件") << "written over, then cut short";
     EXPECT_EQ(runOne("c.doc", "n"), "0:1 未生成输出文件") << "a numbered new file cut short";

@@ -149,14 +149,20 @@ struct Earlier {
     FileStamp stamp;
 };
 
-// Removes a broken output, unless it is the source or a file that was there before the
-// row and that the row left as it was: those belong to the user.
+// Whether an output is a file that was there before the row and that the row left as it
+// was: the conversion wrote nothing, however good the old file is.
+bool leftAsItWas(const QString& output, const std::vector<Earlier>& earlier) {
+    for (const Earlier& e : earlier) {
+        if (e.stamp.exists && samePath(e.path, output) && stampOf(output) == e.stamp) return true;
+    }
+    return false;
+}
+
+// Removes a broken output, unless it is the source or a file the row left as it was:
+// those belong to the user.
 void removeBroken(const QString& output, const QString& source,
                   const std::vector<Earlier>& earlier) {
-    if (samePath(output, source)) return;
-    for (const Earlier& e : earlier) {
-        if (e.stamp.exists && samePath(e.path, output) && stampOf(output) == e.stamp) return;
-    }
+    if (samePath(output, source) || leftAsItWas(output, earlier)) return;
     QFile::remove(output);
 }
 
@@ -368,10 +374,13 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
             break;
     }
     Outcome out;
-    // An output that does not read is none: the row fails as one that wrote nothing.
+    // An output that does not read is none, and so is an earlier file of its name that
+    // nothing wrote over (a replacing run finds it there at once): the row fails as one
+    // that wrote nothing.
     auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source) {
         ConvertOutcome taken = c;
-        if (c.written() && !outputReads(c.output, kind, source)) {
+        if (c.written() &&
+            (leftAsItWas(c.output, earlier) || !outputReads(c.output, kind, source))) {
             removeBroken(c.output, source, earlier);
             taken = ConvertOutcome::failed(FailReason::NoOutput);
         }
