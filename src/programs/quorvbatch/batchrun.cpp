@@ -21,6 +21,7 @@
 
 #include "convert/batch/batchengine.h"
 #include "convert/folderscan.h"
+#include "convert/outputcheck.h"
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
@@ -69,11 +70,25 @@ QString optionsText(const BatchOptions& o, const BatchRequest& q) {
     return parts.join(QLatin1Char('|'));
 }
 
-// Whether an output can be used as it is: a readable file, and a PDF with a page.
-bool outputReadable(const QString& path) {
+// Whether an output can be used as it is: a readable file that passes the check a row's
+// output passes (a copy is the source's bytes and passes as it is).
+bool outputReadable(const QString& path, BatchMode mode, const BatchRequest& q,
+                    const QString& source) {
     const QFileInfo f(path);
     if (!f.isFile() || !f.isReadable()) return false;
-    if (qfilehz(path) == QLatin1String("pdf")) return pdfPageCount(path) >= 1;
+    switch (mode) {
+        case BatchMode::Pdf:
+            return outputReads(path, OutputKind::Pdf, source);
+        case BatchMode::Xps:
+            return outputReads(path, OutputKind::Xps, source);
+        case BatchMode::Custom:
+            return outputReads(path, outputKindOfFormat(q.wordFormat), source);
+        case BatchMode::Swf:
+            return outputReads(path, OutputKind::Swf, source);
+        case BatchMode::Copy:
+        case BatchMode::Find:
+            break;
+    }
     return true;
 }
 
@@ -349,7 +364,7 @@ int Run::exec() {
         if (it != journal_->entries().constEnd() && it->status == QLatin1String("ok")) {
             const JournalEntry now = entryFor(item);
             if (now.size == it->size && now.mtime == it->mtime && now.options == it->options) {
-                if (outputReadable(out_ + it->output)) {
+                if (outputReadable(out_ + it->output, o_.mode, request_, s.path)) {
                     item.skip = true;
                     item.previous = *it;
                 } else {
@@ -481,8 +496,13 @@ bool failureRetryable(FailReason reason) {
 }
 
 int pdfPageCount(const QString& path) {
-    // A damaged file is an answer here, not a message on the caller's standard error.
-    poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
+    // A damaged file is an answer here, not a message on the caller's standard error. Set
+    // once: workers may be reading PDFs through poppler while this runs.
+    static const bool quiet = [] {
+        poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
+        return true;
+    }();
+    (void)quiet;
     const std::unique_ptr<poppler::document> doc(
         poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
     if (!doc || doc->is_locked()) return 0;

@@ -317,6 +317,22 @@ TEST_F(Quorvbatch, PdfaComesFromTheSettingsUnlessTheOptionSaysOtherwise) {
               "skipped");
 }
 
+TEST_F(Quorvbatch, ResumeRedoesAnOutputThatNoLongerReads) {
+    const QStringList args{"--mode", "xps", "--out", "xps", sources->docx};
+    ASSERT_EQ(runBatch(work, args).status, kBatchAllDone);
+    const QByteArray whole = readAll(path("xps/good.xps"));
+    ASSERT_TRUE(whole.startsWith("PK"));
+    QFile cut(path("xps/good.xps"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.left(whole.size() / 2));
+    cut.close();
+    const BatchRun r = runBatch(work, args + QStringList{"--resume"});
+    EXPECT_EQ(r.status, kBatchAllDone);
+    EXPECT_EQ(r.lines.value(0).value("status").toString(), "ok") << "made again, not skipped";
+    EXPECT_EQ(outputs(path("xps")), QStringList{"good.xps"});
+    EXPECT_GT(readAll(path("xps/good.xps")).size(), whole.size() / 2);
+}
+
 TEST_F(Quorvbatch, ResumeSkipsWhatIsDoneAndRedoesAMissingOutputUnderItsName) {
     const QStringList args{"--recursive", "--out", "out", sources->mixed};
     ASSERT_EQ(runBatch(work, args).status, kBatchSomeFailed);
