@@ -15,6 +15,7 @@
 
 #include "common/benchdocx.h"
 #include "convert/batch/batchengine.h"
+#include "convert/batch/requestjson.h"
 #include "convert/outputcheck.h"
 #include "core/filenames.h"
 #include "engines/checks/outputchecks.h"
@@ -46,17 +47,12 @@ double runBatch(const QStringList& files, const QString& outDir, const Mode& m) 
         const QFileInfo fi(f);
         q.rows.append(BatchRow{fi.fileName(), fi.absolutePath() + QLatin1Char('/'), {}});
     }
-    BatchEngine engine(q);
-    int ok = 0;
-    QEventLoop loop;
-    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                     [&ok](int, BatchResult r, FailReason) { ok += r == BatchResult::Success; });
-    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
     QElapsedTimer t;
     t.start();
-    engine.start();
-    if (!engine.isFinished()) loop.exec();
+    const BatchRunResult run = runToEnd(q);
     const double seconds = t.nsecsElapsed() / 1e9;
+    int ok = 0;
+    for (const BatchRunResult::Row& row : run.rows) ok += row.result == BatchResult::Success;
     if (ok != files.size()) {
         std::fprintf(stderr, "%s: %d of %d rows converted\n", m.name, ok, int(files.size()));
         return -1;

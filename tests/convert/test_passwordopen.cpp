@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "convert/batch/batchengine.h"
+#include "convert/batch/requestjson.h"
 #include "convert/contentfind.h"
 #include "convert/passwordopen.h"
 #include "convert/wordconvert.h"
@@ -129,14 +130,8 @@ TEST_F(PasswordOpen, BatchRowsAndSearchesTakeTheRequestsPasswords) {
         q.goOn = true;
         q.passwords = QStringList{"A"};
         q.rows = {{"a.docx", work.path() + "/", {}}, {"b.docx", work.path() + "/", {}}};
-        BatchEngine engine(q);
-        QList<BatchResult> results(2, BatchResult::Blank);
-        QEventLoop loop;
-        QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                         [&](int i, BatchResult r, FailReason) { results[i] = r; });
-        QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-        engine.start();
-        if (!engine.isFinished()) loop.exec();
+        QList<BatchResult> results;
+        for (const BatchRunResult::Row& row : runToEnd(q).rows) results << row.result;
         EXPECT_EQ(results, (QList<BatchResult>{BatchResult::Success, BatchResult::Success}))
             << int(mode);
     }

@@ -1,6 +1,7 @@
 #include "convert/batch/requestjson.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QJsonArray>
 
 #include "core/passwords.h"
@@ -62,6 +63,20 @@ BatchRunResult BatchRunResult::of(const BatchEngine& engine, QList<Row> rows) {
         }
     }
     return r;
+}
+
+BatchRunResult runToEnd(const BatchRequest& request) {
+    BatchEngine engine(request);
+    QEventLoop loop;
+    QList<BatchRunResult::Row> rows(request.rows.size());
+    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
+                     [&rows](int i, BatchResult r, FailReason why) {
+                         rows[i] = {r, why};
+                     });
+    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
+    engine.start();
+    if (!engine.isFinished()) loop.exec();
+    return BatchRunResult::of(engine, rows);
 }
 
 QJsonObject requestToJson(const BatchRequest& q) {

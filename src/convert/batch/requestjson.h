@@ -30,6 +30,9 @@ struct BatchRunResult {
     static BatchRunResult of(const BatchEngine& engine, QList<Row> rows);
 };
 
+// Runs a request on an engine of this thread to its end, in an event loop of its own.
+BatchRunResult runToEnd(const BatchRequest& request);
+
 QJsonObject requestToJson(const BatchRequest& request);
 // Null when the object is no request (a field of the wrong kind, an unknown mode).
 std::optional<BatchRequest> requestFromJson(const QJsonObject& json);

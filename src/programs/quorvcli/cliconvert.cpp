@@ -48,17 +48,7 @@ BatchRunResult runRequest(const BatchRequest& request) {
         e.setReason(FailReason::OfficeDied);
         throw e;
     }
-    BatchEngine engine(request);
-    QEventLoop loop;
-    QList<BatchRunResult::Row> rows(request.rows.size());
-    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                     [&rows](int i, BatchResult r, FailReason why) {
-                         rows[i] = {r, why};
-                     });
-    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-    engine.start();
-    if (!engine.isFinished()) loop.exec();
-    return BatchRunResult::of(engine, rows);
+    return runToEnd(request);
 }
 
 // The intermediate PDF goes to a folder of this call's own inside pdf/, so that calls at

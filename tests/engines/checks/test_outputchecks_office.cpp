@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "convert/batch/batchengine.h"
+#include "convert/batch/requestjson.h"
 #include "convert/outputcheck.h"
 #include "engines/checks/outputchecks.h"
 #include "engines/office/office_docs.h"
@@ -52,24 +53,9 @@ class Env : public ::testing::Environment {
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
 
-struct Row {
-    BatchResult result;
-    FailReason reason;
-};
-
-QList<Row> run(BatchRequest& q) {
+QList<BatchRunResult::Row> run(BatchRequest& q) {
     for (const char* name : {"报告.docx", "b.doc"}) q.rows.append(BatchRow{name, shared->src, {}});
-    QList<Row> rows(q.rows.size());
-    BatchEngine engine(q);
-    QEventLoop loop;
-    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                     [&rows](int i, BatchResult r, FailReason why) {
-                         rows[i] = {r, why};
-                     });
-    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-    engine.start();
-    if (!engine.isFinished()) loop.exec();
-    return rows;
+    return runToEnd(q).rows;
 }
 
 TEST(OutputChecksOnRealOffice, EveryModeStillSucceedsAndItsOutputsPassTheChecks) {
@@ -98,8 +84,8 @@ TEST(OutputChecksOnRealOffice, EveryModeStillSucceedsAndItsOutputsPassTheChecks)
         q.pdfp = out.filePath("pdf") + "/";
         q.replaceIntermediate = true;
         q.swf = SwfTool{PDF2SWF_PATH, "9", {}};
-        const QList<Row> rows = run(q);
-        for (const Row& r : rows) {
+        const QList<BatchRunResult::Row> rows = run(q);
+        for (const BatchRunResult::Row& r : rows) {
             EXPECT_EQ(r.result, BatchResult::Success)
                 << c.what << ": " << failReasonText(r.reason).toStdString();
         }
