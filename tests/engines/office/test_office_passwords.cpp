@@ -16,6 +16,7 @@
 #include "convert/wordconvert.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
+#include "fakes/protected_files.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "office_docs.h"
@@ -27,8 +28,8 @@ using office::OfficeInstance;
 using office::OfficeSession;
 
 const QString kFiles = QStringLiteral(PROTECTED_FILES_DIR);
-const QString kWordPassword = QStringLiteral("Quorv密码7");
-const QString kBookPassword = QStringLiteral("Tabelle-42");
+using testing::kBookPassword;
+using testing::kWordPassword;
 
 OfficeSession* session = nullptr;
 

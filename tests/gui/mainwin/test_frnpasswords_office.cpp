@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/passwords.h"
 #include "engines/office/officeinstance.h"
+#include "fakes/protected_files.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "search_window.h"
@@ -18,7 +19,7 @@ namespace quorv {
 namespace {
 
 const QString kFiles = QStringLiteral(PROTECTED_FILES_DIR);
-const QStringList kRight{"nope", "Quorv密码7", "Tabelle-42"};
+const QStringList kRight{"nope", testing::kWordPassword, testing::kBookPassword};
 
 // "name:result:reason" of every row, and whether any cell of a row shows a password.
 QStringList rowsOf(testing::SearchWindowBase& s, bool* showsPassword) {

@@ -6,6 +6,7 @@
 
 #include "batch_run.h"
 #include "core/passwords.h"
+#include "fakes/protected_files.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "programs/quorvbatch/batchoptions.h"
@@ -17,7 +18,7 @@ using testing::lineOf;
 using testing::runBatch;
 
 const QString kFiles = QStringLiteral(PROTECTED_FILES_DIR);
-const QString kWordPassword = QStringLiteral("Quorv密码7");
+using testing::kWordPassword;
 
 TEST(QuorvbatchPasswords, ProtectedSourcesConvertWithTheSettingsPasswordsAndNoneIsShown) {
     QTemporaryDir dir;

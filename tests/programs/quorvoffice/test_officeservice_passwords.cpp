@@ -14,6 +14,7 @@
 
 #include "core/ini.h"
 #include "core/passwords.h"
+#include "fakes/protected_files.h"
 #include "gtest/gtest.h"
 #include "programs/quorvcli/cli_run.h"
 #include "programs/quorvcli/cliconvert.h"
@@ -25,7 +26,7 @@ using testing::CliRun;
 using testing::runCli;
 
 const QString kFiles = QStringLiteral(PROTECTED_FILES_DIR);
-const QStringList kListed{"erstes", "Quorv密码7"};
+const QStringList kListed{"erstes", testing::kWordPassword};
 
 struct Work {
     QTemporaryDir dir;
