@@ -9,6 +9,8 @@
 
 namespace quorv::checks {
 
+// The pages of a PDF that poppler opens without a password, else 0.
+int pdfPageCount(const QString& path);
 // Opens with poppler, has at least one page, and ends with the end-of-file marker.
 bool pdfReads(const QString& path);
 // A complete zip (its central directory read) holding a fixed document sequence and a page.

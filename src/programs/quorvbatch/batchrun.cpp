@@ -1,7 +1,5 @@
 #include "programs/quorvbatch/batchrun.h"
 
-#include <poppler-document.h>
-#include <poppler-global.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -27,6 +25,7 @@
 #include "core/globals.h"
 #include "core/passwords.h"
 #include "core/quorvapp.h"
+#include "engines/checks/outputchecks.h"
 #include "programs/quorvbatch/batchoptions.h"
 #include "programs/quorvbatch/journal.h"
 
@@ -271,7 +270,7 @@ void Run::place(int job) {
         }
     }
     if (item.result == BatchResult::Success) {
-        if (qfilehz(output) == QLatin1String("pdf")) pages = pdfPageCount(output);
+        if (qfilehz(output) == QLatin1String("pdf")) pages = checks::pdfPageCount(output);
     } else {
         if (item.reason == FailReason::None) item.reason = FailReason::Unknown;
         entry.output.clear();
@@ -396,7 +395,7 @@ int Run::exec() {
         if (!item.skip) continue;
         const QString output = out_ + item.previous.output;
         emitLine(item, QStringLiteral("skipped"), output,
-                 qfilehz(output) == QLatin1String("pdf") ? pdfPageCount(output) : 0);
+                 qfilehz(output) == QLatin1String("pdf") ? checks::pdfPageCount(output) : 0);
     }
 
     if (!request_.rows.isEmpty()) {
@@ -493,20 +492,6 @@ QString failReasonName(FailReason reason) {
 bool failureRetryable(FailReason reason) {
     return reason == FailReason::Timeout || reason == FailReason::OfficeDied ||
            reason == FailReason::OfficeUnavailable;
-}
-
-int pdfPageCount(const QString& path) {
-    // A damaged file is an answer here, not a message on the caller's standard error. Set
-    // once: workers may be reading PDFs through poppler while this runs.
-    static const bool quiet = [] {
-        poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
-        return true;
-    }();
-    (void)quiet;
-    const std::unique_ptr<poppler::document> doc(
-        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
-    if (!doc || doc->is_locked()) return 0;
-    return doc->pages();
 }
 
 int runQuorvbatch(const QStringList& arguments) {

@@ -12,9 +12,6 @@ QString failReasonName(FailReason reason);
 // Whether a later run may succeed where this one failed: the office, not the file, failed.
 bool failureRetryable(FailReason reason);
 
-// The pages of a PDF that poppler opens, else 0.
-int pdfPageCount(const QString& path);
-
 // One whole run of quorvbatch in the current working directory; `arguments` are those
 // after the program name. Returns the exit status. Needs a QCoreApplication.
 int runQuorvbatch(const QStringList& arguments);

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "batch_run.h"
+#include "engines/checks/outputchecks.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "programs/quorvbatch/batchoptions.h"
@@ -168,8 +169,8 @@ TEST(QuorvbatchPages, WhatIsNoPdfHasNoPage) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("%PDF-1.4\nnot really\n");
     f.close();
-    EXPECT_EQ(pdfPageCount(fake), 0);
-    EXPECT_EQ(pdfPageCount(dir.filePath("missing.pdf")), 0);
+    EXPECT_EQ(checks::pdfPageCount(fake), 0);
+    EXPECT_EQ(checks::pdfPageCount(dir.filePath("missing.pdf")), 0);
 }
 
 // A journal as a killed run leaves it, written line by line.
