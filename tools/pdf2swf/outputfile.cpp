@@ -89,10 +89,12 @@ bool checkInput(const std::string& path, std::string& error) {
     return true;
 }
 
-PartialOutput::PartialOutput(const Deadline& deadline, bool stopProcess, std::string lateMessage)
+PartialOutput::PartialOutput(const Deadline& deadline, bool stopProcess, std::string lateMessage,
+                             std::string tool)
     : deadline_(deadline),
       lateMessage_(std::move(lateMessage)),
-      stopMessage_("quorv-pdf2swf: " + lateMessage_ + "\n") {
+      stopMessage_(tool + ": " + lateMessage_ + "\n"),
+      tool_(std::move(tool)) {
     if (stopProcess && deadline.limited()) {
         thread_ = std::thread([this, at = deadline.at()] { watch(at); });
     }
@@ -124,7 +126,7 @@ int PartialOutput::create(const std::string& output, std::string& error) {
     }
     std::string dir = std::filesystem::path(output).parent_path().string();
     if (dir.empty()) dir = ".";
-    std::string pattern = dir + "/.quorv-pdf2swf-XXXXXX";
+    std::string pattern = dir + "/." + tool_ + "-XXXXXX";
     if (pattern.size() >= gPartialPath.size()) {
         error =
             "cannot write to output folder " + inQuotes(dir) + ": " + std::strerror(ENAMETOOLONG);

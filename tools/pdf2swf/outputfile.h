@@ -48,7 +48,10 @@ bool checkInput(const std::string& path, std::string& error);
 // appears after the process was told to end.
 class PartialOutput {
   public:
-    PartialOutput(const Deadline& deadline, bool stopProcess, std::string lateMessage);
+    // `tool` names the program in the message printed when the deadline ends the process
+    // and in the temporary file's name.
+    PartialOutput(const Deadline& deadline, bool stopProcess, std::string lateMessage,
+                  std::string tool = "quorv-pdf2swf");
     // Removes a file that was created and neither committed nor discarded.
     ~PartialOutput();
     PartialOutput(const PartialOutput&) = delete;
@@ -71,6 +74,7 @@ class PartialOutput {
     const Deadline& deadline_;
     std::string lateMessage_;
     std::string stopMessage_;
+    std::string tool_;
     std::mutex mutex_;
     std::condition_variable cv_;
     bool finished_ = false;

@@ -1,0 +1,192 @@
+#include "fonts.h"
+
+#include <GfxFont.h>
+#include <fontconfig/fontconfig.h>
+#include <hb-subset.h>
+
+#include <memory>
+
+#include "package.h"
+
+namespace quorv::pdf2ofd {
+
+namespace {
+
+struct Installed {
+    std::string path;
+    int index = 0;
+    std::string family;
+    int weight = FC_WEIGHT_REGULAR;
+    int slant = FC_SLANT_ROMAN;
+};
+
+bool fillFrom(FcPattern* font, Installed& out) {
+    FcChar8* file = nullptr;
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return false;
+    out.path = reinterpret_cast<const char*>(file);
+    FcPatternGetInteger(font, FC_INDEX, 0, &out.index);
+    if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch) {
+        out.family = reinterpret_cast<const char*>(family);
+    }
+    FcPatternGetInteger(font, FC_WEIGHT, 0, &out.weight);
+    FcPatternGetInteger(font, FC_SLANT, 0, &out.slant);
+    return true;
+}
+
+// The installed face whose PostScript name is `name`, the same face the PDF was made with.
+bool findByPostScriptName(const std::string& name, Installed& out) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_POSTSCRIPT_NAME, reinterpret_cast<const FcChar8*>(name.c_str()));
+    FcObjectSet* objects =
+        FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_WEIGHT, FC_SLANT, FC_FONTFORMAT, nullptr);
+    FcFontSet* set = FcFontList(nullptr, pattern, objects);
+    bool found = false;
+    if (set) {
+        for (int i = 0; i < set->nfont && !found; ++i) {
+            FcChar8* format = nullptr;
+            // Type 1 and bitmap faces cannot go into the package; TrueType and CFF can.
+            if (FcPatternGetString(set->fonts[i], FC_FONTFORMAT, 0, &format) == FcResultMatch &&
+                std::string(reinterpret_cast<const char*>(format)) != "TrueType" &&
+                std::string(reinterpret_cast<const char*>(format)) != "CFF") {
+                continue;
+            }
+            found = fillFrom(set->fonts[i], out);
+        }
+        FcFontSetDestroy(set);
+    }
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return found;
+}
+
+// What a reader shows for a font the PDF does not carry (as the base 14 fonts): the face
+// that fontconfig gives for its family name, as the PDF renderer does.
+bool findSubstitute(const std::string& name, bool bold, bool italic, Installed& out) {
+    std::string family = name;
+    const size_t cut = family.find_first_of(",-");
+    if (cut != std::string::npos) family.resize(cut);
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    bool found = false;
+    if (match) {
+        FcChar8* format = nullptr;
+        if (FcPatternGetString(match, FC_FONTFORMAT, 0, &format) == FcResultMatch) {
+            const std::string f = reinterpret_cast<const char*>(format);
+            if (f == "TrueType" || f == "CFF") found = fillFrom(match, out);
+        }
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return found;
+}
+
+// Names to look the face up by. The Noto CJK collections share one glyph program between
+// their language faces, and PDF writers name it after its Japanese face with a "-VKana"
+// suffix; Chinese documents are drawn with the Simplified Chinese face of the same file.
+std::vector<std::string> candidateNames(const std::string& name) {
+    std::vector<std::string> names;
+    std::string n = name;
+    if (n.size() > 6 && n.compare(n.size() - 6, 6, "-VKana") == 0) n.resize(n.size() - 6);
+    if (const size_t jp = n.find("CJKjp-"); jp != std::string::npos) {
+        names.push_back(n.substr(0, jp) + "CJKsc-" + n.substr(jp + 6));
+    }
+    names.push_back(name);
+    if (n != name) names.push_back(n);
+    return names;
+}
+
+}  // namespace
+
+std::string baseFontName(const std::string& pdfName) {
+    if (pdfName.size() > 7 && pdfName[6] == '+') {
+        bool tag = true;
+        for (int i = 0; i < 6; ++i) tag = tag && pdfName[i] >= 'A' && pdfName[i] <= 'Z';
+        if (tag) return pdfName.substr(7);
+    }
+    return pdfName;
+}
+
+int FontTable::resourceFor(const GfxFont& font) {
+    const Ref* ref = font.getID();
+    const std::string name = baseFontName(font.getName() ? *font.getName() : std::string());
+    const std::string key = std::to_string(ref->num) + " " + std::to_string(ref->gen) + " " + name;
+    if (const auto it = byKey_.find(key); it != byKey_.end()) return it->second;
+
+    FontResource resource;
+    resource.id = package_.nextId();
+    resource.fontName = name.empty() ? "Unnamed" : name;
+    resource.bold = font.isBold() || font.getWeight() >= GfxFont::W700;
+    resource.italic = font.isItalic();
+    Face face;
+    Installed installed;
+    Ref embedded;
+    const bool carried = font.getEmbeddedFontID(&embedded);
+    bool found = false;
+    for (const std::string& candidate : candidateNames(name)) {
+        if (!found && !candidate.empty()) found = findByPostScriptName(candidate, installed);
+    }
+    if (found || (!carried && findSubstitute(name.empty() ? "serif" : name, resource.bold,
+                                             resource.italic, installed))) {
+        face.path = installed.path;
+        face.index = installed.index;
+        resource.familyName = installed.family;
+        resource.bold = installed.weight >= FC_WEIGHT_BOLD;
+        resource.italic = installed.slant != FC_SLANT_ROMAN;
+    } else if (font.getFamily()) {
+        resource.familyName = font.getFamily()->toStr();
+    } else {
+        resource.familyName = resource.fontName;
+    }
+    const int index = static_cast<int>(package_.fonts.size());
+    package_.fonts.push_back(std::move(resource));
+    faces_.push_back(std::move(face));
+    byKey_.emplace(key, index);
+    return index;
+}
+
+std::string subsetFace(const std::string& path, int index, const std::set<uint32_t>& used) {
+    hb_blob_t* blob = hb_blob_create_from_file_or_fail(path.c_str());
+    if (!blob) return {};
+    hb_face_t* face = hb_face_create(blob, static_cast<unsigned>(index));
+    hb_blob_destroy(blob);
+    std::string out;
+    if (hb_subset_input_t* input = hb_subset_input_create_or_fail()) {
+        hb_set_t* unicodes = hb_subset_input_unicode_set(input);
+        for (uint32_t c : used) hb_set_add(unicodes, c);
+        if (hb_face_t* subset = hb_subset_or_fail(face, input)) {
+            hb_blob_t* data = hb_face_reference_blob(subset);
+            unsigned length = 0;
+            const char* bytes = hb_blob_get_data(data, &length);
+            if (bytes && length > 0) out.assign(bytes, length);
+            hb_blob_destroy(data);
+            hb_face_destroy(subset);
+        }
+        hb_subset_input_destroy(input);
+    }
+    hb_face_destroy(face);
+    return out;
+}
+
+void FontTable::embed(std::vector<std::string>& notes) {
+    for (size_t i = 0; i < faces_.size(); ++i) {
+        FontResource& resource = package_.fonts[i];
+        const Face& face = faces_[i];
+        if (face.used.empty()) continue;
+        if (!face.path.empty()) resource.file = subsetFace(face.path, face.index, face.used);
+        if (resource.file.empty()) {
+            notes.push_back("font " + resource.fontName +
+                            " is not installed on this system; it is named but not embedded");
+            continue;
+        }
+        resource.fileExtension = resource.file.compare(0, 4, "OTTO") == 0 ? "otf" : "ttf";
+    }
+}
+
+}  // namespace quorv::pdf2ofd
