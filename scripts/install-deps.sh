@@ -25,7 +25,15 @@ packages=(
   # Stand-ins for the typefaces documents ask for: Carlito and Caladea for Calibri and
   # Cambria, LXGW WenKai for Kai, and the Fandol FangSong face inside TeX Live's Chinese.
   fonts-crosextra-carlito fonts-crosextra-caladea fonts-lxgw-wenkai texlive-lang-chinese
+  # quorv-pdf2ofd reads PDFs with poppler's core API and subsets fonts with HarfBuzz.
+  libpoppler-private-dev libharfbuzz-dev
+  # The OFD check renders packages with ofd.js (from npm, pinned) in headless Chromium.
+  chromium
 )
+# node and npm for that check, unless a node with its npm is installed already.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 
 # The fuzz targets need clang and its libFuzzer runtime.
 if [ "${1:-}" = "--fuzz" ]; then

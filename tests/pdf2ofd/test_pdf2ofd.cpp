@@ -1,0 +1,230 @@
+// quorv-pdf2ofd on PDFs written here byte by byte: what lands in the package, and what
+// bad input gives. How the pages look is judged by an independent reader elsewhere.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "pdf2ofd.h"
+
+namespace fs = std::filesystem;
+using namespace quorv::pdf2ofd;
+
+namespace {
+
+// A PDF with one A4 page: a red square, "Hello OFD" in Helvetica, a bookmark and its
+// title and author.
+std::string makePdf() {
+    const std::string content =
+        "1 0 0 rg 100 600 50 50 re f 0 0 1 RG 2 w [6 3] 0 d 100 500 m 300 500 l S "
+        "BT /F1 24 Tf 72 720 Td (Hello OFD) Tj ET";
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R /Outlines 6 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595.276 841.89] /Contents 4 0 R "
+        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        "<< /Type /Outlines /First 7 0 R /Last 7 0 R /Count 1 >>",
+        "<< /Title (Greeting) /Parent 6 0 R /Dest [3 0 R /XYZ 0 720 0] >>",
+        "<< /Title (Sample) /Author (Li Si) /CreationDate (D:20240315102030+08'00') >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t o : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+           " /Root 1 0 R /Info 8 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// The members of a ZIP file, inflated.
+std::map<std::string, std::string> unzip(const std::string& zip) {
+    std::map<std::string, std::string> files;
+    size_t at = 0;
+    auto u16 = [&](size_t p) {
+        return static_cast<unsigned>(static_cast<unsigned char>(zip[p]) |
+                                     (static_cast<unsigned char>(zip[p + 1]) << 8));
+    };
+    auto u32 = [&](size_t p) { return u16(p) | (u16(p + 2) << 16); };
+    while (at + 30 <= zip.size() && u32(at) == 0x04034b50) {
+        const unsigned method = u16(at + 8), packed = u32(at + 18), size = u32(at + 22);
+        const unsigned nameLength = u16(at + 26), extra = u16(at + 28);
+        const std::string name = zip.substr(at + 30, nameLength);
+        const std::string body = zip.substr(at + 30 + nameLength + extra, packed);
+        std::string data(size, '\0');
+        if (method == 8) {
+            z_stream zs{};
+            inflateInit2(&zs, -15);
+            zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data()));
+            zs.avail_in = static_cast<uInt>(body.size());
+            zs.next_out = reinterpret_cast<Bytef*>(data.data());
+            zs.avail_out = size;
+            inflate(&zs, Z_FINISH);
+            inflateEnd(&zs);
+        } else {
+            data = body;
+        }
+        files[name] = data;
+        at += 30 + nameLength + extra + packed;
+    }
+    return files;
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const fs::path& p, const std::string& data) {
+    std::ofstream(p, std::ios::binary) << data;
+}
+
+class Pdf2Ofd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("pdf2ofd-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    int run(const fs::path& in, const fs::path& out, std::string& error) {
+        Options o;
+        o.input = in.string();
+        o.output = out.string();
+        std::vector<std::string> notes;
+        return convert(o, error, notes);
+    }
+    // The folder holds exactly `names`: no output and no leftover temporary file.
+    void expectOnly(std::set<std::string> names) {
+        std::set<std::string> found;
+        for (const auto& e : fs::directory_iterator(dir_))
+            found.insert(e.path().filename().string());
+        EXPECT_EQ(found, names);
+    }
+    fs::path dir_;
+};
+
+TEST_F(Pdf2Ofd, PackageCarriesPageTextPathsOutlineAndInformation) {
+    writeFile(dir_ / "in.pdf", makePdf());
+    std::string error;
+    ASSERT_EQ(run(dir_ / "in.pdf", dir_ / "out.ofd", error), kExitOk) << error;
+    auto files = unzip(readFile(dir_ / "out.ofd"));
+    ASSERT_TRUE(files.count("OFD.xml"));
+    const std::string& ofd = files["OFD.xml"];
+    EXPECT_NE(ofd.find("<ofd:DocRoot>Doc_0/Document.xml</ofd:DocRoot>"), std::string::npos);
+    EXPECT_NE(ofd.find("<ofd:Title>Sample</ofd:Title>"), std::string::npos);
+    EXPECT_NE(ofd.find("<ofd:Author>Li Si</ofd:Author>"), std::string::npos);
+    EXPECT_NE(ofd.find("<ofd:CreationDate>2024-03-15</ofd:CreationDate>"), std::string::npos);
+
+    const std::string& doc = files["Doc_0/Document.xml"];
+    EXPECT_NE(doc.find("<ofd:PhysicalBox>0 0 210 297</ofd:PhysicalBox>"), std::string::npos) << doc;
+    EXPECT_NE(doc.find("BaseLoc=\"Pages/Page_0/Content.xml\""), std::string::npos);
+    EXPECT_NE(doc.find("<ofd:OutlineElem Title=\"Greeting\">"), std::string::npos) << doc;
+    EXPECT_NE(doc.find("Type=\"XYZ\""), std::string::npos);
+
+    const std::string& page = files["Doc_0/Pages/Page_0/Content.xml"];
+    // Nine characters, eight steps between them; the space stays inside the run.
+    EXPECT_NE(page.find(">Hello OFD</ofd:TextCode>"), std::string::npos) << page;
+    const size_t delta = page.find("DeltaX=\"");
+    ASSERT_NE(delta, std::string::npos);
+    const std::string deltas = page.substr(delta + 8, page.find('"', delta + 8) - delta - 8);
+    EXPECT_EQ(std::count(deltas.begin(), deltas.end(), ' '), 7) << deltas;
+    // The square: filled red, 50 pt = 17.639 mm wide, 100 pt from the left edge.
+    EXPECT_NE(page.find("Boundary=\"35.278 "), std::string::npos) << page;
+    EXPECT_NE(page.find("<ofd:FillColor Value=\"255 0 0\"/>"), std::string::npos);
+    // The dashed blue line keeps its width and dashes, in millimetres.
+    EXPECT_NE(page.find("LineWidth=\"0.706\""), std::string::npos);
+    EXPECT_NE(page.find("DashPattern=\"2.117 1.058\""), std::string::npos);
+    EXPECT_NE(page.find("<ofd:StrokeColor Value=\"0 0 255\"/>"), std::string::npos);
+
+    // Helvetica is drawn in the face fontconfig gives for it, and that face is embedded.
+    const std::string& res = files["Doc_0/PublicRes.xml"];
+    EXPECT_NE(res.find("FontName=\"Helvetica\""), std::string::npos) << res;
+    const size_t file = res.find("<ofd:FontFile>");
+    ASSERT_NE(file, std::string::npos) << res;
+    const std::string fontName = res.substr(file + 14, res.find('<', file + 14) - file - 14);
+    const std::string& font = files["Doc_0/Res/" + fontName];
+    ASSERT_GT(font.size(), 100u);
+    EXPECT_TRUE(font.compare(0, 4, std::string("\0\1\0\0", 4)) == 0 ||
+                font.compare(0, 4, "OTTO") == 0 || font.compare(0, 4, "true") == 0);
+}
+
+TEST_F(Pdf2Ofd, BadInputGivesReasonAndNoFile) {
+    const std::string good = makePdf();
+    writeFile(dir_ / "text.pdf", "This is not a PDF at all.\n");
+    writeFile(dir_ / "cut.pdf", good.substr(0, good.size() / 2));
+    writeFile(dir_ / "good.pdf", good);
+    ASSERT_EQ(std::system(("qpdf --encrypt secret owner 256 -- '" + (dir_ / "good.pdf").string() +
+                           "' '" + (dir_ / "locked.pdf").string() + "'")
+                              .c_str()),
+              0);
+    struct Case {
+        const char* file;
+        const char* reason;
+    };
+    for (const Case& c :
+         {Case{"text.pdf", "is not a PDF file or is damaged"}, Case{"cut.pdf", "damaged"},
+          Case{"locked.pdf", "needs a password"}, Case{"missing.pdf", "cannot read input file"}}) {
+        std::string error;
+        EXPECT_EQ(run(dir_ / c.file, dir_ / "out.ofd", error), kExitFailed) << c.file;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.file << ": " << error;
+    }
+    expectOnly({"text.pdf", "cut.pdf", "good.pdf", "locked.pdf"});
+}
+
+TEST_F(Pdf2Ofd, FailedConversionLeavesAnEarlierOutputAlone) {
+    writeFile(dir_ / "text.pdf", "%PDF-1.4 broken");
+    writeFile(dir_ / "out.ofd", "earlier");
+    std::string error;
+    EXPECT_EQ(run(dir_ / "text.pdf", dir_ / "out.ofd", error), kExitFailed);
+    EXPECT_EQ(readFile(dir_ / "out.ofd"), "earlier");
+}
+
+TEST(Pdf2OfdCommandLine, OptionsAndMistakes) {
+    auto p = parseCommandLine({"in.pdf", "-o", "out.ofd", "-s", "timeout=30"});
+    EXPECT_EQ(p.error, "");
+    EXPECT_EQ(p.options.input, "in.pdf");
+    EXPECT_EQ(p.options.output, "out.ofd");
+    EXPECT_EQ(p.options.timeoutSeconds, 30);
+    EXPECT_EQ(parseCommandLine({"in.pdf"}).error, "no output file given (-o OUTPUT.ofd)");
+    EXPECT_NE(parseCommandLine({"in.pdf", "-o", "x", "-s", "timeout=-1"}).error, "");
+    EXPECT_NE(parseCommandLine({"in.pdf", "-o", "x", "-s", "flashversion=9"}).error, "");
+    EXPECT_NE(parseCommandLine({"a.pdf", "b.pdf", "-o", "x"}).error, "");
+    EXPECT_TRUE(parseCommandLine({"-h"}).options.help);
+}
+
+TEST(Pdf2OfdProgram, ExitStatusAndMessage) {
+    const fs::path out =
+        fs::temp_directory_path() / ("pdf2ofd-none-" + std::to_string(::getpid()) + ".ofd");
+    const std::string cmd =
+        std::string(QUORV_PDF2OFD_PATH) + " /nonexistent.pdf -o '" + out.string() + "' 2>/dev/null";
+    const int status = std::system(cmd.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), kExitFailed);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+}  // namespace
