@@ -3,7 +3,7 @@
 # programs share bin.
 include(GNUInstallDirs)
 
-install(TARGETS Quorvane quorvcli quorvbatch quorvofficed quorv-pdf2swf
+install(TARGETS Quorvane quorvcli quorvbatch quorvofficed quorv-pdf2swf quorv-pdf2ofd
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The office service as a systemd user unit; the user enables it.
 install(FILES ${PROJECT_SOURCE_DIR}/data/quorvoffice.service

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "outputfile.h"
+#include "../pdf2swf/outputfile.h"
 #include "pdf2ofd.h"
 
 namespace quorv::pdf2ofd {

@@ -20,8 +20,8 @@
 #include <memory>
 #include <mutex>
 
+#include "../pdf2swf/outputfile.h"
 #include "fonts.h"
-#include "outputfile.h"
 #include "package.h"
 #include "pagewriter.h"
 #include "zipwriter.h"
