@@ -73,6 +73,9 @@ def squeeze(text):
 def main():
     tool, work = sys.argv[1], sys.argv[2]
     os.makedirs(work, exist_ok=True)
+    # The tool runs with the system's own fontconfig settings: it must find the faces the
+    # office was given (FandolFang lives where fontconfig does not look) by itself.
+    tool_env = dict(os.environ)
     conf = os.path.join(work, "fonts.conf")
     with open(conf, "w", encoding="utf-8") as f:
         f.write(FONTS_CONF)
@@ -85,9 +88,17 @@ def main():
     subprocess.run([sys.executable, os.path.join(HERE, "make_pdfs.py"), pdfs], check=True, env=env, timeout=600)
     pdf = os.path.join(pdfs, "mixed.pdf")
     ofd = os.path.join(pdfs, "mixed.ofd")
-    run = subprocess.run([tool, pdf, "-o", ofd], env=env, capture_output=True, text=True, timeout=300)
+    run = subprocess.run([tool, pdf, "-o", ofd], env=tool_env, capture_output=True, text=True, timeout=300)
     if run.returncode != 0:
         fail(f"quorv-pdf2ofd failed: {run.stderr}")
+    with zipfile.ZipFile(ofd) as z:
+        fonts = re.findall(r"<ofd:Font [^>]*FontName=\"([^\"]*)\"[^>]*>(<ofd:FontFile>)?",
+                           z.read("Doc_0/PublicRes.xml").decode("utf-8"))
+    if not any(name.startswith("FandolFang") for name, _ in fonts):
+        fail(f"no FangSong face among the package's fonts {fonts}")
+    missing = [name for name, file in fonts if not file]
+    if missing:
+        fail(f"faces named but not embedded: {missing}")
 
     subprocess.run(["pdftoppm", "-r", str(DPI), "-png", pdf, os.path.join(pdfs, "pdf")], check=True)
     pages = sorted((p for p in os.listdir(pdfs) if re.fullmatch(r"pdf-\d+\.png", p)),

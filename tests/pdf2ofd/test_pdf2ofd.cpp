@@ -13,7 +13,9 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "fonts.h"
 #include "pdf2ofd.h"
 
 namespace fs = std::filesystem;
@@ -21,23 +23,9 @@ using namespace quorv::pdf2ofd;
 
 namespace {
 
-// A PDF with one A4 page: a red square, "Hello OFD" in Helvetica, a bookmark and its
-// title and author.
-std::string makePdf() {
-    const std::string content =
-        "1 0 0 rg 100 600 50 50 re f 0 0 1 RG 2 w [6 3] 0 d 100 500 m 300 500 l S "
-        "BT /F1 24 Tf 72 720 Td (Hello OFD) Tj ET";
-    std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R /Outlines 6 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595.276 841.89] /Contents 4 0 R "
-        "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
-        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
-        "<< /Type /Outlines /First 7 0 R /Last 7 0 R /Count 1 >>",
-        "<< /Title (Greeting) /Parent 6 0 R /Dest [3 0 R /XYZ 0 720 0] >>",
-        "<< /Title (Sample) /Author (Li Si) /CreationDate (D:20240315102030+08'00') >>",
-    };
+// A PDF of `objects`, numbered from 1: the first is the catalog, `info` (0: none) the
+// document information.
+std::string buildPdf(const std::vector<std::string>& objects, int info = 0) {
     std::string pdf = "%PDF-1.4\n";
     std::vector<size_t> offsets;
     for (size_t i = 0; i < objects.size(); ++i) {
@@ -51,9 +39,51 @@ std::string makePdf() {
         std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
         pdf += line;
     }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-           " /Root 1 0 R /Info 8 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R" +
+           (info ? " /Info " + std::to_string(info) + " 0 R" : "") + " >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
     return pdf;
+}
+
+std::string stream(const std::string& dict, const std::string& data) {
+    return "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
+           "\nendstream";
+}
+
+// A PDF with one A4 page: a red square, "Hello OFD" in Helvetica, a bookmark and its
+// title and author.
+std::string makePdf() {
+    const std::string content =
+        "1 0 0 rg 100 600 50 50 re f 0 0 1 RG 2 w [6 3] 0 d 100 500 m 300 500 l S "
+        "BT /F1 24 Tf 72 720 Td (Hello OFD) Tj ET";
+    return buildPdf(
+        {
+            "<< /Type /Catalog /Pages 2 0 R /Outlines 6 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595.276 841.89] /Contents 4 0 R "
+            "/Resources << /Font << /F1 5 0 R >> >> >>",
+            stream("", content),
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+            "<< /Type /Outlines /First 7 0 R /Last 7 0 R /Count 1 >>",
+            "<< /Title (Greeting) /Parent 6 0 R /Dest [3 0 R /XYZ 0 720 0] >>",
+            "<< /Title (Sample) /Author (Li Si) /CreationDate (D:20240315102030+08'00') >>",
+        },
+        8);
+}
+
+// A one-page PDF drawing `content` with the resources `resources`, and `extra` objects
+// from number 5 on.
+std::string pagePdf(const std::string& content, const std::string& resources = "<< >>",
+                    const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R /Resources " +
+            resources + " >>",
+        stream("", content),
+    };
+    objects.insert(objects.end(), extra.begin(), extra.end());
+    return buildPdf(objects);
 }
 
 // The members of a ZIP file, inflated.
@@ -202,6 +232,70 @@ TEST_F(Pdf2Ofd, FailedConversionLeavesAnEarlierOutputAlone) {
     std::string error;
     EXPECT_EQ(run(dir_ / "text.pdf", dir_ / "out.ofd", error), kExitFailed);
     EXPECT_EQ(readFile(dir_ / "out.ofd"), "earlier");
+}
+
+constexpr const char* kLiberation = "/usr/share/fonts/truetype/liberation/";
+
+TEST_F(Pdf2Ofd, FaceFoundInAFolderByItsNameWhateverTheFileIsCalled) {
+    if (!fs::exists(std::string(kLiberation) + "LiberationSerif-Bold.ttf")) GTEST_SKIP();
+    fs::create_directories(dir_ / "fonts");
+    fs::copy_file(std::string(kLiberation) + "LiberationSerif-Regular.ttf", dir_ / "fonts/a.ttf");
+    fs::copy_file(std::string(kLiberation) + "LiberationSerif-Bold.ttf", dir_ / "fonts/b.TTF");
+    // Files that are not fonts, or are damaged, are passed over.
+    writeFile(dir_ / "fonts/broken.otf", "OTTO and nothing more");
+    writeFile(dir_ / "fonts/readme.txt", "LiberationSerif-Bold");
+    const std::vector<std::string> folders = {(dir_ / "absent").string(),
+                                              (dir_ / "fonts").string()};
+
+    FaceFile face;
+    ASSERT_TRUE(findInFolders("LiberationSerif-Bold", folders, face));
+    EXPECT_EQ(face.path, (dir_ / "fonts/b.TTF").string());
+    EXPECT_EQ(face.family, "Liberation Serif");
+    EXPECT_TRUE(face.bold);
+    EXPECT_FALSE(face.italic);
+    ASSERT_TRUE(findInFolders("LiberationSerif", folders, face));
+    EXPECT_EQ(face.path, (dir_ / "fonts/a.ttf").string());
+    EXPECT_FALSE(face.bold);
+    EXPECT_FALSE(findInFolders("LiberationSerif-Italic", folders, face));
+    EXPECT_FALSE(findInFolders("", folders, face));
+    // What a subset of a face found so holds: a font file a reader can load.
+    EXPECT_EQ(subsetFace(face.path, face.index, {'O', 'F', 'D'}).compare(0, 4, "\0\1\0\0", 4), 0);
+}
+
+// A document drawn in a face this system does not have still converts: the package
+// names the face without a file (readers draw the text in one of their own), and the
+// text stays.
+TEST_F(Pdf2Ofd, FaceThatIsNotInstalledIsNamedAndItsTextKept) {
+    const std::string program = readFile(std::string(kLiberation) + "LiberationSerif-Regular.ttf");
+    if (program.empty()) GTEST_SKIP();
+    std::string widths;
+    for (int c = 32; c <= 126; ++c) widths += " 500";
+    writeFile(
+        dir_ / "in.pdf",
+        pagePdf("BT /F1 12 Tf 20 100 Td (Missing face) Tj ET", "<< /Font << /F1 5 0 R >> >>",
+                {"<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+QuorvNotInstalled-Regular "
+                 "/FirstChar 32 /LastChar 126 /Widths [" +
+                     widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>",
+                 "<< /Type /FontDescriptor /FontName /ABCDEF+QuorvNotInstalled-Regular "
+                 "/Flags 32 /FontBBox [0 -200 1000 900] /ItalicAngle 0 /Ascent 900 "
+                 "/Descent -200 /CapHeight 700 /StemV 80 /FontFile2 7 0 R >>",
+                 stream("/Length1 " + std::to_string(program.size()), program)}));
+    Options o;
+    o.input = (dir_ / "in.pdf").string();
+    o.output = (dir_ / "out.ofd").string();
+    std::string error;
+    std::vector<std::string> notes;
+    ASSERT_EQ(convert(o, error, notes), kExitOk) << error;
+    auto files = unzip(readFile(dir_ / "out.ofd"));
+    const std::string& res = files["Doc_0/PublicRes.xml"];
+    const size_t font = res.find("FontName=\"QuorvNotInstalled-Regular\"");
+    ASSERT_NE(font, std::string::npos) << res;
+    EXPECT_EQ(res.substr(font, res.find("</ofd:Font>", font) - font).find("FontFile"),
+              std::string::npos)
+        << res;
+    EXPECT_NE(files["Doc_0/Pages/Page_0/Content.xml"].find(">Missing face<"), std::string::npos);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("QuorvNotInstalled-Regular"), std::string::npos);
 }
 
 TEST(Pdf2OfdCommandLine, OptionsAndMistakes) {

@@ -2,8 +2,12 @@
 
 #include <GfxFont.h>
 #include <fontconfig/fontconfig.h>
+#include <hb-ot.h>
 #include <hb-subset.h>
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <memory>
 
 #include "package.h"
@@ -12,15 +16,7 @@ namespace quorv::pdf2ofd {
 
 namespace {
 
-struct Installed {
-    std::string path;
-    int index = 0;
-    std::string family;
-    int weight = FC_WEIGHT_REGULAR;
-    int slant = FC_SLANT_ROMAN;
-};
-
-bool fillFrom(FcPattern* font, Installed& out) {
+bool fillFrom(FcPattern* font, FaceFile& out) {
     FcChar8* file = nullptr;
     FcChar8* family = nullptr;
     if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return false;
@@ -29,13 +25,16 @@ bool fillFrom(FcPattern* font, Installed& out) {
     if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch) {
         out.family = reinterpret_cast<const char*>(family);
     }
-    FcPatternGetInteger(font, FC_WEIGHT, 0, &out.weight);
-    FcPatternGetInteger(font, FC_SLANT, 0, &out.slant);
+    int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+    FcPatternGetInteger(font, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(font, FC_SLANT, 0, &slant);
+    out.bold = weight >= FC_WEIGHT_BOLD;
+    out.italic = slant != FC_SLANT_ROMAN;
     return true;
 }
 
 // The installed face whose PostScript name is `name`, the same face the PDF was made with.
-bool findByPostScriptName(const std::string& name, Installed& out) {
+bool findByPostScriptName(const std::string& name, FaceFile& out) {
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_POSTSCRIPT_NAME, reinterpret_cast<const FcChar8*>(name.c_str()));
     FcObjectSet* objects =
@@ -62,7 +61,7 @@ bool findByPostScriptName(const std::string& name, Installed& out) {
 
 // What a reader shows for a font the PDF does not carry (as the base 14 fonts): the face
 // that fontconfig gives for its family name, as the PDF renderer does.
-bool findSubstitute(const std::string& name, bool bold, bool italic, Installed& out) {
+bool findSubstitute(const std::string& name, bool bold, bool italic, FaceFile& out) {
     std::string family = name;
     const size_t cut = family.find_first_of(",-");
     if (cut != std::string::npos) family.resize(cut);
@@ -102,7 +101,71 @@ std::vector<std::string> candidateNames(const std::string& name) {
     return names;
 }
 
+std::string nameEntry(hb_face_t* face, hb_ot_name_id_t id) {
+    char text[256];
+    unsigned length = sizeof text;
+    if (hb_ot_name_get_utf8(face, id, HB_LANGUAGE_INVALID, &length, text) == 0) return {};
+    return std::string(text, std::min<size_t>(length, sizeof text - 1));
+}
+
+bool isFontFile(const std::filesystem::path& p) {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".otf" || ext == ".ttf" || ext == ".ttc" || ext == ".otc";
+}
+
 }  // namespace
+
+const std::vector<std::string>& privateFontFolders() {
+    // TeX Live keeps the Fandol faces (among them the FangSong the office engine is given)
+    // in its own tree; a packaged copy would live in the second folder.
+    static const std::vector<std::string> folders = {
+        "/usr/share/texlive/texmf-dist/fonts/opentype/public/fandol",
+        "/usr/share/fonts/opentype/fandol",
+    };
+    return folders;
+}
+
+bool findInFolders(const std::string& name, const std::vector<std::string>& folders,
+                   FaceFile& out) {
+    namespace fs = std::filesystem;
+    if (name.empty()) return false;
+    for (const std::string& folder : folders) {
+        std::error_code ec;
+        std::vector<fs::path> files;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            if (isFontFile(it->path()) && it->is_regular_file(ec)) files.push_back(it->path());
+        }
+        std::sort(files.begin(), files.end());
+        for (const fs::path& file : files) {
+            hb_blob_t* blob = hb_blob_create_from_file_or_fail(file.c_str());
+            if (!blob) continue;
+            bool found = false;
+            // Only the name table is read, so looking through a folder costs little.
+            const unsigned count = std::min(hb_face_count(blob), 256u);
+            for (unsigned i = 0; i < count && !found; ++i) {
+                hb_face_t* face = hb_face_create(blob, i);
+                if (nameEntry(face, HB_OT_NAME_ID_POSTSCRIPT_NAME) == name) {
+                    found = true;
+                    out.path = file.string();
+                    out.index = static_cast<int>(i);
+                    out.family = nameEntry(face, HB_OT_NAME_ID_TYPOGRAPHIC_FAMILY);
+                    if (out.family.empty()) out.family = nameEntry(face, HB_OT_NAME_ID_FONT_FAMILY);
+                    hb_font_t* font = hb_font_create(face);
+                    out.bold = hb_style_get_value(font, HB_STYLE_TAG_WEIGHT) >= 650;
+                    out.italic = hb_style_get_value(font, HB_STYLE_TAG_ITALIC) >= 0.5f ||
+                                 hb_style_get_value(font, HB_STYLE_TAG_SLANT_ANGLE) != 0;
+                    hb_font_destroy(font);
+                }
+                hb_face_destroy(face);
+            }
+            hb_blob_destroy(blob);
+            if (found) return true;
+        }
+    }
+    return false;
+}
 
 std::string baseFontName(const std::string& pdfName) {
     if (pdfName.size() > 7 && pdfName[6] == '+') {
@@ -125,20 +188,24 @@ int FontTable::resourceFor(const GfxFont& font) {
     resource.bold = font.isBold() || font.getWeight() >= GfxFont::W700;
     resource.italic = font.isItalic();
     Face face;
-    Installed installed;
+    FaceFile installed;
     Ref embedded;
     const bool carried = font.getEmbeddedFontID(&embedded);
+    const std::vector<std::string> names = candidateNames(name);
     bool found = false;
-    for (const std::string& candidate : candidateNames(name)) {
+    for (const std::string& candidate : names) {
         if (!found && !candidate.empty()) found = findByPostScriptName(candidate, installed);
+    }
+    for (const std::string& candidate : names) {
+        if (!found) found = findInFolders(candidate, privateFontFolders(), installed);
     }
     if (found || (!carried && findSubstitute(name.empty() ? "serif" : name, resource.bold,
                                              resource.italic, installed))) {
         face.path = installed.path;
         face.index = installed.index;
         resource.familyName = installed.family;
-        resource.bold = installed.weight >= FC_WEIGHT_BOLD;
-        resource.italic = installed.slant != FC_SLANT_ROMAN;
+        resource.bold = installed.bold;
+        resource.italic = installed.italic;
     } else if (font.getFamily()) {
         resource.familyName = font.getFamily()->toStr();
     } else {
@@ -160,6 +227,12 @@ std::string subsetFace(const std::string& path, int index, const std::set<uint32
     if (hb_subset_input_t* input = hb_subset_input_create_or_fail()) {
         hb_set_t* unicodes = hb_subset_input_unicode_set(input);
         for (uint32_t c : used) hb_set_add(unicodes, c);
+        // Readers draw each character's glyph as the cmap gives it and never shape, so
+        // the layout tables are dead weight; in the CJK faces they are also where
+        // subsetting spends half its time.
+        hb_set_t* dropped = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
+        for (const char* tag : {"GSUB", "GPOS", "GDEF", "BASE", "JSTF", "MATH", "kern", "morx"})
+            hb_set_add(dropped, hb_tag_from_string(tag, 4));
         if (hb_face_t* subset = hb_subset_or_fail(face, input)) {
             hb_blob_t* data = hb_face_reference_blob(subset);
             unsigned length = 0;

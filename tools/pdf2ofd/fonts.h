@@ -2,8 +2,9 @@
 
 // The fonts of the package. A PDF font becomes one font resource, named as the PDF names
 // it, with a subset of the same face as installed on this system (found by its PostScript
-// name) holding exactly the characters the text uses. A face that is not installed is
-// named without a file, and readers substitute it.
+// name, also in the font folders fontconfig does not read, such as TeX Live's) holding
+// exactly the characters the text uses. A face that is not installed is named without a
+// file, and readers draw the text in a face of their own.
 
 #include <cstdint>
 #include <map>
@@ -40,6 +41,21 @@ class FontTable {
 
 // The PostScript name of a PDF font without the six-letter subset tag ("ABCDEF+").
 std::string baseFontName(const std::string& pdfName);
+
+// An installed face.
+struct FaceFile {
+    std::string path;
+    int index = 0;  // in a collection
+    std::string family;
+    bool bold = false;
+    bool italic = false;
+};
+
+// The face whose PostScript name is `name` among the font files directly in `folders`.
+bool findInFolders(const std::string& name, const std::vector<std::string>& folders, FaceFile& out);
+
+// Folders that hold faces the office engine uses but fontconfig may not know of.
+const std::vector<std::string>& privateFontFolders();
 
 // A subset of face `index` in the font file `path` with the characters `used`; empty
 // when the file cannot be read or subset.
