@@ -1,5 +1,7 @@
 // quorv-pdf2ofd on PDFs written here byte by byte: what lands in the package, and what
 // bad input gives. How the pages look is judged by an independent reader elsewhere.
+#include <GlobalParams.h>
+#include <PDFDoc.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -16,6 +18,8 @@
 #include <vector>
 
 #include "fonts.h"
+#include "package.h"
+#include "pagewriter.h"
 #include "pdf2ofd.h"
 
 namespace fs = std::filesystem;
@@ -296,6 +300,57 @@ TEST_F(Pdf2Ofd, FaceThatIsNotInstalledIsNamedAndItsTextKept) {
     EXPECT_NE(files["Doc_0/Pages/Page_0/Content.xml"].find(">Missing face<"), std::string::npos);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("QuorvNotInstalled-Regular"), std::string::npos);
+}
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Files made to exhaust a converter: what they cost must grow with their size, not faster.
+TEST_F(Pdf2Ofd, DeeplyNestedClipsAndSavesStayCheap) {
+    std::string content;
+    for (int i = 0; i < 2000; ++i) content += "q 0 0 m 200 0 l 100 200 l h W n ";
+    for (int i = 0; i < 2000; ++i) content += "10 10 5 5 re f ";
+    for (int i = 0; i < 50000; ++i) content += "q ";
+    content += "20 20 5 5 re f";
+    writeFile(dir_ / "in.pdf", pagePdf(content));
+    std::string error;
+    ASSERT_EQ(run(dir_ / "in.pdf", dir_ / "out.ofd", error), kExitOk) << error;
+    const std::string page = unzip(readFile(dir_ / "out.ofd"))["Doc_0/Pages/Page_0/Content.xml"];
+    EXPECT_EQ(count(page, "<ofd:PathObject "), 2001u);
+    // Each square keeps the innermost triangles that shape it, not all two thousand.
+    EXPECT_LE(count(page, "<ofd:Clip>"), 2001u * 16);
+    EXPECT_GE(count(page, "<ofd:Clip>"), 2001u);
+}
+
+TEST_F(Pdf2Ofd, FormsThatRepeatFormsStopAtTheContentLimit) {
+    // A hundred uses of a form that uses a form a hundred times that fills a hundred
+    // squares: a million path objects from a file of a few kilobytes.
+    std::string fills, uses, page;
+    for (int i = 0; i < 100; ++i) {
+        fills += "0 0 1 1 re f ";
+        uses += "/X0 Do ";
+        page += "/X1 Do ";
+    }
+    const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 200 200]";
+    writeFile(dir_ / "in.pdf",
+              pagePdf(page, "<< /XObject << /X1 6 0 R >> >>",
+                      {stream(form, fills),
+                       stream(form + " /Resources << /XObject << /X0 5 0 R >> >>", uses)}));
+    if (!globalParams) globalParams = std::make_unique<GlobalParams>();
+    PDFDoc doc(std::make_unique<GooString>((dir_ / "in.pdf").string()));
+    ASSERT_TRUE(doc.isOk());
+    Package package;
+    FontTable fonts(package);
+    PageWriter writer(doc, package, fonts, 1 << 20);
+    writer.addPage(1);
+    EXPECT_TRUE(writer.tooLarge());
+    ASSERT_EQ(package.pages.size(), 1u);
+    // Drawing stopped soon after the limit, not after a million squares.
+    EXPECT_LT(package.pages[0].objects.size(), size_t{4} << 20);
+    EXPECT_GT(package.pages[0].objects.size(), size_t{1} << 20);
 }
 
 TEST(Pdf2OfdCommandLine, OptionsAndMistakes) {

@@ -101,7 +101,7 @@ class PageWriter::Device : public OutputDev {
 
     void startPage(int, GfxState* state, XRef*) override {
         objects_.clear();
-        clips_.assign(1, {});
+        clips_.assign(1, nullptr);
         run_ = {};
         pageBox_ = {};
         pageBox_.add(0, 0);
@@ -154,12 +154,37 @@ class PageWriter::Device : public OutputDev {
     double width_ = 0, height_ = 0;
     int unmapped_ = 0;
 
+    // Bytes of page content and pictures so far, this page's included.
+    size_t contentBytes() const { return doneBytes_ + objects_.size(); }
+    size_t doneBytes_ = 0;
+
   private:
-    struct Clip {
+    // The clip paths in force form a chain from the innermost to the page: a saved state
+    // shares it, so that deep nesting of saves costs nothing per level.
+    struct ClipNode {
         MmPath path;
         bool evenOdd = false;
+        bool rectangle = false;
+        Box visible;  // the page cut by this clip and all outer ones
+        mutable std::shared_ptr<const ClipNode> outer;
+
+        ClipNode() = default;
+        ClipNode(const ClipNode&) = delete;
+        ClipNode& operator=(const ClipNode&) = delete;
+        // Freed one by one: a long chain freed by recursion would overflow the stack.
+        ~ClipNode() {
+            std::shared_ptr<const ClipNode> next = std::move(outer);
+            while (next && next.use_count() == 1) {
+                std::shared_ptr<const ClipNode> after = std::move(next->outer);
+                next = std::move(after);
+            }
+        }
     };
-    using ClipState = std::vector<Clip>;
+    using ClipState = std::shared_ptr<const ClipNode>;
+    // Clips written per object at most, and clips looked at: the innermost ones, which
+    // are those that shape it; deeper nesting comes from files made to exhaust a reader.
+    static constexpr size_t kMaxClipsPerObject = 16;
+    static constexpr int kMaxClipsLookedAt = 256;
 
     struct Run {
         bool open = false;
@@ -213,27 +238,34 @@ class PageWriter::Device : public OutputDev {
 
     void addClip(GfxState* state, bool evenOdd) {
         flushText();
-        Clip c{convert(state, state->getPath()), evenOdd};
-        clips_.back().push_back(std::move(c));
+        auto node = std::make_shared<ClipNode>();
+        node->path = convert(state, state->getPath());
+        node->evenOdd = evenOdd;
+        node->rectangle = isRectangle(node->path);
+        const Box outer = clipBox();
+        node->visible.x0 = std::max(outer.x0, node->path.box.x0);
+        node->visible.y0 = std::max(outer.y0, node->path.box.y0);
+        node->visible.x1 = std::min(outer.x1, node->path.box.x1);
+        node->visible.y1 = std::min(outer.y1, node->path.box.y1);
+        node->outer = clips_.back();
+        clips_.back() = std::move(node);
     }
 
     // The clip area that holds everything visible now.
-    Box clipBox() const {
-        Box b = pageBox_;
-        for (const Clip& c : clips_.back()) {
-            b.x0 = std::max(b.x0, c.path.box.x0);
-            b.y0 = std::max(b.y0, c.path.box.y0);
-            b.x1 = std::min(b.x1, c.path.box.x1);
-            b.y1 = std::min(b.y1, c.path.box.y1);
-        }
-        return b;
-    }
+    Box clipBox() const { return clips_.back() ? clips_.back()->visible : pageBox_; }
 
-    // The clips an object inside `box` needs: only those that cut into it.
+    // The clips an object inside `box` needs: only those that cut into it, outermost first.
     std::string clipsFor(const Box& box) const {
+        std::vector<const ClipNode*> cutting;
+        int looked = 0;
+        for (const ClipNode* c = clips_.back().get();
+             c && cutting.size() < kMaxClipsPerObject && looked++ < kMaxClipsLookedAt;
+             c = c->outer.get()) {
+            if (!(c->rectangle && box.inside(c->path.box))) cutting.push_back(c);
+        }
         std::string s;
-        for (const Clip& c : clips_.back()) {
-            if (box.inside(c.path.box) && isRectangle(c.path)) continue;
+        for (auto it = cutting.rbegin(); it != cutting.rend(); ++it) {
+            const ClipNode& c = **it;
             s += "<ofd:Clip><ofd:Area><ofd:Path Boundary=\"" + box.boundary() + "\"" +
                  (c.evenOdd ? " Rule=\"Even-Odd\"" : "") + "><ofd:AbbreviatedData>" +
                  c.path.data(box.x0, box.y0) +
@@ -602,6 +634,7 @@ void PageWriter::Device::image(GfxState* state, Object* ref, Stream* str, int wi
         media.data = encodePng(pixels, width, height, channels);
     }
     const int id = media.id;
+    doneBytes_ += media.data.size();
     package_.media.push_back(std::move(media));
     if (reusable) imagesByRef_.emplace(key, id);
     placeImage(state, id);
@@ -628,24 +661,43 @@ void PageWriter::Device::stencil(GfxState* state, Object*, Stream* str, int widt
     media.format = "PNG";
     media.data = encodePng(pixels, width, height, 4);
     const int id = media.id;
+    doneBytes_ += media.data.size();
     package_.media.push_back(std::move(media));
     placeImage(state, id);
 }
 
-PageWriter::PageWriter(PDFDoc& doc, Package& package, FontTable& fonts)
-    : doc_(doc), package_(package), device_(new Device(package, fonts)) {}
+PageWriter::PageWriter(PDFDoc& doc, Package& package, FontTable& fonts, size_t limit)
+    : doc_(doc), package_(package), device_(new Device(package, fonts)), limit_(limit) {}
 
 PageWriter::~PageWriter() { delete device_; }
 
 int PageWriter::unmappedGlyphs() const { return device_->unmapped_; }
 
-void PageWriter::addPage(int pageNumber) {
+bool PageWriter::tooLarge() const { return device_->contentBytes() > limit_; }
+
+namespace {
+
+struct StopCheck {
+    const PageWriter* writer;
+    const std::function<bool()>* stop;
+};
+
+bool shouldStop(void* data) {
+    const auto* check = static_cast<const StopCheck*>(data);
+    return check->writer->tooLarge() || (*check->stop && (*check->stop)());
+}
+
+}  // namespace
+
+void PageWriter::addPage(int pageNumber, const std::function<bool()>& stop) {
     PageOut page;
     page.id = package_.nextId();
     page.layerId = package_.nextId();
-    doc_.displayPage(device_, pageNumber, 72, 72, 0, false, true, false);
+    StopCheck check{this, &stop};
+    doc_.displayPage(device_, pageNumber, 72, 72, 0, false, true, false, shouldStop, &check);
     page.widthMm = device_->width_;
     page.heightMm = device_->height_;
+    device_->doneBytes_ += device_->objects_.size();
     page.objects = std::move(device_->objects_);
     device_->objects_.clear();
     package_.pages.push_back(std::move(page));

@@ -223,11 +223,17 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
     {
         PageWriter writer(*doc, package, fonts);
         for (int i = 1; i <= doc->getNumPages(); ++i) {
+            writer.addPage(i, [&deadline] { return deadline.passed(); });
             if (deadline.passed()) {
                 error = lateMessage;
                 return kExitFailed;
             }
-            writer.addPage(i);
+            if (writer.tooLarge()) {
+                error = inQuotes(options.input) + " draws more than " +
+                        std::to_string(PageWriter::kContentLimit >> 20) +
+                        " MB of page content; it is not converted";
+                return kExitFailed;
+            }
         }
         if (writer.unmappedGlyphs() > 0) {
             notes.push_back(
