@@ -3,6 +3,7 @@
 #include <GlobalParams.h>
 #include <PDFDoc.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -142,6 +143,8 @@ class Pdf2Ofd : public ::testing::Test {
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
+        // Where the tool remembers faces: here, not in the user's home.
+        ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -266,24 +269,27 @@ TEST_F(Pdf2Ofd, FaceFoundInAFolderByItsNameWhateverTheFileIsCalled) {
     EXPECT_EQ(subsetFace(face.path, face.index, {'O', 'F', 'D'}).compare(0, 4, "\0\1\0\0", 4), 0);
 }
 
+// A page showing `text` in a TrueType font named `baseFont` that carries Liberation Serif.
+std::string embeddedFontPdf(const std::string& baseFont, const std::string& text) {
+    const std::string program = readFile(std::string(kLiberation) + "LiberationSerif-Regular.ttf");
+    std::string widths;
+    for (int c = 32; c <= 126; ++c) widths += " 500";
+    return pagePdf("BT /F1 12 Tf 20 100 Td (" + text + ") Tj ET", "<< /Font << /F1 5 0 R >> >>",
+                   {"<< /Type /Font /Subtype /TrueType /BaseFont /" + baseFont +
+                        " /FirstChar 32 /LastChar 126 /Widths [" + widths +
+                        "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>",
+                    "<< /Type /FontDescriptor /FontName /" + baseFont +
+                        " /Flags 32 /FontBBox [0 -200 1000 900] /ItalicAngle 0 /Ascent 900 "
+                        "/Descent -200 /CapHeight 700 /StemV 80 /FontFile2 7 0 R >>",
+                    stream("/Length1 " + std::to_string(program.size()), program)});
+}
+
 // A document drawn in a face this system does not have still converts: the package
 // names the face without a file (readers draw the text in one of their own), and the
 // text stays.
 TEST_F(Pdf2Ofd, FaceThatIsNotInstalledIsNamedAndItsTextKept) {
-    const std::string program = readFile(std::string(kLiberation) + "LiberationSerif-Regular.ttf");
-    if (program.empty()) GTEST_SKIP();
-    std::string widths;
-    for (int c = 32; c <= 126; ++c) widths += " 500";
-    writeFile(
-        dir_ / "in.pdf",
-        pagePdf("BT /F1 12 Tf 20 100 Td (Missing face) Tj ET", "<< /Font << /F1 5 0 R >> >>",
-                {"<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+QuorvNotInstalled-Regular "
-                 "/FirstChar 32 /LastChar 126 /Widths [" +
-                     widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>",
-                 "<< /Type /FontDescriptor /FontName /ABCDEF+QuorvNotInstalled-Regular "
-                 "/Flags 32 /FontBBox [0 -200 1000 900] /ItalicAngle 0 /Ascent 900 "
-                 "/Descent -200 /CapHeight 700 /StemV 80 /FontFile2 7 0 R >>",
-                 stream("/Length1 " + std::to_string(program.size()), program)}));
+    if (!fs::exists(std::string(kLiberation) + "LiberationSerif-Regular.ttf")) GTEST_SKIP();
+    writeFile(dir_ / "in.pdf", embeddedFontPdf("ABCDEF+QuorvNotInstalled-Regular", "Missing face"));
     Options o;
     o.input = (dir_ / "in.pdf").string();
     o.output = (dir_ / "out.ofd").string();
@@ -300,6 +306,49 @@ TEST_F(Pdf2Ofd, FaceThatIsNotInstalledIsNamedAndItsTextKept) {
     EXPECT_NE(files["Doc_0/Pages/Page_0/Content.xml"].find(">Missing face<"), std::string::npos);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("QuorvNotInstalled-Regular"), std::string::npos);
+}
+
+// The face a font resource is given, as PublicRes.xml says it.
+std::string fontEntry(const fs::path& ofd, const std::string& fontName) {
+    const std::string res = unzip(readFile(ofd))["Doc_0/PublicRes.xml"];
+    const size_t at = res.find("FontName=\"" + fontName + "\"");
+    return at == std::string::npos ? "" : res.substr(at, res.find("</ofd:Font>", at) - at);
+}
+
+TEST_F(Pdf2Ofd, FacesFoundAreRememberedWhileTheirFilesStayUnchanged) {
+    const std::string regular = std::string(kLiberation) + "LiberationSerif-Regular.ttf";
+    if (!fs::exists(std::string(kLiberation) + "LiberationSerif-Bold.ttf")) GTEST_SKIP();
+    writeFile(dir_ / "in.pdf", embeddedFontPdf("ABCDEF+LiberationSerif", "Cached"));
+    const fs::path cache = dir_ / "cache/quorvane/pdf2ofd-faces";
+    std::string error;
+    ASSERT_EQ(run(dir_ / "in.pdf", dir_ / "out.ofd", error), kExitOk) << error;
+    EXPECT_NE(
+        fontEntry(dir_ / "out.ofd", "LiberationSerif").find("FamilyName=\"Liberation Serif\""),
+        std::string::npos);
+    EXPECT_EQ(readFile(cache).find("LiberationSerif\t" + regular + "\t0\t0\t0\t"), 0u)
+        << readFile(cache);
+
+    // An entry for a file as it is now is taken as it stands, without asking fontconfig.
+    fs::copy_file(std::string(kLiberation) + "LiberationSerif-Bold.ttf", dir_ / "b.ttf");
+    struct stat st {};
+    ASSERT_EQ(::stat((dir_ / "b.ttf").c_str(), &st), 0);
+    const long long mtime = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    writeFile(cache, "damaged line\nLiberationSerif\t" + (dir_ / "b.ttf").string() + "\t0\t1\t0\t" +
+                         std::to_string(st.st_size) + "\t" + std::to_string(mtime) +
+                         "\tRemembered\n");
+    ASSERT_EQ(run(dir_ / "in.pdf", dir_ / "out.ofd", error), kExitOk) << error;
+    const std::string remembered = fontEntry(dir_ / "out.ofd", "LiberationSerif");
+    EXPECT_NE(remembered.find("FamilyName=\"Remembered\" Bold=\"true\""), std::string::npos)
+        << remembered;
+    EXPECT_NE(remembered.find("<ofd:FontFile>"), std::string::npos);
+
+    // A file changed since is looked up again, and the entry renewed.
+    writeFile(dir_ / "b.ttf", "replaced");
+    ASSERT_EQ(run(dir_ / "in.pdf", dir_ / "out.ofd", error), kExitOk) << error;
+    EXPECT_NE(
+        fontEntry(dir_ / "out.ofd", "LiberationSerif").find("FamilyName=\"Liberation Serif\""),
+        std::string::npos);
+    EXPECT_EQ(readFile(cache).find("LiberationSerif\t" + regular), 0u) << readFile(cache);
 }
 
 size_t count(const std::string& text, const std::string& what) {

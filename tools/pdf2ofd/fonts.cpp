@@ -4,11 +4,18 @@
 #include <fontconfig/fontconfig.h>
 #include <hb-ot.h>
 #include <hb-subset.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "package.h"
 
@@ -117,6 +124,101 @@ bool isFontFile(const std::filesystem::path& p) {
 
 }  // namespace
 
+namespace {
+
+bool stamp(const std::string& path, long long& size, long long& mtime) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    size = static_cast<long long>(st.st_size);
+    mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return true;
+}
+
+bool toNumber(const std::string& text, long long& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+std::string FaceCache::defaultPath() {
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+        base = std::string(home) + "/.cache";
+    } else {
+        return {};
+    }
+    return base + "/quorvane/pdf2ofd-faces";
+}
+
+FaceCache::FaceCache(std::string path) : path_(std::move(path)) {
+    if (path_.empty()) return;
+    std::ifstream in(path_, std::ios::binary);
+    std::string line;
+    // A line: name, file, index, bold, italic, size, time, family; separated by tabs.
+    while (entries_.size() < 10000 && std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::stringstream split(line);
+        for (std::string f; fields.size() < 9 && std::getline(split, f, '\t');) fields.push_back(f);
+        long long index = 0, bold = 0, italic = 0;
+        Entry e;
+        if (fields.size() != 8 || fields[0].empty() || fields[1].empty() ||
+            !toNumber(fields[2], index) || !toNumber(fields[3], bold) ||
+            !toNumber(fields[4], italic) || !toNumber(fields[5], e.size) ||
+            !toNumber(fields[6], e.mtime) || index < 0 || index > 0xffff) {
+            continue;
+        }
+        e.face = {fields[1], static_cast<int>(index), fields[7], bold != 0, italic != 0};
+        entries_[fields[0]] = std::move(e);
+    }
+}
+
+bool FaceCache::find(const std::string& name, FaceFile& out) const {
+    const auto it = entries_.find(name);
+    long long size = 0, mtime = 0;
+    if (it == entries_.end() || !stamp(it->second.face.path, size, mtime) ||
+        size != it->second.size || mtime != it->second.mtime) {
+        return false;
+    }
+    out = it->second.face;
+    return true;
+}
+
+void FaceCache::add(const std::string& name, const FaceFile& face) {
+    Entry e;
+    if (path_.empty() || !stamp(face.path, e.size, e.mtime)) return;
+    for (const std::string* text : {&name, &face.path, &face.family}) {
+        if (text->find_first_of("\t\n\r") != std::string::npos) return;
+    }
+    e.face = face;
+    entries_[name] = std::move(e);
+    changed_ = true;
+}
+
+void FaceCache::save() {
+    if (!changed_ || path_.empty()) return;
+    changed_ = false;
+    std::error_code ec;
+    const std::filesystem::path file(path_);
+    std::filesystem::create_directories(file.parent_path(), ec);
+    std::string text;
+    for (const auto& [name, e] : entries_) {
+        text += name + "\t" + e.face.path + "\t" + std::to_string(e.face.index) + "\t" +
+                (e.face.bold ? "1" : "0") + "\t" + (e.face.italic ? "1" : "0") + "\t" +
+                std::to_string(e.size) + "\t" + std::to_string(e.mtime) + "\t" + e.face.family +
+                "\n";
+    }
+    // Written aside and renamed, so that runs side by side never read half a file.
+    std::string temp = path_ + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return;
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (::close(fd) != 0 || !written || std::rename(temp.c_str(), path_.c_str()) != 0)
+        ::unlink(temp.c_str());
+}
+
 const std::vector<std::string>& privateFontFolders() {
     // TeX Live keeps the Fandol faces (among them the FangSong the office engine is given)
     // in its own tree; a packaged copy would live in the second folder.
@@ -194,10 +296,13 @@ int FontTable::resourceFor(const GfxFont& font) {
     const std::vector<std::string> names = candidateNames(name);
     bool found = false;
     for (const std::string& candidate : names) {
-        if (!found && !candidate.empty()) found = findByPostScriptName(candidate, installed);
+        if (!found && !candidate.empty()) found = cache_.find(candidate, installed);
     }
     for (const std::string& candidate : names) {
-        if (!found) found = findInFolders(candidate, privateFontFolders(), installed);
+        if (found || candidate.empty()) continue;
+        found = findByPostScriptName(candidate, installed) ||
+                findInFolders(candidate, privateFontFolders(), installed);
+        if (found) cache_.add(candidate, installed);
     }
     if (found || (!carried && findSubstitute(name.empty() ? "serif" : name, resource.bold,
                                              resource.italic, installed))) {

@@ -18,30 +18,6 @@ namespace quorv::pdf2ofd {
 
 struct Package;
 
-class FontTable {
-  public:
-    explicit FontTable(Package& package) : package_(package) {}
-
-    // The index in package.fonts of the resource for `font`.
-    int resourceFor(const GfxFont& font);
-    void useCharacter(int index, uint32_t codepoint) { faces_[index].used.insert(codepoint); }
-    // Subsets the faces into the resources' files; `notes` names those left without one.
-    void embed(std::vector<std::string>& notes);
-
-  private:
-    struct Face {
-        std::string path;  // empty: not installed
-        int index = 0;
-        std::set<uint32_t> used;
-    };
-    Package& package_;
-    std::map<std::string, int> byKey_;
-    std::vector<Face> faces_;
-};
-
-// The PostScript name of a PDF font without the six-letter subset tag ("ABCDEF+").
-std::string baseFontName(const std::string& pdfName);
-
 // An installed face.
 struct FaceFile {
     std::string path;
@@ -50,6 +26,57 @@ struct FaceFile {
     bool bold = false;
     bool italic = false;
 };
+
+// Where faces were found by their PostScript names, kept between runs: asking fontconfig
+// means loading its whole configuration, which costs more than converting a short
+// document. An entry counts only while its file keeps the size and time it had.
+class FaceCache {
+  public:
+    // The cache file under XDG_CACHE_HOME (or ~/.cache); empty when there is no home.
+    static std::string defaultPath();
+    explicit FaceCache(std::string path);
+    bool find(const std::string& name, FaceFile& out) const;
+    void add(const std::string& name, const FaceFile& face);
+    // Writes the file when something was added; a failure only costs the next run time.
+    void save();
+
+  private:
+    struct Entry {
+        FaceFile face;
+        long long size = 0;
+        long long mtime = 0;
+    };
+    std::string path_;
+    std::map<std::string, Entry> entries_;
+    bool changed_ = false;
+};
+
+class FontTable {
+  public:
+    explicit FontTable(Package& package, std::string cachePath = FaceCache::defaultPath())
+        : package_(package), cache_(std::move(cachePath)) {}
+
+    // The index in package.fonts of the resource for `font`.
+    int resourceFor(const GfxFont& font);
+    void useCharacter(int index, uint32_t codepoint) { faces_[index].used.insert(codepoint); }
+    // Subsets the faces into the resources' files; `notes` names those left without one.
+    void embed(std::vector<std::string>& notes);
+    void saveCache() { cache_.save(); }
+
+  private:
+    struct Face {
+        std::string path;  // empty: not installed
+        int index = 0;
+        std::set<uint32_t> used;
+    };
+    Package& package_;
+    FaceCache cache_;
+    std::map<std::string, int> byKey_;
+    std::vector<Face> faces_;
+};
+
+// The PostScript name of a PDF font without the six-letter subset tag ("ABCDEF+").
+std::string baseFontName(const std::string& pdfName);
 
 // The face whose PostScript name is `name` among the font files directly in `folders`.
 bool findInFolders(const std::string& name, const std::vector<std::string>& folders, FaceFile& out);

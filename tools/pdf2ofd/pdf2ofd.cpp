@@ -244,8 +244,9 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
     if (const Outline* outline = doc->getOutline())
         readOutline(*doc, outline->getItems(), package.outline, 0);
     fonts.embed(notes);
+    fonts.saveCache();
 
-    std::vector<char> buffer(1 << 20);
+    std::vector<char> buffer(1 << 16);
     const int fd = partial.create(options.output, error);
     if (fd < 0) return kExitFailed;
     std::FILE* file = ::fdopen(fd, "wb");
