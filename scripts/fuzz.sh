@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(ini filenames docbytes pdf2swf)
+[ ${#targets[@]} -gt 0 ] || targets=(ini filenames docbytes pdf2swf pdf2ofd)
 bash scripts/install-deps.sh --fuzz
 cmake --preset fuzz >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
@@ -18,7 +18,10 @@ for target in "${targets[@]}"; do
   args=(-max_len=4096)
   # Compound files are made of 512-byte sectors: a few of them.
   [ "$target" = docbytes ] && args=(-max_len=16384)
-  if [ "$target" = pdf2swf ]; then
+  seeds="fuzz/corpus/$target"
+  if [ "$target" = pdf2swf ] || [ "$target" = pdf2ofd ]; then
+    # Both converters read the same PDFs.
+    seeds="fuzz/corpus/pdf2swf"
     # The target gives up after 3 s by itself, between pages; -timeout catches a page
     # that never ends.
     # Rendering may need a few hundred MiB beside ASan's own.
@@ -27,6 +30,6 @@ for target in "${targets[@]}"; do
   echo "== fuzz_$target for ${seconds}s"
   "build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" "${args[@]}" \
     -artifact_prefix="build-fuzz/finding-$target-" \
-    -print_final_stats=1 "$work" "fuzz/corpus/$target" 2>&1 |
-    grep -E "stat::|ERROR|SUMMARY|Done|INITED|DONE|fuzz_pdf2swf:" || true
+    -print_final_stats=1 "$work" "$seeds" 2>&1 |
+    grep -E "stat::|ERROR|SUMMARY|Done|INITED|DONE|fuzz_pdf2swf:|fuzz_pdf2ofd:" || true
 done
