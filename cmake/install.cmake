@@ -21,12 +21,17 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/data/icons/quorvane.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The licence, and the licences of what the package links, starts and draws with.
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvane)
+
 # cpack -G DEB: quorvane_<version>_<arch>.deb installing under /usr.
 set(CPACK_PACKAGE_NAME quorvane)
 set(CPACK_PACKAGE_VENDOR Quorvane)
 set(CPACK_PACKAGE_CONTACT "Quorvane developers <quorvane@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Batch converter of Word and Excel documents to PDF, XPS and SWF")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/COPYING)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -66,6 +66,7 @@ class BenchDesktop : public Desktop {
         return {};
     }
     bool openFile(const QString&) override { return false; }
+    void copyText(const QString&) override {}
     void setBusyCursor(bool) override {}
     void minimizeMainWindow() override {}
     void restoreMainWindow() override {}

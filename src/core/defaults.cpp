@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 22> kKeys{{
+constexpr std::array<KeyInfo, 25> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -23,6 +23,8 @@ constexpr std::array<KeyInfo, 22> kKeys{{
     {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
     {Key::Sfjx, "sdef", "sfjx"},        {Key::Idle, "sdef", "idle"},
     {Key::Pdfa, "sdef", "pdfa"},        {Key::Dkmm, "sdef", "dkmm"},
+    {Key::Ckwz, "sdef", "ckwz"},        {Key::Ckzd, "sdef", "ckzd"},
+    {Key::Lkd, "sdef", "lkd"},
 }};
 
 }  // namespace
@@ -74,6 +76,9 @@ QString fileDefault(Key key) {
         case Key::Idle:
         case Key::Pdfa:
         case Key::Dkmm:
+        case Key::Ckwz:
+        case Key::Ckzd:
+        case Key::Lkd:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -117,6 +122,9 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Idle:
         case Key::Pdfa:
         case Key::Dkmm:
+        case Key::Ckwz:
+        case Key::Ckzd:
+        case Key::Lkd:
             return QString();
     }
     return QString();
@@ -176,7 +184,7 @@ QStringList defaultFileLines() {
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
         if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Pdfa ||
-            k.key == Key::Dkmm) {
+            k.key == Key::Dkmm || k.key == Key::Ckwz || k.key == Key::Ckzd || k.key == Key::Lkd) {
             continue;
         }
         if (!section || qstrcmp(section, k.section) != 0) {

@@ -31,6 +31,9 @@ enum class Key {
     Idle,
     Pdfa,
     Dkmm,  // open passwords, obfuscated (core/passwords.h)
+    Ckwz,  // main window's place: "x,y,width,height"
+    Ckzd,  // main window closed maximised: "y"
+    Lkd,   // list column widths: "name:width,..."
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -86,7 +89,7 @@ int writeSetting(const QString& profile, Key key, const QString& value);
 // The default file content, in order: four sections and their seventeen keys (the
 // pool key is left out, so that the pool follows the machine, and so are sfjx, idle
 // and pdfa, whose absence is their default; restoring the defaults so clears the open
-// passwords too).
+// passwords too, and the main window's place and column widths, which it keeps itself).
 QStringList defaultFileLines();
 
 // Rewrites the whole file with the default content.

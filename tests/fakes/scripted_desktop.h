@@ -25,6 +25,7 @@ class ScriptedDesktop : public Desktop {
     // Result of openFile(); every path asked for is recorded in openedFiles.
     bool openFileSucceeds = true;
     QStringList openedFiles;
+    QStringList copiedTexts;  // every text put on the clipboard, in order
     // Escape states returned by successive escapeHeld() calls; false once empty.
     std::deque<bool> escapeAnswers;
 
@@ -43,6 +44,7 @@ class ScriptedDesktop : public Desktop {
                                   const QString& defaultExtension,
                                   const QString& startFolder) override;
     bool openFile(const QString& path) override;
+    void copyText(const QString& text) override { copiedTexts.append(text); }
     void setBusyCursor(bool on) override;
     void minimizeMainWindow() override { minimized = true; }
     void restoreMainWindow() override { minimized = false; }

@@ -105,6 +105,12 @@ TEST_F(Package, InstallsRunsAndRemovesCleanly) {
                              "/usr/share/icons/hicolor/256x256/apps/quorvane.png"}) {
         EXPECT_GT(QFileInfo(path).size(), 0) << path;
     }
+    // The licence and those of what the package starts and draws with.
+    const QString copyright = QString::fromUtf8(readAll("/usr/share/doc/quorvane/copyright"));
+    EXPECT_TRUE(copyright.contains("License: GPL-3+")) << copyright.toStdString();
+    for (const char* named : {"ghostscript", "fonts-noto-cjk", "fonts-lxgw-wenkai", "MPL-2.0"}) {
+        EXPECT_TRUE(copyright.contains(named)) << named;
+    }
     // The office service's user unit starts the installed service.
     const QString unit = QString::fromUtf8(readAll("/usr/lib/systemd/user/quorvoffice.service"));
     EXPECT_TRUE(unit.contains("\nExecStart=/usr/bin/quorvoffice\n")) << unit.toStdString();

@@ -386,6 +386,7 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
         }
         out.result = taken.written() ? BatchResult::Success : BatchResult::Failure;
         out.reason = taken.reason;
+        out.output = taken.output;
         return taken.output;
     };
     switch (q.mode) {
@@ -410,6 +411,8 @@ BatchEngine::Outcome BatchEngine::runRow(const BatchRow& row, WorkerState& state
                 copyIntoPlace(filey1, folder + name) ? BatchResult::Success : BatchResult::Failure;
             if (out.result == BatchResult::Failure) {
                 out.reason = writeFailure(filey1, folder, FailReason::NoOutput);
+            } else {
+                out.output = folder + name;
             }
             break;
         }
@@ -478,6 +481,9 @@ void BatchEngine::rowDone(int worker, int index, const Outcome& outcome) {
         if (outcome.result == BatchResult::Success) intermediates_.append(outcome.intermediate);
     }
     if (outcome.notice) emit notice(*outcome.notice);
+    if (outcome.result == BatchResult::Success && !outcome.output.isEmpty()) {
+        emit rowWritten(index, outcome.output);
+    }
     emit rowFinished(index, outcome.result, reason);
     dispatch();
     finishIfDone();

@@ -148,6 +148,8 @@ class BatchEngine : public QObject {
     // success and for a document a search did not find the text in. A row that raised an
     // error reports before the run ends.
     void rowFinished(int index, quorv::BatchResult result, quorv::FailReason reason);
+    // The output file of a row that succeeded, just before its rowFinished.
+    void rowWritten(int index, const QString& output);
     // Something the user must be told at once; the run goes on.
     void notice(quorv::BatchNotice what);
     void finished();
@@ -156,6 +158,7 @@ class BatchEngine : public QObject {
     struct Outcome {
         BatchResult result = BatchResult::Failure;
         QString intermediate;  // SWF: the PDF this row wrote
+        QString output;        // the row's output file, when it succeeded
         std::optional<BatchNotice> notice;
         FailReason reason = FailReason::None;
         std::exception_ptr error;

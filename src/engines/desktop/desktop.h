@@ -42,6 +42,9 @@ class Desktop {
     // Opens a file with the desktop's default program; false when that is not possible.
     virtual bool openFile(const QString& path) = 0;
 
+    // Puts a text on the clipboard.
+    virtual void copyText(const QString& text) = 0;
+
     virtual void setBusyCursor(bool on) = 0;
     virtual void minimizeMainWindow() = 0;
     virtual void restoreMainWindow() = 0;

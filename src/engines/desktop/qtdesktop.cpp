@@ -1,6 +1,7 @@
 #include "engines/desktop/qtdesktop.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -119,6 +120,10 @@ Desktop::FileSaveResult QtDesktop::fileSaveDialog(const QString& title, const QS
 
 bool QtDesktop::openFile(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void QtDesktop::copyText(const QString& text) {
+    if (QClipboard* c = QGuiApplication::clipboard()) c->setText(text);
 }
 
 void QtDesktop::setBusyCursor(bool on) {

@@ -34,6 +34,7 @@ class QtDesktop : public Desktop {
                                   const QString& defaultExtension,
                                   const QString& startFolder) override;
     bool openFile(const QString& path) override;
+    void copyText(const QString& text) override;
     void setBusyCursor(bool on) override;
     void minimizeMainWindow() override;
     void restoreMainWindow() override;

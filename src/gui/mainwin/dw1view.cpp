@@ -1,15 +1,36 @@
 #include "gui/mainwin/dw1view.h"
 
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QUrl>
 #include <algorithm>
 #include <iterator>
 
 #include "gui/mainwin/frn1.h"
+#include "gui/mainwin/frnlayout.h"
 
 namespace quorv {
 
-const int Dw1View::kColumnWidths[7] = {40, 165, 130, 40, 95, 130, 150};
+// Wide enough for the name of a typical Chinese document; the path is cut in its middle.
+const int Dw1View::kColumnWidths[7] = {40, 110, 410, 40, 60, 130, 160};
+
+namespace {
+
+// The local files and folders a drag carries; empty when it carries anything else.
+QStringList localPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+}  // namespace
 
 Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -22,6 +43,9 @@ Dw1View::Dw1View(QWidget* parent) : QTableView(parent) {
     // A path that does not fit keeps its start and its last folders, which tell files apart.
     setTextElideMode(Qt::ElideMiddle);
     setCornerButtonEnabled(false);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
     verticalHeader()->hide();
     // Fixed row heights keep scrolling through a long list cheap.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -45,6 +69,35 @@ void Dw1View::setModel(QAbstractItemModel* m) {
     if (m) {
         resetConnection_ =
             connect(m, &QAbstractItemModel::modelReset, this, &Dw1View::restoreWidths);
+    }
+    placeReasonBesideResult();
+    restoreWidths();
+}
+
+// The reason is read with the result, so it is shown right after it, where a list of the
+// usual width still has it in view; the columns keep their order in the list itself.
+void Dw1View::placeReasonBesideResult() {
+    const auto& shown = FileListModel::shownColumns();
+    const int jg = int(std::find(shown.begin(), shown.end(), Frn1Column::jg) - shown.begin());
+    const int yy = int(std::find(shown.begin(), shown.end(), Frn1Column::yy) - shown.begin());
+    QHeaderView* h = horizontalHeader();
+    if (yy >= h->count() || jg >= h->count()) return;
+    const int want = h->visualIndex(jg) + 1;
+    if (h->visualIndex(yy) != want) h->moveSection(h->visualIndex(yy), want);
+}
+
+QString Dw1View::widthsText() const {
+    bool ok = false;
+    const int z = zoom_.toInt(&ok);
+    return columnWidthsText(widths_, ok ? z : 100);
+}
+
+void Dw1View::setWidthsText(const QString& text) {
+    bool ok = false;
+    const int z = zoom_.toInt(&ok);
+    const std::vector<int> stored = parseColumnWidths(text, ok ? z : 100);
+    for (size_t c = 0; c < stored.size() && c < widths_.size(); ++c) {
+        if (stored[c] > 0) widths_[c] = stored[c];
     }
     restoreWidths();
 }
@@ -128,6 +181,37 @@ void Dw1View::mousePressEvent(QMouseEvent* event) {
 // Presses are handled entirely above; the base class would start a drag selection.
 void Dw1View::mouseReleaseEvent(QMouseEvent*) {}
 void Dw1View::mouseMoveEvent(QMouseEvent*) {}
+
+void Dw1View::dragEnterEvent(QDragEnterEvent* event) {
+    if (localPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void Dw1View::dragMoveEvent(QDragMoveEvent* event) {
+    if (localPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void Dw1View::dropEvent(QDropEvent* event) {
+    const QStringList paths = localPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    emit pathsDropped(paths);
+}
+
+void Dw1View::contextMenuEvent(QContextMenuEvent* event) {
+    const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    emit menuRequested(index.isValid() ? index.row() + 1 : 0, event->globalPos());
+}
 
 void Dw1View::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;

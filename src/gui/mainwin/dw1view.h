@@ -25,11 +25,23 @@ class Dw1View : public QTableView {
     // all of them scrolls sideways.
     static const int kColumnWidths[7];
 
+    // The widths the columns have now, as the settings keep them, and back.
+    QString widthsText() const;
+    void setWidthsText(const QString& text);
+
   signals:
     void clickedAt(int row, const QString& object, Qt::KeyboardModifiers modifiers);
     void doubleClickedAt(int row, const QString& object);
+    // Local files and folders dropped on the list, in the order dropped.
+    void pathsDropped(const QStringList& paths);
+    // A right click: the row under the pointer (0 when none) and where to show a menu.
+    void menuRequested(int row, const QPoint& globalPos);
 
   protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -40,6 +52,7 @@ class Dw1View : public QTableView {
     void applyZoom();
     QString objectAt(const QModelIndex& index) const;
     void restoreWidths();
+    void placeReasonBesideResult();
     void fitPathColumn();
     static int pathColumn();
     QString zoom_ = QStringLiteral("100");

@@ -203,10 +203,15 @@ void FileListModel::invertSelection() {
     emitAllChanged();
 }
 
+void FileListModel::setOutput(int row, const QString& path) {
+    if (frn1* r = shownRow(row)) r->output = path;
+}
+
 void FileListModel::clearResults() {
     for (frn1& r : rows_) {
         r.jg = QString();
         r.yy = QString();
+        r.output = QString();
         r.selected = false;
     }
     emitAllChanged();
@@ -237,6 +242,7 @@ bool FileListModel::setFilter(const QString& expression) {
     if (expression.trimmed().isEmpty()) {
         filterText_.clear();
         filterPattern_.clear();
+        failedOnly_ = false;
         return true;
     }
     // The pattern runs to the last quote, so a quote typed inside it stays part of it.
@@ -257,6 +263,7 @@ void FileListModel::rebuildShown() {
     shown_.clear();
     shown_.reserve(rows_.size());
     for (size_t i = 0; i < rows_.size(); ++i) {
+        if (failedOnly_ && !isFailed(rows_[i])) continue;
         if (filterText_.isEmpty() || likeMatches(cellOf(rows_[i], filterColumn_), filterPattern_)) {
             shown_.push_back(static_cast<int>(i));
         }
@@ -267,6 +274,13 @@ void FileListModel::applyFilter() {
     beginResetModel();
     rebuildShown();
     endResetModel();
+    emit filterApplied(failedOnly_);
+}
+
+void FileListModel::setFailedOnly(bool on) { failedOnly_ = on; }
+
+bool FileListModel::isFailed(const frn1& row) {
+    return row.jg == QStringLiteral("失败") || row.jg == QStringLiteral("空格");
 }
 
 bool FileListModel::setSort(const QString& expression) {

@@ -23,7 +23,8 @@ struct frn1 {
     QString jg;
     QString zml;
     QString ftime;
-    QString yy;  // why the row did not succeed, empty otherwise
+    QString yy;      // why the row did not succeed, empty otherwise
+    QString output;  // the file the last run wrote for the row, empty for none
     bool selected = false;
 };
 
@@ -59,6 +60,8 @@ class FileListModel : public QAbstractTableModel {
     QString cellText(int row, const QString& column) const;
     QString cellText(int row, Frn1Column column) const;
     const frn1* rowData(int row) const;
+    // Records the file the run wrote for shown row `row`.
+    void setOutput(int row, const QString& path);
 
     // Selects or deselects shown row `row`; row 0 means every shown row.
     void selectRow(int row, bool on);
@@ -77,6 +80,11 @@ class FileListModel : public QAbstractTableModel {
     QString filterExpression() const { return filterText_; }
     // Hides the rows that do not match the expression and shows those that do.
     void applyFilter();
+    // Shows only rows that failed ("失败" or "空格"), on top of the expression; takes
+    // effect with applyFilter, and setting the empty expression clears it as well.
+    void setFailedOnly(bool on);
+    bool failedOnly() const { return failedOnly_; }
+    static bool isFailed(const frn1& row);
     // Whether a text matches a like pattern (% is any run of characters, case ignored).
     static bool likeMatches(const QString& text, const QString& pattern);
 
@@ -111,6 +119,8 @@ class FileListModel : public QAbstractTableModel {
 
   signals:
     void redrawChanged(bool on);
+    // After applyFilter, with whether only failed rows are now shown.
+    void filterApplied(bool failedOnly);
 
   private:
     frn1* shownRow(int row);
@@ -124,6 +134,7 @@ class FileListModel : public QAbstractTableModel {
     QString filterText_;
     Frn1Column filterColumn_ = Frn1Column::filey;
     QString filterPattern_;
+    bool failedOnly_ = false;
     QString sortText_;
     Frn1Column sortColumn_ = Frn1Column::xh;
     bool sortAscending_ = true;

@@ -15,6 +15,7 @@
 #include "core/passwords.h"
 #include "gui/mainwin/frnpool.h"
 #include "gui/mainwin/frnscan.h"
+#include "gui/mainwin/frnstatus.h"
 #include "gui/mainwin/frnwindowmode.h"
 #include "gui/mainwin/w_frn.h"
 
@@ -64,6 +65,7 @@ bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates
     FileListModel& list = w.list();
     int done = 0;
     BatchEngine engine(request);
+    trackRun(w, engine, request);
     runOnPool(w, engine, [&](int index, BatchResult result, const QString& reason) {
         record(list, index + 1, result, reason);
         w.vpb_1->setValue(++done);

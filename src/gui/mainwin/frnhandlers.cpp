@@ -16,6 +16,7 @@ void installFrnHandlers(w_frn& w) {
     h.rb_4 = [&w] { frnNameFilter(w); };
     h.cb_5 = [&w] { frnContentSearch(w); };
     h.cb_4 = [&w] { openSettingsWindow(w.desktop(), &w); };
+    h.drop = [&w](const QStringList& paths) { frnAddDropped(w, paths); };
 }
 
 }  // namespace quorv

@@ -1,6 +1,8 @@
 #include "gui/mainwin/frnscan.h"
 
 #include <QDate>
+#include <QFileInfo>
+#include <QStringList>
 #include <QTime>
 
 #include "convert/batch/batchengine.h"
@@ -33,8 +35,6 @@ void appendScanRow(FileListModel& list, ScanRow&& r) {
     list.setCell(row, Frn1Column::ftime, r.ftime);
 }
 
-namespace {}  // namespace
-
 QString sinceTextError(const QString& text) {
     if (!QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")).isValid()) {
         return QStringLiteral("修改日期错误");
@@ -53,6 +53,11 @@ void frnAddFolder(w_frn& w) {
         desktop.messageBox(QStringLiteral("提示"), QStringLiteral("文件夹选择被取消"));
         return;
     }
+    frnScanFolder(w, folder);
+}
+
+void frnScanFolder(w_frn& w, const QString& folder) {
+    Desktop& desktop = w.desktop();
     w.ls_path1 = folder;
     w.szf = w.ddlb_1->currentText().left(1);
 
@@ -88,17 +93,43 @@ void frnAddFiles(w_frn& w) {
             QStringLiteral("All Files (*.*), *.*"),
         QStringLiteral("DOC"), w.ls_path1, true);
     if (picked.result != 1) return;
-    desktop.messageBox(QStringLiteral("提示"), QString::number(picked.names.size()));
     QString folder = picked.folder;
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    for (const QString& name : picked.names) {
+    QStringList paths;
+    for (const QString& name : picked.names) paths.append(folder + name);
+    frnAppendFiles(w, paths);
+}
+
+void frnAppendFiles(w_frn& w, const QStringList& paths) {
+    w.desktop().messageBox(QStringLiteral("提示"), QString::number(paths.size()));
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
         ScanRow r;
-        r.ypath = folder;
-        r.filey = name;
-        r.ftime = getft(folder + name);
+        r.ypath = info.path();
+        if (!r.ypath.endsWith(QLatin1Char('/'))) r.ypath += QLatin1Char('/');
+        r.filey = info.fileName();
+        r.ftime = getft(path);
         appendScanRow(w.list(), std::move(r));
     }
     warmForRows(w);
+}
+
+void frnAddDropped(w_frn& w, const QStringList& paths) {
+    QStringList files;
+    QStringList folders;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            folders.append(info.absoluteFilePath());
+        } else if (info.isFile()) {
+            files.append(info.absoluteFilePath());
+        }
+    }
+    if (!files.isEmpty()) frnAppendFiles(w, files);
+    for (const QString& folder : folders) {
+        w.vpb_1->setValue(0);
+        frnScanFolder(w, folder);
+    }
 }
 
 void frnNameFilter(w_frn& w) {

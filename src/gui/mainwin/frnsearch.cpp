@@ -65,6 +65,8 @@ void frnContentSearch(w_frn& w) {
         if (engine.stopped()) desktop.messageBox(kPrompt, QStringLiteral("搜索已被中途中止！"));
         list.setFilter(QString());
         list.applyFilter();
+        w.status().searchEnded(found, done);
+        w.showStatus();
     }
     desktop.messageBox(
         kPrompt, QStringLiteral("搜索结束,共找到") + QString::number(found) + QStringLiteral("个"));

@@ -1,9 +1,12 @@
 #include "gui/mainwin/w_frn.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPalette>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
@@ -147,6 +150,20 @@ void w_frn::createControls() {
     get(gb_1, "gb_1");
     get(gb_2, "gb_2");
 
+    statusLine = new QLabel(this);
+    statusLine->setObjectName(QStringLiteral("statusLine"));
+    statusLine->setGeometry(unitsToPixels(statusLineDesign()));
+    statusLine->setFont(controlFont());
+    statusLine->setTextFormat(Qt::PlainText);
+    failedOnly = new QCheckBox(QString::fromUtf8(failedOnlyDesign().caption), this);
+    failedOnly->setObjectName(QStringLiteral("failedOnly"));
+    failedOnly->setGeometry(unitsToPixels(failedOnlyDesign()));
+    failedOnly->setFont(controlFont());
+    failedOnly->setFocusPolicy(Qt::ClickFocus);
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setInterval(1000);
+    connect(statusTimer_, &QTimer::timeout, this, &w_frn::showStatus);
+
     em_1->hide();
     cbx_1->setChecked(true);
     ddlb_1->addItems(fileTypeItems());
@@ -178,6 +195,9 @@ void w_frn::createControls() {
 
     // Earlier controls lie above later ones, so the group boxes stay behind what they frame.
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) (*it)->raise();
+    statusLine->raise();
+    failedOnly->raise();
+    recordLayoutBase();
 
     // Tab order by the tab numbers; a control without one is not reached with Tab.
     std::vector<std::pair<int, QWidget*>> tabbed;
@@ -227,6 +247,19 @@ void w_frn::connectHandlers() {
     });
     connect(dw_1->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
             [this](int) { dw_1_doubleclicked(0); });
+    connect(dw_1, &Dw1View::pathsDropped, this, &w_frn::dw_1_dropped);
+    connect(dw_1, &Dw1View::menuRequested, this, [this](int row, const QPoint& at) {
+        if (QMenu* menu = makeRowMenu(row, this)) {
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(at);
+        }
+    });
+    connect(failedOnly, &QCheckBox::clicked, this, &w_frn::failedOnly_clicked);
+    // The box follows the list: clearing the filter clears it too.
+    connect(&list_, &FileListModel::filterApplied, this, [this](bool on) {
+        failedOnly->setChecked(on);
+        showStatus();
+    });
 }
 
 void w_frn::open() {
@@ -253,6 +286,71 @@ void w_frn::open(QSize screen) {
         const QRect avail = s->availableGeometry();
         move(avail.center() - rect().center());
     }
+    restorePlace();
+}
+
+void w_frn::restorePlace() {
+    const QString& profile = globals().profile;
+    dw_1->setWidthsText(readSetting(profile, Key::Lkd, Reader::MainWindow));
+    const auto saved = parseWindowPlace(readSetting(profile, Key::Ckwz, Reader::MainWindow));
+    if (saved) {
+        QRect avail(QPoint(0, 0), saved->size());
+        if (QScreen* s = QGuiApplication::primaryScreen()) avail = s->availableGeometry();
+        setGeometry(fitWindowPlace(*saved, avail, minimumSize()));
+    }
+    if (readSetting(profile, Key::Ckzd, Reader::MainWindow) == QLatin1String("y")) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+void w_frn::recordLayoutBase() {
+    baseRects_.clear();
+    for (QWidget* c : controls_) baseRects_.push_back(c->geometry());
+    baseRects_.push_back(statusLine->geometry());
+    baseRects_.push_back(failedOnly->geometry());
+    baseSize_ = size();
+    setMinimumSize(baseSize_);
+    layoutReady_ = true;
+}
+
+void w_frn::relayout() {
+    if (!layoutReady_) return;
+    const QSize extra = size() - baseSize_;
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        controls_[i]->setGeometry(anchoredRect(baseRects_[i], frnAnchor(frnControls()[i]), extra));
+    }
+    statusLine->setGeometry(
+        anchoredRect(baseRects_[controls_.size()], Anchor::BottomGrowWidth, extra));
+    failedOnly->setGeometry(
+        anchoredRect(baseRects_[controls_.size() + 1], Anchor::BottomRight, extra));
+}
+
+void w_frn::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void w_frn::showStatus() {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    statusLine->setText(statusLineText(status_, now, list_.rowCount(), list_.totalRowCount(),
+                                       list_.failedOnly() || !list_.filterExpression().isEmpty()));
+    // While a run goes on, the time left is told anew every second.
+    if (status_.running() && !statusTimer_->isActive()) statusTimer_->start();
+    if (!status_.running()) statusTimer_->stop();
+}
+
+QMenu* w_frn::makeRowMenu(int row, QWidget* parent) {
+    const std::vector<RowMenuEntry> entries = rowMenuEntries(list_, row);
+    if (entries.empty()) return nullptr;
+    auto* menu = new QMenu(parent);
+    menu->setFont(controlFont());
+    for (const RowMenuEntry& e : entries) {
+        QAction* a = menu->addAction(e.text);
+        a->setEnabled(e.enabled);
+        const RowAction action = e.action;
+        connect(a, &QAction::triggered, this, [this, row, action] { dw_1_rowaction(row, action); });
+    }
+    return menu;
 }
 
 void w_frn::applyTranslucency() {
@@ -267,6 +365,8 @@ void w_frn::f_resize(QSize screen) {
     const double radio = plan.radio;
     const bool wasVisible = isVisible();
     if (wasVisible) hide();
+    layoutReady_ = false;
+    setMinimumSize(0, 0);
     resize(scaleCut(width(), radio), scaleCut(height(), radio));
     for (size_t i = 0; i < controls_.size(); ++i) {
         QWidget* w = controls_[i];
@@ -285,6 +385,16 @@ void w_frn::f_resize(QSize screen) {
             w->setFont(f);
         }
     }
+    // The status line and its box scale as the text controls do.
+    for (QWidget* w : {static_cast<QWidget*>(statusLine), static_cast<QWidget*>(failedOnly)}) {
+        const QRect g = w->geometry();
+        w->setGeometry(scaleCut(g.x(), radio), scaleCut(g.y(), radio), scaleCut(g.width(), radio),
+                       scaleCut(g.height(), radio));
+        QFont f = w->font();
+        f.setPointSize(std::max(1, scaleCut(f.pointSize(), radio)));
+        w->setFont(f);
+    }
+    recordLayoutBase();
     if (wasVisible) show();
 }
 
@@ -328,6 +438,10 @@ void w_frn::writeCloseOptions() {
     const QString text = ddlb_1->currentText();
     szf = text.left(1);
     writeFrnCloseOptions(globals().profile, outputMode(), text, em_1->value());
+    const QString& profile = globals().profile;
+    writeSetting(profile, Key::Ckwz, windowPlaceText(normalGeometry()));
+    writeSetting(profile, Key::Ckzd, isMaximized() ? QStringLiteral("y") : QStringLiteral("n"));
+    writeSetting(profile, Key::Lkd, dw_1->widthsText());
 }
 
 void w_frn::setRunningBatch(BatchEngine* engine) {
@@ -461,6 +575,31 @@ void w_frn::runHook(const char* control, const std::function<void()>& hook) {
         const BusyState::Scope scope = beginBusy();
         hook();
     });
+}
+
+void w_frn::failedOnly_clicked() {
+    runHandler(QStringLiteral("failedOnly"), QStringLiteral("clicked"), [this] {
+        // A run writes its results to the rows as shown: they must not move under it.
+        if (busy()) {
+            failedOnly->setChecked(list_.failedOnly());
+            return;
+        }
+        list_.setFailedOnly(failedOnly->isChecked());
+        list_.applyFilter();
+    });
+}
+
+void w_frn::dw_1_dropped(const QStringList& paths) {
+    runHandler(QStringLiteral("dw_1"), QStringLiteral("dropped"), [&] {
+        if (busy() || !hooks_.drop) return;
+        const BusyState::Scope scope = beginBusy();
+        hooks_.drop(paths);
+    });
+}
+
+void w_frn::dw_1_rowaction(int row, RowAction action) {
+    runHandler(QStringLiteral("dw_1"), QStringLiteral("rowaction"),
+               [&] { runRowAction(list_, row, action, desktop_); });
 }
 
 void w_frn::cb_1_clicked() { runHook("cb_1", hooks_.cb_1); }

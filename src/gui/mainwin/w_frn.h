@@ -20,7 +20,12 @@
 #include "gui/mainwin/frn1.h"
 #include "gui/mainwin/frnbusy.h"
 #include "gui/mainwin/frnoptions.h"
+#include "gui/mainwin/frnstatus.h"
 #include "gui/mainwin/listclicks.h"
+#include "gui/mainwin/rowmenu.h"
+
+class QMenu;
+class QTimer;
 
 namespace quorv {
 
@@ -46,6 +51,8 @@ struct FrnHooks {
     std::function<void()> cb_4;  // "设置": settings window
     std::function<void()> cb_5;  // "搜索": content search
     std::function<void()> rb_4;  // "过滤": name filter
+    // Files and folders dropped on the list.
+    std::function<void(const QStringList& paths)> drop;
 };
 
 // The main window.
@@ -63,6 +70,12 @@ class w_frn : public QWidget {
 
     // The close handler's writes (run by the close event as well).
     void writeCloseOptions();
+
+    // The status line under the list: what it counts, and showing it anew.
+    RunStatus& status() { return status_; }
+    void showStatus();
+    // The row menu of shown row `row`; null when there is no such row.
+    QMenu* makeRowMenu(int row, QWidget* parent);
 
     Desktop& desktop() { return desktop_; }
     FileListModel& list() { return list_; }
@@ -121,6 +134,9 @@ class w_frn : public QWidget {
     QGroupBox* gb_3;
     QGroupBox* gb_1;
     QGroupBox* gb_2;
+    // Added under the list: a run's progress and outcome, and the failed-rows filter.
+    QLabel* statusLine;
+    QCheckBox* failedOnly;
 
     // Every control in the window's control order.
     const std::vector<QWidget*>& controls() const { return controls_; }
@@ -148,9 +164,13 @@ class w_frn : public QWidget {
     void cb_4_clicked();
     void cb_5_clicked();
     void rb_4_clicked();
+    void failedOnly_clicked();
+    void dw_1_dropped(const QStringList& paths);
+    void dw_1_rowaction(int row, RowAction action);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     BatchEngine* runningBatch_ = nullptr;
@@ -159,6 +179,10 @@ class w_frn : public QWidget {
     void connectHandlers();
     void runHook(const char* control, const std::function<void()>& hook);
     void applyTranslucency();
+    // The sizes the layout was scaled to; a larger window gives the room to the list.
+    void recordLayoutBase();
+    void relayout();
+    void restorePlace();
 
     Desktop& desktop_;
     FileListModel list_;
@@ -170,6 +194,11 @@ class w_frn : public QWidget {
     QButtonGroup outputGroup_;
     QRadioButton* lastFilterButton_ = nullptr;
     int32_t exStyle_ = 0x00000300;  // window edge and client edge
+    RunStatus status_;
+    QTimer* statusTimer_ = nullptr;
+    std::vector<QRect> baseRects_;  // controls, then the status line and its box
+    QSize baseSize_;
+    bool layoutReady_ = false;
 };
 
 }  // namespace quorv

@@ -14,6 +14,7 @@
 #include "gtest/gtest.h"
 #include "gui/mainwin/frnbatch.h"
 #include "gui/mainwin/frnscan.h"
+#include "gui/mainwin/rowmenu.h"
 
 namespace quorv {
 namespace {
@@ -540,6 +541,64 @@ TEST(BatchRun, ARaisingRowIsMarkedAndShownAndTheOptionGoesOnPastIt) {
     EXPECT_EQ(b.reasons().at(29), "转换出错");
     EXPECT_EQ(b.reasons().count(QString()), 39);
     b.expectRestored();
+}
+
+TEST(BatchRun, StatusLineCountsTheRunAsItGoesAndSumsItUpWithTheReasons) {
+    BatchWindow b;
+    b.office.setOutputsChecked(true);
+    b.office.setOutputFor("cut.doc", testing::FakeOfficeServer::Output::CutShort);
+    b.office.setOutputFor("a.doc", testing::FakeOfficeServer::Output::Whole);
+    b.office.setOutputFor("b.docx", testing::FakeOfficeServer::Output::Whole);
+    b.addRow("", "a.doc");
+    b.addRow("", "notes.txt");  // refused: not a Word document
+    b.addRow("", "cut.doc");    // its output does not read
+    b.addRow("", "b.docx");
+    QStringList during;
+    b.duringRun([&] {
+        if (!b.w.statusLine->text().isEmpty()) during << b.w.statusLine->text();
+    });
+    b.run();
+    ASSERT_FALSE(during.isEmpty());
+    EXPECT_TRUE(during.first().startsWith("已完成 ")) << (during.first()).toStdString();
+    EXPECT_TRUE(during.first().contains("/4，正在转换：")) << (during.first()).toStdString();
+    // Once a row is done and others are left, the time left is told.
+    bool sawTimeLeft = false;
+    for (const QString& t : during) sawTimeLeft = sawTimeLeft || t.contains("剩余约 ");
+    EXPECT_TRUE(sawTimeLeft) << (during.join(" | ")).toStdString();
+
+    const QString end = b.w.statusLine->text();
+    EXPECT_TRUE(end.startsWith("成功 2，失败 2，用时 ")) << (end).toStdString();
+    EXPECT_TRUE(end.contains("不转换此类型文件 1")) << (end).toStdString();
+    EXPECT_TRUE(end.contains("未生成输出文件 1")) << (end).toStdString();
+    EXPECT_EQ(b.texts(), QStringList{"转换结束"}) << "the end message stays as it was";
+
+    // Each converted row knows its output, and the row menu opens it.
+    EXPECT_EQ(b.w.list().rowData(1)->output, b.out.path() + "/a.pdf");
+    EXPECT_TRUE(b.w.list().rowData(2)->output.isEmpty());
+    EXPECT_EQ(rowMenuEntries(b.w.list(), 1).size(), 5u);
+    EXPECT_EQ(rowMenuEntries(b.w.list(), 2).size(), 4u) << "no output entry for a failed row";
+    b.w.dw_1_rowaction(1, RowAction::OpenOutput);
+    EXPECT_EQ(b.desktop.openedFiles, QStringList{b.out.path() + "/a.pdf"});
+
+    // Only the failed rows, then back to all as the batch's end clears the filter.
+    QTest::mouseClick(b.w.failedOnly, Qt::LeftButton);
+    EXPECT_EQ(b.results(), (QStringList{"notes.txt:失败", "cut.doc:失败"}));
+    EXPECT_TRUE(b.w.statusLine->text().endsWith("显示 2/4"))
+        << (b.w.statusLine->text()).toStdString();
+    b.run();
+    EXPECT_FALSE(b.w.failedOnly->isChecked());
+    EXPECT_EQ(b.w.list().rowCount(), 4);
+}
+
+TEST(BatchRun, AStoppedRunSaysHowManyRowsWereLeft) {
+    BatchWindow b;
+    b.addRow("", "a.doc");
+    b.addRow("", "b.doc");
+    b.addRow("", "c.doc");
+    b.desktop.escapeAnswers = {false, true, true, true, true, true};
+    b.run();
+    const QString t = b.w.statusLine->text();
+    EXPECT_TRUE(t.startsWith("已中止：成功 1，失败 0，未转换 2，用时 ")) << (t).toStdString();
 }
 
 }  // namespace

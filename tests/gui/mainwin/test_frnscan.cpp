@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest/QTest>
 
 #include "convert/batch/batchengine.h"
@@ -282,6 +284,71 @@ TEST(SinceText, DateThenTimeAreChecked) {
     EXPECT_EQ(sinceTextError("2017-02-30 13:36:55"), "修改日期错误");
     EXPECT_EQ(sinceTextError(""), "修改日期错误");
     EXPECT_EQ(sinceTextError("2017-10-01 13:60:00"), "修改日期时间错误");
+}
+
+// Drops local paths on the list as a file manager does.
+void dropOn(w_frn& w, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    data.setUrls(urls);
+    QWidget* target = w.dw_1->viewport();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    ASSERT_TRUE(drop.isAccepted());
+}
+
+TEST(DropOnList, FolderAndFilesGiveTheRowsAndMessagesOfTheDialogs) {
+    for (const bool hidden : {false, true}) {
+        SCOPED_TRACE(hidden);
+        ScanWindow dialogs;
+        ScanWindow dropped;
+        for (ScanWindow* s : {&dialogs, &dropped}) {
+            s->w.cbx_2->setChecked(true);
+            s->w.cbx_4->setChecked(hidden);
+            s->w.ddlb_1->setCurrentIndex(1);  // "1.word文档"
+        }
+        dialogs.touch("a.doc");
+        dialogs.touch(".h.doc");
+        dialogs.touch("x.c");
+        dialogs.touch("子目录/行标编制说明.docx");
+        dialogs.touch("loose/z.c");
+        dialogs.touch("loose/y.doc");
+        dialogs.desktop.folderAnswers = {dialogs.src.path()};
+        QTest::mouseClick(dialogs.w.cb_1, Qt::LeftButton);
+        dialogs.desktop.fileOpenAnswers.push_back(
+            {1, dialogs.src.path() + "/loose/", {"z.c", "y.doc"}});
+        QTest::mouseClick(dialogs.w.cb_2, Qt::LeftButton);
+
+        // The same source, dropped: files keep the list's rules (no type filter), the folder
+        // is scanned with the window's choices.
+        dropOn(dropped.w, {dialogs.src.path()});
+        dropOn(dropped.w, {dialogs.src.path() + "/loose/z.c", dialogs.src.path() + "/loose/y.doc"});
+        EXPECT_EQ(dropped.rows(), dialogs.rows());
+        EXPECT_EQ(dropped.texts(), dialogs.texts());
+        EXPECT_EQ(dropped.texts(), (QStringList{"源文件夹的相关信息已导入", "2"}));
+        for (int r = 1; r <= dialogs.w.list().rowCount(); ++r) {
+            EXPECT_EQ(dropped.w.list().cellText(r, "ypath"), dialogs.w.list().cellText(r, "ypath"));
+            EXPECT_EQ(dropped.w.list().cellText(r, "ftime"), dialogs.w.list().cellText(r, "ftime"));
+        }
+        EXPECT_EQ(dropped.key("sdef", "wjjp"), dialogs.src.path());
+        EXPECT_FALSE(dropped.w.busy());
+    }
+}
+
+TEST(DropOnList, IsIgnoredWhileTheWindowIsBusy) {
+    ScanWindow s;
+    s.touch("a.doc");
+    {
+        const BusyState::Scope busy = s.w.beginBusy();
+        dropOn(s.w, {s.src.path() + "/a.doc"});
+    }
+    EXPECT_EQ(s.w.list().rowCount(), 0);
+    EXPECT_TRUE(s.texts().isEmpty());
 }
 
 }  // namespace

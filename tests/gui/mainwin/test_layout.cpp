@@ -3,6 +3,7 @@
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 #include "gui/mainwin/frnlayout.h"
+#include "gui/mainwin/frnstatus.h"
 
 namespace quorv {
 namespace {
@@ -54,6 +55,88 @@ TEST(Layout, ControlTableIsCompleteAndInsideTheWindow) {
     EXPECT_FALSE(kindScalesFont(ControlKind::Grid));
     EXPECT_TRUE(kindScalesFont(ControlKind::GroupBox));
     EXPECT_TRUE(kindScalesFont(ControlKind::MaskedEdit));
+}
+
+TEST(Layout, EveryControlFollowsTheWindowByWhereItLies) {
+    auto anchor = [](const char* name) { return frnAnchor(*frnControl(name)); };
+    EXPECT_EQ(anchor("dw_1"), Anchor::Grow);
+    EXPECT_EQ(anchor("gb_2"), Anchor::Grow);
+    EXPECT_EQ(anchor("vpb_1"), Anchor::RightGrowHeight);
+    EXPECT_EQ(anchor("cb_3"), Anchor::Right);
+    EXPECT_EQ(anchor("gb_1"), Anchor::Right);
+    EXPECT_EQ(anchor("cb_5"), Anchor::Bottom);
+    EXPECT_EQ(anchor("cb_11"), Anchor::Bottom);
+    EXPECT_EQ(anchor("sle_1"), Anchor::Fixed);
+    EXPECT_EQ(anchor("cb_4"), Anchor::Fixed);
+    // Nothing that stays or moves down reaches into the room the list takes sideways, and
+    // nothing moved right lies left of the list's right edge.
+    const ControlDesign& list = *frnControl("dw_1");
+    for (const ControlDesign& c : frnControls()) {
+        const Anchor a = frnAnchor(c);
+        if (a == Anchor::Right) {
+            EXPECT_GE(c.x, list.x + list.width) << c.name;
+        }
+        if (a == Anchor::Bottom) {
+            EXPECT_LE(c.x + c.width, list.x + list.width) << c.name;
+        }
+    }
+    const QRect r(10, 20, 30, 40);
+    EXPECT_EQ(anchoredRect(r, Anchor::Grow, QSize(5, 7)), QRect(10, 20, 35, 47));
+    EXPECT_EQ(anchoredRect(r, Anchor::BottomGrowWidth, QSize(5, 7)), QRect(10, 27, 35, 40));
+    EXPECT_EQ(anchoredRect(r, Anchor::Grow, QSize(-5, -7)), r) << "never below the design";
+}
+
+TEST(Layout, StoredPlaceAndWidthsAreReadBackOrRefused) {
+    EXPECT_EQ(parseWindowPlace(windowPlaceText(QRect(-8, 30, 1300, 700))),
+              QRect(-8, 30, 1300, 700));
+    EXPECT_FALSE(parseWindowPlace("1,2,3"));
+    EXPECT_FALSE(parseWindowPlace("1,2,0,4"));
+    EXPECT_FALSE(parseWindowPlace("a,2,3,4"));
+    const QRect screen(0, 0, 1280, 740);
+    const QSize least(1226, 705);
+    // A place on a screen that is gone comes back; one larger than the screen shrinks to it.
+    EXPECT_EQ(fitWindowPlace(QRect(3000, 900, 1300, 720), screen, least), QRect(0, 20, 1280, 720));
+    EXPECT_EQ(fitWindowPlace(QRect(10, 10, 2000, 2000), screen, least), screen);
+    EXPECT_EQ(fitWindowPlace(QRect(10, 10, 100, 100), screen, least), QRect(10, 10, 1226, 705));
+
+    const std::vector<int> widths{40, 0, 300, 40, 60, 130, 160};
+    const QString text = columnWidthsText(widths, 140);
+    EXPECT_EQ(text, "xh:28,filey:214,jg:28,zml:42,ftime:92,yy:114");
+    const std::vector<int> back = parseColumnWidths(text, 140);
+    EXPECT_EQ(back[1], 0) << "the path column was not set by hand";
+    EXPECT_EQ(back[2], 299);
+    EXPECT_EQ(parseColumnWidths("filey:abc,nope:10,jg:-3,xh:50000,yy:90", 100),
+              (std::vector<int>{0, 0, 0, 0, 0, 0, 90}));
+}
+
+TEST(RunStatusText, DuringARunAfterItAndAfterASearch) {
+    RunStatus s;
+    EXPECT_EQ(s.text(0), "");
+    s.startRun(4, 1000);
+    EXPECT_EQ(s.text(1000), "已完成 0/4");
+    s.rowStarted("甲.docx");
+    s.rowFinished(BatchResult::Success, QString());
+    s.rowStarted("乙.doc");
+    // One row in 10 s: three left take about 30 s.
+    EXPECT_EQ(s.text(11000), "已完成 1/4，正在转换：乙.doc，剩余约 30秒");
+    s.rowFinished(BatchResult::Failure, "文件已损坏或无法识别");
+    s.rowFinished(BatchResult::Blank, "文件名含空格");
+    s.rowFinished(BatchResult::Failure, "文件已损坏或无法识别");
+    s.endRun(126000, false);
+    EXPECT_EQ(s.text(999999),
+              "成功 1，失败 3，用时 2分05秒（文件已损坏或无法识别 2，文件名含空格 1）");
+    EXPECT_EQ(statusLineText(s, 0, 3, 4, true),
+              "成功 1，失败 3，用时 2分05秒（文件已损坏或无法识别 2，文件名含空格 1）；显示 3/4");
+
+    s.startRun(2, 0);
+    s.rowFinished(BatchResult::Success, QString());
+    s.endRun(400, false);
+    EXPECT_EQ(s.text(0), "成功 1，失败 0，用时 0秒") << "no reasons without failures";
+
+    s.searchEnded(3, 20);
+    EXPECT_EQ(s.text(0), "搜索结束，找到 3 个，共搜索 20 个文件");
+    EXPECT_EQ(RunStatus::durationText(59400), "59秒");
+    EXPECT_EQ(RunStatus::durationText(3600 * 1000 + 61000), "1小时01分");
 }
 
 }  // namespace
