@@ -117,7 +117,7 @@ inline bool writeFlatEmptyWorkbook(const QString& path) {
     return writeText(path, xml);
 }
 
-struct SlideSpec {
+struct SlideContent {
     QString text;
     QString font;  // the family of the slide's text, Latin and Chinese alike
     QString notes;
@@ -125,11 +125,11 @@ struct SlideSpec {
 };
 
 // A presentation of one text box per slide, at Impress's default slide size (28 x 15.75 cm).
-inline bool writeFlatSlides(const QString& path, const QList<SlideSpec>& slides) {
+inline bool writeFlatSlides(const QString& path, const QList<SlideContent>& slides) {
     QString pages;
     QString styles;
     for (int i = 0; i < slides.size(); ++i) {
-        const SlideSpec& s = slides[i];
+        const SlideContent& s = slides[i];
         const QString font = s.font.toHtmlEscaped();
         styles +=
             QStringLiteral(
