@@ -3,13 +3,13 @@
 # Idempotent: packages already present are skipped, so running it again is cheap.
 set -euo pipefail
 
-# The full Writer and Calc packages, not their -nogui variants: those leave out the dialog
+# The full Writer, Calc and Impress packages, not their -nogui variants: those leave out the dialog
 # descriptions that a loaded document's view builds its comment margin and field controls
 # from even when headless, and LibreOffice aborts on the first document that needs one.
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n libx11-dev
-  libreoffice-writer libreoffice-calc libreoffice-dev
+  libreoffice-writer libreoffice-calc libreoffice-impress libreoffice-dev
   ghostscript poppler-utils libpoppler-cpp-dev zlib1g-dev libxlsxwriter-dev
   poppler-data
   # A private X server and key presses for the global Escape test; file(1) for the .deb.

@@ -49,4 +49,25 @@ std::optional<bool> excelFind(const QString& path, const QString& text,
     return found;
 }
 
+std::optional<bool> presentationFind(const QString& path, const QString& text,
+                                     const QStringList& passwords) {
+    OleObject app;
+    if (app.connectToNewObject(QStringLiteral("PowerPoint.Application")) != kConnectOk) {
+        return std::nullopt;
+    }
+    app.set({"displayalerts"}, false);
+    openWithPasswords(app, {"presentations", "open"}, {path, -1, 0, 0}, passwords);
+    bool found = false;
+    const qint64 slides = app.get({"activepresentation", "slides", "count"}).toInt();
+    for (qint64 i = 1; i <= slides && !found; ++i) {
+        found = app.call({"activepresentation", {"slides", {i}}, "findtext"}, {text}).toBool() ||
+                app.call({"activepresentation", {"slides", {i}}, "notespage", "findtext"}, {text})
+                    .toBool();
+    }
+    app.call({"activepresentation", "close"});
+    app.call({"quit"});
+    app.disconnectObject();
+    return found;
+}
+
 }  // namespace quorv

@@ -24,4 +24,10 @@ bool wordFind(OleObject& word, const QString& path, const QString& text,
 std::optional<bool> excelFind(const QString& path, const QString& text,
                               const QStringList& passwords = {});
 
+// Whether some slide of the presentation at path, or its notes, holds text (hidden slides
+// too: they are part of the file), searched in a PowerPoint of its own that quits again;
+// none when PowerPoint cannot start.
+std::optional<bool> presentationFind(const QString& path, const QString& text,
+                                     const QStringList& passwords = {});
+
 }  // namespace quorv

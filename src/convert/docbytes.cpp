@@ -320,7 +320,167 @@ bool workbookEncrypted(Ole& ole) {
     return false;
 }
 
+// ---- kinds ----
+
+DocKind kindOfContentType(QStringView type) {
+    // The main parts' types: wordprocessingml.document.main+xml, ms-excel.sheet.macroEnabled
+    // .main+xml, presentationml.slideshow.main+xml, ...
+    if (!type.endsWith(QLatin1String(".main+xml"))) return DocKind::Unknown;
+    if (type.contains(QLatin1String("wordprocessingml")) ||
+        type.contains(QLatin1String("ms-word"))) {
+        return DocKind::Word;
+    }
+    if (type.contains(QLatin1String("spreadsheetml")) || type.contains(QLatin1String("ms-excel"))) {
+        return DocKind::Excel;
+    }
+    if (type.contains(QLatin1String("presentationml")) ||
+        type.contains(QLatin1String("ms-powerpoint"))) {
+        return DocKind::PowerPoint;
+    }
+    return DocKind::Unknown;
+}
+
+// An OpenDocument (or the older StarOffice XML) mimetype.
+DocKind kindOfMimetype(QStringView type) {
+    static const struct {
+        const char* prefix;
+        DocKind kind;
+    } kinds[] = {
+        {"application/vnd.oasis.opendocument.text", DocKind::Word},
+        {"application/vnd.oasis.opendocument.spreadsheet", DocKind::Excel},
+        {"application/vnd.oasis.opendocument.presentation", DocKind::PowerPoint},
+        {"application/vnd.sun.xml.writer", DocKind::Word},
+        {"application/vnd.sun.xml.calc", DocKind::Excel},
+        {"application/vnd.sun.xml.impress", DocKind::PowerPoint},
+    };
+    for (const auto& k : kinds) {
+        if (type.startsWith(QLatin1String(k.prefix))) return k.kind;
+    }
+    return DocKind::Unknown;
+}
+
+// The content type the package declares for `part`.
+QString declaredType(const QByteArray& types, const QString& part) {
+    QXmlStreamReader xml(types);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement ||
+            xml.name() != QLatin1String("Override")) {
+            continue;
+        }
+        const QXmlStreamAttributes a = xml.attributes();
+        if (a.value(QLatin1String("PartName"))
+                .toString()
+                .compare(QLatin1Char('/') + part, Qt::CaseInsensitive) == 0) {
+            return a.value(QLatin1String("ContentType")).toString();
+        }
+    }
+    return QString();
+}
+
+DocKind zipKind(const Bytes& b, const QList<ZipEntry>& entries) {
+    const ZipEntry* types = nullptr;
+    const ZipEntry* rels = nullptr;
+    for (const ZipEntry& e : entries) {
+        if (e.name == QLatin1String("mimetype")) {
+            const std::optional<QByteArray> mime = readMember(b, e);
+            if (mime) return kindOfMimetype(QString::fromLatin1(mime->trimmed()));
+        }
+        if (e.name == QLatin1String("[Content_Types].xml")) types = &e;
+        if (e.name.compare(QLatin1String("_rels/.rels"), Qt::CaseInsensitive) == 0) rels = &e;
+    }
+    if (!types || !rels) return DocKind::Unknown;
+    const std::optional<QByteArray> relsXml = readMember(b, *rels);
+    const QString target = relsXml ? officeDocumentTarget(*relsXml) : QString();
+    const std::optional<QByteArray> typesXml = readMember(b, *types);
+    if (target.isEmpty() || !typesXml) return DocKind::Unknown;
+    return kindOfContentType(declaredType(*typesXml, target));
+}
+
+DocKind oleKind(Ole& ole) {
+    if (ole.hasStream(QStringLiteral("WordDocument"))) return DocKind::Word;
+    if (ole.hasStream(QStringLiteral("Workbook")) || ole.hasStream(QStringLiteral("Book"))) {
+        return DocKind::Excel;
+    }
+    if (ole.hasStream(QStringLiteral("PowerPoint Document"))) return DocKind::PowerPoint;
+    // A Microsoft Works word-processor file (4.x to 9): its text lives in MatOST.
+    if (ole.hasStream(QStringLiteral("MatOST"))) return DocKind::Word;
+    return DocKind::Unknown;
+}
+
+// RTF, web pages (HTML, and MHT as Word and Excel save them) and the XML documents of
+// Office 2003 and flat OpenDocument, from the file's first bytes. A web page is Excel's when
+// it says so or when its name is a workbook's: Calc opens its tables as sheets.
+DocKind textKind(const QByteArray& head, DocKind byName) {
+    QByteArray t = head;
+    if (t.startsWith("\xEF\xBB\xBF")) t.remove(0, 3);
+    t = t.trimmed();
+    if (t.startsWith("{\\rtf")) return DocKind::Word;
+    const QByteArray lower = t.toLower();
+    const bool excelSays = lower.contains("progid=\"excel.sheet\"") ||
+                           lower.contains("urn:schemas-microsoft-com:office:excel");
+    if (lower.startsWith("<?xml")) {
+        if (lower.contains("progid=\"excel.sheet\"")) return DocKind::Excel;
+        if (lower.contains("progid=\"word.document\"")) return DocKind::Word;
+        const qsizetype at = lower.indexOf("office:mimetype=\"");
+        if (at >= 0) {
+            const qsizetype from = at + 17;
+            const qsizetype end = lower.indexOf('"', from);
+            if (end > from) return kindOfMimetype(QString::fromLatin1(lower.mid(from, end - from)));
+        }
+    }
+    const bool mht = (lower.startsWith("mime-version:") || lower.contains("\nmime-version:")) &&
+                     lower.contains("multipart/related");
+    const bool web = mht || lower.startsWith("<!doctype html") || lower.contains("<html");
+    if (!web) return DocKind::Unknown;
+    return excelSays || byName == DocKind::Excel ? DocKind::Excel : DocKind::Word;
+}
+
+DocKind bytesKind(const Bytes& b, const QByteArray& head, DocKind byName) {
+    Ole ole(b);
+    if (ole.open()) return oleKind(ole);
+    if (head.startsWith("PK\x03\x04")) {
+        const std::optional<QList<ZipEntry>> entries = zipEntries(b);
+        return entries ? zipKind(b, *entries) : DocKind::Unknown;
+    }
+    return textKind(head, byName);
+}
+
 }  // namespace
+
+DocKind kindByExtension(const QString& path) {
+    static const QStringList word{"doc", "docx", "docm", "dot", "dotx", "dotm", "rtf",
+                                  "odt", "ott",  "fodt", "wps", "wpt",  "sxw"};
+    static const QStringList excel{"xls",  "xlsx", "xlsm", "xlsb", "xlt", "xltx", "xltm",
+                                   "xlam", "ods",  "ots",  "fods", "et",  "ett",  "sxc"};
+    static const QStringList powerPoint{"ppt",  "pptx", "pptm", "pps",  "ppsx",
+                                        "ppsm", "pot",  "potx", "potm", "odp",
+                                        "otp",  "fodp", "dps",  "dpt",  "sxi"};
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext.isEmpty()) return DocKind::Unknown;
+    if (word.contains(ext)) return DocKind::Word;
+    if (excel.contains(ext)) return DocKind::Excel;
+    if (powerPoint.contains(ext)) return DocKind::PowerPoint;
+    return DocKind::Unknown;
+}
+
+DocKind contentKind(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return DocKind::Unknown;
+    const qint64 size = f.size();
+    if (size <= 0) return DocKind::Unknown;
+    Bytes b;
+    b.size = quint64(size);
+    b.data = f.map(0, size);
+    if (!b.data) return DocKind::Unknown;
+    const QByteArray head(reinterpret_cast<const char*>(b.data),
+                          qsizetype(std::min<quint64>(b.size, 4096)));
+    return bytesKind(b, head, kindByExtension(path));
+}
+
+DocKind documentKind(const QString& path) {
+    const DocKind byBytes = contentKind(path);
+    return byBytes != DocKind::Unknown ? byBytes : kindByExtension(path);
+}
 
 QStringList zipMemberNames(const QByteArray& bytes, bool* ok) {
     const Bytes b{reinterpret_cast<const uchar*>(bytes.constData()), quint64(bytes.size())};

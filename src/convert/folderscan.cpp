@@ -23,6 +23,13 @@ const QString kImageList = QStringLiteral(
     "bmp#dib#dib#rle#emf#eps#gif#icl#icn#ico#cur#ani#eps#jpg#jpeg#jpe#jif#pbm#pcx#dcx#pgm#"
     "pic#pict#pct#png#ppm#psd#psp#tga#tif#tiff#wmf");
 const QString kArchiveList = QStringLiteral("rar#zip#arj#tar#cab#iso#7z");
+const QString kPresentationList = QStringLiteral("ppt#pptx#pptm#pps#ppsx#pot#potx#dps#dpt#odp");
+// Every kind the office converts: Word, Excel and PowerPoint's own types, WPS Office's,
+// OpenDocument's and RTF.
+const QString kOfficeList = QStringLiteral(
+    "doc#docx#docm#dot#dotx#dotm#rtf#odt#ott#wps#wpt#"
+    "xls#xlsx#xlsm#xlsb#xlt#xltx#xltm#xlam#ods#ots#et#ett#"
+    "ppt#pptx#pptm#pps#ppsx#ppsm#pot#potx#potm#odp#otp#dps#dpt");
 
 bool isDigit(const QString& szf) {
     return szf.size() == 1 && szf[0] >= QLatin1Char('0') && szf[0] <= QLatin1Char('9');
@@ -125,6 +132,8 @@ QString ftype9(const QString& szf, const QString& awordhz, const QString& sftype
     if (szf == QLatin1String("3")) return kImageList;
     if (szf == QLatin1String("4")) return kArchiveList;
     if (szf == QLatin1String("5")) return sftype;
+    if (szf == QLatin1String("7")) return kPresentationList;
+    if (szf == QLatin1String("8")) return kOfficeList + awordhz;
     return QString();
 }
 

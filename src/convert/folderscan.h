@@ -18,11 +18,12 @@ struct ScanOptions {
     bool recursive = false;      // "包括子文件夹"
     bool includeHidden = false;  // "包括隐藏文件": names starting with "."
     QString szf;                 // first character of the file-type choice
-    QString ftype;               // extension list of the type choices 1 to 5
+    QString ftype;               // extension list of the type choices 1 to 5, 7 and 8
     QString since;               // choice 6: files written strictly later than this
 };
 
-// The extension list of a file-type choice; empty for anything but "1" to "5".
+// The extension list of a file-type choice: "1" to "5", "7" presentations, "8" every office
+// document (with the Word list's extra extensions, as choice 1); empty for anything else.
 QString ftype9(const QString& szf, const QString& awordhz, const QString& sftype);
 
 // Whether a file passes the filter of the choice szf (files always pass when szf is

@@ -26,9 +26,11 @@ bool connectWord(OleObject& word) {
            word.connectToNewObject(kWordServer) == kConnectOk;
 }
 
+}  // namespace
+
 // Polls for the file every few milliseconds, bounded in time rather than in passes so a
 // fast machine waits as long as a slow one.
-bool waitForFile(const QString& path) {
+bool waitForOutputFile(const QString& path) {
     QElapsedTimer clock;
     clock.start();
     while (!QFileInfo::exists(path)) {
@@ -37,6 +39,8 @@ bool waitForFile(const QString& path) {
     }
     return true;
 }
+
+namespace {
 
 // Opens the source, writes the output, and quits: the part every conversion shares.
 ConvertOutcome convertOpened(OleObject& word, const QString& yfilename, const QString& outPath,
@@ -55,7 +59,7 @@ ConvertOutcome convertOpened(OleObject& word, const QString& yfilename, const QS
         word.call({"activedocument", "saveas"}, {outPath, gs});
     }
     word.set({"normaltemplate", "saved"}, true);
-    waitForFile(outPath);
+    waitForOutputFile(outPath);
     word.call({"quit"});
     word.disconnectObject();
     if (QFileInfo::exists(outPath)) return ConvertOutcome::wrote(outPath);
@@ -63,8 +67,9 @@ ConvertOutcome convertOpened(OleObject& word, const QString& yfilename, const QS
 }
 
 ConvertOutcome convertInto(const QString& yfilename, const QString& fhz, const QString& npath,
-                           int gs, Write write, const WordOptions& options) {
-    if (!wordAccepts(yfilename, options.awordhz)) {
+                           int gs, Write write, const WordOptions& options,
+                           bool byExtension = true) {
+    if (byExtension && !wordAccepts(yfilename, options.awordhz)) {
         return ConvertOutcome::failed(FailReason::WrongType);
     }
     if (undecodableName(yfilename)) return ConvertOutcome::failed(FailReason::SourceMissing);
@@ -102,6 +107,16 @@ ConvertOutcome word2xps(const QString& yfilename, const QString& fhz, const QStr
 ConvertOutcome word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
                         const WordOptions& options) {
     return convertInto(yfilename, fhz, npath, gs, Write::SaveAs, options);
+}
+
+ConvertOutcome wordKind2xps(const QString& yfilename, const QString& fhz, const QString& npath,
+                            int gs, const WordOptions& options) {
+    return convertInto(yfilename, fhz, npath, gs, Write::Export, options, false);
+}
+
+ConvertOutcome wordKind2any(const QString& yfilename, const QString& fhz, const QString& npath,
+                            int gs, const WordOptions& options) {
+    return convertInto(yfilename, fhz, npath, gs, Write::SaveAs, options, false);
 }
 
 ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder,

@@ -33,6 +33,16 @@ ConvertOutcome word2xps(const QString& yfilename, const QString& fhz, const QStr
 ConvertOutcome word2any(const QString& yfilename, const QString& fhz, const QString& npath, int gs,
                         const WordOptions& options);
 
+// word2xps and word2any for a source whose bytes show a Word document (an .rtf, a .wps, a
+// web page): its extension is not checked against the Word list.
+ConvertOutcome wordKind2xps(const QString& yfilename, const QString& fhz, const QString& npath,
+                            int gs, const WordOptions& options);
+ConvertOutcome wordKind2any(const QString& yfilename, const QString& fhz, const QString& npath,
+                            int gs, const WordOptions& options);
+
+// Waits, bounded in time, until the office's output file is there; false when it never came.
+bool waitForOutputFile(const QString& path);
+
 // Exports a document as PDF into pdfFolder (made when missing), replacing an earlier
 // output of the same name; a source protected by a password opens with one of passwords.
 ConvertOutcome word2pdf(const QString& yfilename, const QString& pdfFolder,

@@ -33,6 +33,12 @@ QString failReasonText(FailReason reason) {
             return QStringLiteral("PDF转SWF失败");
         case FailReason::BlankInName:
             return QStringLiteral("文件名含空格");
+        case FailReason::UnknownKind:
+            return QStringLiteral("无法识别的文档类型");
+        case FailReason::NothingToPrint:
+            return QStringLiteral("没有可打印的内容");
+        case FailReason::NoSuchFormat:
+            return QStringLiteral("此类文档不能存为该格式");
         case FailReason::Unknown:
             return QStringLiteral("转换出错");
     }

@@ -20,6 +20,9 @@ enum class FailReason {
     NoOutput,           // every step answered, but no output file came
     SwfFailed,          // the PDF-to-SWF tool failed
     BlankInName,        // SWF mode refuses names with a blank
+    UnknownKind,        // neither the bytes nor the name show a Word, Excel or PowerPoint file
+    NothingToPrint,     // a workbook or presentation with no visible content to print
+    NoSuchFormat,       // the chosen save format does not exist for this kind of document
     Unknown,            // an error without a known cause
 };
 

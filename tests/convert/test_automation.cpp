@@ -39,7 +39,7 @@ TEST_F(Automation, ServerNamesAreNotCaseSensitive) {
 
 TEST_F(Automation, ConnectFailuresAreNonZero) {
     OleObject ole;
-    EXPECT_NE(ole.connectToNewObject(QStringLiteral("Powerpoint.Application")), 0);
+    EXPECT_NE(ole.connectToNewObject(QStringLiteral("Outlook.Application")), 0);
     EXPECT_NE(ole.connectToObject(QStringLiteral("Word.application")), 0);  // nothing runs
     fake.setCreateFails(true);
     EXPECT_NE(ole.connectToNewObject(QStringLiteral("Word.application")), 0);

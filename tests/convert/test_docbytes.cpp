@@ -136,6 +136,127 @@ TEST(DocumentBytes, BrokenContainersAreJudgedWithoutReadingPastTheEnd) {
     EXPECT_EQ(documentBytesProblem(s.put("end.docx", endOnly)), FailReason::Damaged);
 }
 
+// A compound file of one sector of allocation table and one of directory, holding empty
+// streams of the given names: what decides a binary file's kind is which streams it has.
+QByteArray oleWithStreams(const QStringList& names) {
+    QByteArray header(512, '\0');
+    const uchar magic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    auto put16 = [](QByteArray& b, int at, quint16 v) {
+        b[at] = char(v & 0xFF);
+        b[at + 1] = char(v >> 8);
+    };
+    auto put32 = [&](QByteArray& b, int at, quint32 v) {
+        put16(b, at, quint16(v & 0xFFFF));
+        put16(b, at + 2, quint16(v >> 16));
+    };
+    for (int i = 0; i < 8; ++i) header[i] = char(magic[i]);
+    put16(header, 0x1A, 3);       // major version
+    put16(header, 0x1C, 0xFFFE);  // byte order
+    put16(header, 0x1E, 9);       // 512-byte sectors
+    put16(header, 0x20, 6);       // 64-byte mini sectors
+    put32(header, 0x2C, 1);       // one allocation sector
+    put32(header, 0x30, 1);       // directory at sector 1
+    put32(header, 0x38, 4096);    // mini stream cut-off
+    put32(header, 0x3C, 0xFFFFFFFE);
+    put32(header, 0x44, 0xFFFFFFFE);
+    for (int i = 0; i < 109; ++i) put32(header, 0x4C + 4 * i, i == 0 ? 0 : 0xFFFFFFFF);
+    QByteArray fat(512, '\xFF');
+    put32(fat, 0, 0xFFFFFFFD);  // sector 0 holds the table itself
+    put32(fat, 4, 0xFFFFFFFE);  // the directory ends in sector 1
+    QByteArray dir(512, '\0');
+    auto entry = [&](int n, const QString& name, int type) {
+        const int at = n * 128;
+        for (int i = 0; i < name.size(); ++i) put16(dir, at + 2 * i, name[i].unicode());
+        put16(dir, at + 0x40, quint16(2 * (name.size() + 1)));
+        dir[at + 0x42] = char(type);
+        put32(dir, at + 0x74, 0xFFFFFFFE);
+    };
+    entry(0, "Root Entry", 5);
+    for (int i = 0; i < names.size() && i < 3; ++i) entry(i + 1, names[i], 2);
+    return header + fat + dir;
+}
+
+TEST(DocumentKinds, TheContainerDecidesTheKindWhateverTheName) {
+    Scratch s;
+    const QByteArray html = "<!DOCTYPE html>\n<html><body><p>通知</p></body></html>\n";
+    const QByteArray mht =
+        "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"b\"\r\n\r\n--b\r\n"
+        "Content-Type: text/html; "
+        "charset=\"utf-8\"\r\n\r\n<html><body>通知</body></html>\r\n--b--\r\n";
+    const QByteArray excelHtml =
+        "<html xmlns:x=\"urn:schemas-microsoft-com:office:excel\"><body><table><tr><td>1</td>"
+        "</tr></table></body></html>";
+    const QByteArray flatSlides =
+        "<?xml version=\"1.0\"?><office:document office:mimetype="
+        "\"application/vnd.oasis.opendocument.presentation\"/>";
+    const QByteArray spreadsheet2003 =
+        "<?xml version=\"1.0\"?>\n<?mso-application progid=\"Excel.Sheet\"?>\n<Workbook/>";
+    const struct {
+        const char* what;
+        QString path;
+        DocKind expected;
+    } cases[] = {
+        {"Word 97", s.copy("plain.doc", "a.doc"), DocKind::Word},
+        {"Excel 97", s.copy("plain.xls", "a.xls"), DocKind::Excel},
+        {"Word 2007", s.copy("plain.docx", "a.docx"), DocKind::Word},
+        {"Excel 2007", s.copy("plain.xlsx", "a.xlsx"), DocKind::Excel},
+        {"PowerPoint 2007", s.copy("plain.pptx", "a.pptx"), DocKind::PowerPoint},
+        {"OpenDocument text", s.copy("plain.odt", "a.odt"), DocKind::Word},
+        {"OpenDocument sheets", s.copy("plain.ods", "a.ods"), DocKind::Excel},
+        {"OpenDocument slides", s.copy("plain.odp", "a.odp"), DocKind::PowerPoint},
+        {"binary slides", s.put("a.ppt", oleWithStreams({"PowerPoint Document"})),
+         DocKind::PowerPoint},
+        {"Excel 5 workbook", s.put("old.xls", oleWithStreams({"Book"})), DocKind::Excel},
+        // Names that lie: the bytes win.
+        {"OOXML workbook as .xls", s.copy("plain.xlsx", "lie.xls"), DocKind::Excel},
+        {"Word 97 as .xls", s.copy("plain.doc", "lie2.xls"), DocKind::Word},
+        {"slides as .doc", s.copy("plain.pptx", "lie3.doc"), DocKind::PowerPoint},
+        {"HTML as .doc", s.put("notice.doc", html), DocKind::Word},
+        {"MHT as .doc", s.put("notice2.doc", mht), DocKind::Word},
+        {"HTML with a BOM and blanks", s.put("b.doc", "\xEF\xBB\xBF \n" + html), DocKind::Word},
+        {"RTF as .doc", s.put("r.doc", "{\\rtf1\\ansi 通知}"), DocKind::Word},
+        {"Excel's web page as .doc", s.put("t.doc", excelHtml), DocKind::Excel},
+        {"a web page under a workbook's name", s.put("t.xls", html), DocKind::Excel},
+        {"flat OpenDocument slides", s.put("f.xml", flatSlides), DocKind::PowerPoint},
+        {"Excel 2003 XML", s.put("x.xml", spreadsheet2003), DocKind::Excel},
+        // WPS Office's names hold Microsoft's formats; a .wps may be a Works file.
+        {"WPS text", s.copy("plain.doc", "a.wps"), DocKind::Word},
+        {"WPS sheets", s.copy("plain.xls", "a.et"), DocKind::Excel},
+        {"WPS slides", s.put("a.dps", oleWithStreams({"PowerPoint Document"})),
+         DocKind::PowerPoint},
+        {"WPS slides template as OOXML", s.copy("plain.pptx", "a.dpt"), DocKind::PowerPoint},
+        {"Works", s.put("works.wps", oleWithStreams({"CONTENTS", "MatOST"})), DocKind::Word},
+        // Bytes that show no kind: the name decides, and nothing when it names none.
+        {"damaged .docx", s.put("cut.docx", readAll(kFiles + "/plain.docx").left(300)),
+         DocKind::Word},
+        {"encrypted package as .pptx", s.copy("locked.xlsx", "locked.pptx"), DocKind::PowerPoint},
+        {"text as .et", s.put("t.et", "1,2,3\n"), DocKind::Excel},
+        {"a PDF", s.put("a.pdf", "%PDF-1.4\n%%EOF\n"), DocKind::Unknown},
+        {"an unknown OLE file", s.put("o.bin", oleWithStreams({"Other"})), DocKind::Unknown},
+        {"text without a name kind", s.put("readme.txt", "hello\n"), DocKind::Unknown},
+        {"a missing file", s.dir.filePath("gone"), DocKind::Unknown},
+        {"an empty file", s.put("empty", ""), DocKind::Unknown},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(int(documentKind(c.path)), int(c.expected)) << c.what;
+    }
+}
+
+TEST(DocumentKinds, EveryOfficeExtensionNamesItsKindInAnyCase) {
+    for (const char* e : {"doc", "DOCX", "dotm", "rtf", "odt", "wps", "wpt"}) {
+        EXPECT_EQ(kindByExtension(QString("a.") + e), DocKind::Word) << e;
+    }
+    for (const char* e : {"xls", "xlsx", "XLSM", "xlsb", "ods", "et", "ett"}) {
+        EXPECT_EQ(kindByExtension(QString("a.") + e), DocKind::Excel) << e;
+    }
+    for (const char* e : {"ppt", "PPTX", "pps", "ppsx", "pot", "potx", "odp", "dps", "dpt"}) {
+        EXPECT_EQ(kindByExtension(QString("a.") + e), DocKind::PowerPoint) << e;
+    }
+    for (const char* e : {"a.pdf", "a.txt", "a.ps", "noext", "a."}) {
+        EXPECT_EQ(kindByExtension(e), DocKind::Unknown) << e;
+    }
+}
+
 TEST(FailReasons, ACaughtErrorGivesItsOwnCauseOrTheGenericOne) {
     RuntimeError timedOut(kErrCallFailed, "Word.application", "documents.open");
     timedOut.setReason(FailReason::Timeout);

@@ -102,8 +102,33 @@ TEST_F(ScanTest, TypeListsOfEachChoice) {
     EXPECT_EQ(ftype9("4", "", ""), "rar#zip#arj#tar#cab#iso#7z");
     EXPECT_TRUE(ftype9("3", "", "").startsWith("bmp#dib#dib#rle"));
     EXPECT_EQ(ftype9("5", "", "#mp3#wav"), "#mp3#wav");
+    EXPECT_EQ(ftype9("7", "#a", "#b"), "ppt#pptx#pptm#pps#ppsx#pot#potx#dps#dpt#odp");
+    EXPECT_TRUE(ftype9("8", "#txt", "#b").endsWith("#txt"));
     EXPECT_EQ(ftype9("6", "#a", "#b"), "");
     EXPECT_EQ(ftype9("选", "#a", "#b"), "");
+}
+
+TEST_F(ScanTest, AllOfficeDocumentsTakesEveryKindAndWpsButNoOtherFiles) {
+    ScanOptions o;
+    o.szf = "8";
+    o.ftype = ftype9("8", "", "");
+    for (const char* name :
+         {"a.doc", "a.DOCX", "a.rtf", "a.odt", "a.wps", "a.wpt", "a.xls", "a.xlsx", "a.et", "a.ett",
+          "a.ods", "a.ppt", "a.pptx", "a.pps", "a.dps", "a.dpt", "a.odp"}) {
+        EXPECT_TRUE(passesFilter(o, name, "")) << name;
+    }
+    for (const char* name : {"a.pdf", "a.txt", "a.png", "a.zip", "a.mp3", "a.html"}) {
+        EXPECT_FALSE(passesFilter(o, name, "")) << name;
+    }
+    o.szf = "7";
+    o.ftype = ftype9("7", "", "");
+    for (const char* name : {"a.ppt", "a.pptx", "a.pptm", "a.pps", "a.ppsx", "a.pot", "a.potx",
+                             "a.dps", "a.dpt", "a.odp"}) {
+        EXPECT_TRUE(passesFilter(o, name, "")) << name;
+    }
+    for (const char* name : {"a.doc", "a.xls", "a.odt", "a.wps", "a.pdf"}) {
+        EXPECT_FALSE(passesFilter(o, name, "")) << name;
+    }
 }
 
 TEST_F(ScanTest, DateChoiceTakesOnlyStrictlyLaterFiles) {

@@ -88,9 +88,10 @@ TEST_F(Package, InstallsRunsAndRemovesCleanly) {
     // What the package declares it needs besides the libraries it links.
     const QString depends = run("dpkg-deb", {"-f", deb, "Depends"}).output;
     for (const char* need :
-         {"libreoffice-writer", "libreoffice-calc", "ghostscript", "qt6-translations-l10n",
-          "fonts-noto-cjk", "fonts-crosextra-carlito", "fonts-crosextra-caladea",
-          "fonts-lxgw-wenkai", "libqt6widgets6", "libpoppler-cpp", "libxlsxwriter"}) {
+         {"libreoffice-writer", "libreoffice-calc", "libreoffice-impress", "ghostscript",
+          "qt6-translations-l10n", "fonts-noto-cjk", "fonts-crosextra-carlito",
+          "fonts-crosextra-caladea", "fonts-lxgw-wenkai", "libqt6widgets6", "libpoppler-cpp",
+          "libxlsxwriter"}) {
         EXPECT_TRUE(depends.contains(need)) << need << " missing in: " << depends.toStdString();
     }
     EXPECT_TRUE(run("dpkg-deb", {"-f", deb, "Recommends"}).output.contains("texlive-lang-chinese"));

@@ -5,14 +5,23 @@
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/presentation/XPresentationPage.hpp>
 #include <com/sun/star/sheet/XCellAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/table/CellContentType.hpp>
 #include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XSearchDescriptor.hpp>
@@ -217,6 +226,113 @@ std::optional<CellHit> OfficeInstance::findInSheet(const DocumentRef& doc, int i
         Reference<css::text::XTextRange> range(found, UNO_QUERY);
         if (range.is()) hit.text = fromOU(range->getString());
         return hit;
+    });
+}
+
+namespace {
+
+Reference<css::container::XIndexAccess> slides(const DocumentRef& doc) {
+    Reference<css::drawing::XDrawPagesSupplier> pages(doc->component, UNO_QUERY);
+    if (!pages.is()) return {};
+    return Reference<css::container::XIndexAccess>(pages->getDrawPages(), UNO_QUERY);
+}
+
+bool visible(const Reference<css::uno::XInterface>& object, const char* property) {
+    Reference<css::beans::XPropertySet> props(object, UNO_QUERY);
+    if (!props.is()) return true;
+    bool shown = true;
+    props->getPropertyValue(OUString::createFromAscii(property)) >>= shown;
+    return shown;
+}
+
+// A sheet prints when it holds a cell with content or a drawing (a chart, a picture) on
+// its draw page.
+bool sheetHasContent(const Reference<css::sheet::XSpreadsheet>& sheet,
+                     const Reference<css::container::XIndexAccess>& drawings) {
+    if (drawings.is() && drawings->getCount() > 0) return true;
+    Reference<css::sheet::XSheetCellCursor> cursor = sheet->createCursor();
+    Reference<css::sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
+    used->gotoStartOfUsedArea(false);
+    used->gotoEndOfUsedArea(true);
+    Reference<css::sheet::XCellRangeAddressable> range(cursor, UNO_QUERY_THROW);
+    const css::table::CellRangeAddress a = range->getRangeAddress();
+    if (a.EndColumn > a.StartColumn || a.EndRow > a.StartRow) return true;
+    // One cell of used area: a sheet that was never written still reports A1.
+    return sheet->getCellByPosition(a.StartColumn, a.StartRow)->getType() !=
+           css::table::CellContentType_EMPTY;
+}
+
+// The text of every shape, groups entered, compared without regard to case.
+bool shapesHold(const Reference<css::container::XIndexAccess>& shapes, const QString& text) {
+    for (sal_Int32 i = 0; shapes.is() && i < shapes->getCount(); ++i) {
+        Reference<css::uno::XInterface> shape(shapes->getByIndex(i), UNO_QUERY);
+        Reference<css::drawing::XShapes> group(shape, UNO_QUERY);
+        if (group.is() &&
+            shapesHold(Reference<css::container::XIndexAccess>(group, UNO_QUERY), text)) {
+            return true;
+        }
+        Reference<css::text::XText> own(shape, UNO_QUERY);
+        if (own.is() && fromOU(own->getString()).contains(text, Qt::CaseInsensitive)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool OfficeInstance::hasPrintableContent(const DocumentRef& doc) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("no document"));
+    return d->guarded(QStringLiteral("printable content"), [&] {
+        Reference<css::sheet::XSpreadsheetDocument> book(doc->component, UNO_QUERY);
+        if (book.is()) {
+            Reference<css::container::XIndexAccess> sheets(book->getSheets(), UNO_QUERY_THROW);
+            // The document's draw pages are its sheets', in the same order.
+            Reference<css::container::XIndexAccess> pages = slides(doc);
+            for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
+                Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(i), UNO_QUERY_THROW);
+                Reference<css::container::XIndexAccess> drawings;
+                if (pages.is() && i < pages->getCount()) {
+                    drawings.set(pages->getByIndex(i), UNO_QUERY);
+                }
+                if (visible(sheet, "IsVisible") && sheetHasContent(sheet, drawings)) return true;
+            }
+            return false;
+        }
+        Reference<css::container::XIndexAccess> pages = slides(doc);
+        if (!pages.is()) return true;
+        for (sal_Int32 i = 0; i < pages->getCount(); ++i) {
+            if (visible(Reference<css::uno::XInterface>(pages->getByIndex(i), UNO_QUERY),
+                        "Visible")) {
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
+int OfficeInstance::slideCount(const DocumentRef& doc) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("slides: no presentation"));
+    return d->guarded(QStringLiteral("slides"), [&] {
+        Reference<css::container::XIndexAccess> pages = slides(doc);
+        return pages.is() ? int(pages->getCount()) : 0;
+    });
+}
+
+bool OfficeInstance::slideHasText(const DocumentRef& doc, int index, const QString& text,
+                                  bool notes) {
+    if (!doc || !doc->component.is()) fail(QStringLiteral("find: no presentation"));
+    if (text.isEmpty()) return false;
+    return d->guarded(QStringLiteral("find"), [&] {
+        Reference<css::container::XIndexAccess> pages = slides(doc);
+        if (!pages.is() || index < 1 || index > pages->getCount()) {
+            fail(QStringLiteral("no slide %1").arg(index));
+        }
+        Reference<css::drawing::XDrawPage> page(pages->getByIndex(index - 1), UNO_QUERY_THROW);
+        if (notes) {
+            Reference<css::presentation::XPresentationPage> withNotes(page, UNO_QUERY);
+            if (!withNotes.is()) return false;
+            page = withNotes->getNotesPage();
+        }
+        return shapesHold(Reference<css::container::XIndexAccess>(page, UNO_QUERY), text);
     });
 }
 

@@ -79,6 +79,15 @@ class OfficeInstance {
     // Searches sheet `index` (from 1) for a cell holding `text`, not case-sensitive.
     std::optional<CellHit> findInSheet(const DocumentRef& doc, int index, const QString& text);
 
+    // Whether a workbook or presentation prints anything: a visible sheet with content or
+    // drawings, a slide that is not hidden. Any other document counts as printable.
+    bool hasPrintableContent(const DocumentRef& doc);
+    // Slides of a presentation, hidden ones included; 0 for other documents.
+    int slideCount(const DocumentRef& doc);
+    // Whether the text of some shape of slide `index` (from 1), or of its notes page, holds
+    // `text`, not case-sensitive.
+    bool slideHasText(const DocumentRef& doc, int index, const QString& text, bool notes);
+
     // Bound on one call into LibreOffice; when it passes, the instance is killed and the
     // call fails with 35. Default 120 s.
     static void setCallTimeoutMs(int ms);

@@ -118,12 +118,10 @@ std::optional<DocumentKind> kindByName(const QString& path) {
     return std::nullopt;
 }
 
-void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path, int code,
-             DocumentKind kind, int pdfa) {
-    std::optional<SaveFilter> f = saveFilterFor(code, kind, pdfa);
+void storeWith(OfficeInstance& office, const DocumentRef& doc, const QString& path,
+               const std::optional<SaveFilter>& f, int code, FailReason unavailable) {
     if (!f) {
-        fail(QStringLiteral("format %1 is not available for this document").arg(code),
-             FailReason::NoOutput);
+        fail(QStringLiteral("format %1 is not available for this document").arg(code), unavailable);
     }
     if (!f->xps) {
         office.store(doc, path, f->filter, f->options, f->pdfa);
@@ -141,13 +139,22 @@ void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path
     }
 }
 
-void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code, int pdfa = 0) {
-    OfficeInstance& office = h.office();
-    // Word makes no folders; LibreOffice would create the missing ones on its own.
+void storeAs(OfficeInstance& office, const DocumentRef& doc, const QString& path, int code,
+             DocumentKind kind, int pdfa) {
+    storeWith(office, doc, path, saveFilterFor(code, kind, pdfa), code, FailReason::NoOutput);
+}
+
+// Word, Excel and PowerPoint make no folders; LibreOffice would create the missing ones.
+void requireFolder(const QString& path) {
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
         fail(QStringLiteral("write ") + path + QStringLiteral(": the folder does not exist"),
              FailReason::OutputUnwritable);
     }
+}
+
+void writeAs(Host& h, const DocumentRef& doc, const QString& path, int code, int pdfa = 0) {
+    OfficeInstance& office = h.office();
+    requireFolder(path);
     if (std::optional<DocumentKind> guess = kindByName(OfficeInstance::sourcePath(doc))) {
         try {
             storeAs(office, doc, path, code, *guess, pdfa);
@@ -362,11 +369,62 @@ Variant worksheets(const std::shared_ptr<Host>& h, const DocumentRef& book, cons
     return sharedObject(std::make_shared<ExcelSheet>(h, book, sheetIndex(h->office(), book, a[0])));
 }
 
+// A PDF or XPS of a workbook or presentation: as its own application prints it, and never
+// an empty file for one that has nothing to print.
+void exportPrintable(Host& h, const DocumentRef& doc, const QString& path, bool xps, int pdfa) {
+    OfficeInstance& office = h.office();
+    requireFolder(path);
+    if (!office.hasPrintableContent(doc)) {
+        fail(QStringLiteral("export ") + path + QStringLiteral(": nothing to print"),
+             FailReason::NothingToPrint);
+    }
+    const int code = xps ? kFormatXps : kFormatPdf;
+    storeWith(office, doc, path, saveFilterFor(code, office.kind(doc), pdfa), code,
+              FailReason::NoSuchFormat);
+}
+
+// A save format of the application's own codes, written only from a document of its kind.
+void saveOwnFormat(Host& h, const DocumentRef& doc, const QString& path, int code,
+                   DocumentKind kind, std::optional<SaveFilter> (*filterFor)(int)) {
+    OfficeInstance& office = h.office();
+    requireFolder(path);
+    const std::optional<SaveFilter> f =
+        office.kind(doc) == kind ? filterFor(code) : std::optional<SaveFilter>();
+    storeWith(office, doc, path, f, code, FailReason::NoSuchFormat);
+}
+
 class ExcelWorkbook : public DispatchObject {
   public:
     ExcelWorkbook(std::shared_ptr<Host> h, DocumentRef book) {
         addMember("worksheets", {P::Any}, 0,
                   [h, book](const VariantList& a) { return worksheets(h, book, a); });
+        // Type (0 PDF, 1 XPS), Filename, Quality, IncludeDocProperties, IgnorePrintAreas,
+        // From, To, OpenAfterPublish, FixedFormatExtClassPtr; a tenth, as Word's last, takes
+        // the PDF/A part. Print areas are always honoured.
+        addMember("exportasfixedformat",
+                  {P::Int, P::Text, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any},
+                  2, [h, book](const VariantList& a) {
+                      const qint64 type = a[0].toInt();
+                      if (type != kExcelTypePdf && type != kExcelTypeXps) {
+                          fail(QStringLiteral("export type %1 is unknown").arg(type));
+                      }
+                      if (a.size() > 4 && !a[4].isEmpty() &&
+                          DispatchObject::coerce(a[4], P::Bool).toBool()) {
+                          fail(QStringLiteral("printing without the print areas is not offered"),
+                               FailReason::NoSuchFormat);
+                      }
+                      const bool xps = type == kExcelTypeXps;
+                      exportPrintable(*h, book, a[1].toText(), xps,
+                                      xps || a.size() < 10 ? 0 : pdfaPartOf(a[9]));
+                      return Variant();
+                  });
+        // Filename, FileFormat (Excel's codes; without one, .xlsx).
+        addMember("saveas", {P::Text, P::Int}, 1, [h, book](const VariantList& a) {
+            const int code = a.size() > 1 && !a[1].isEmpty() ? int(a[1].toInt()) : 51;
+            saveOwnFormat(*h, book, a[0].toText(), code, DocumentKind::Spreadsheet,
+                          &excelSaveFilterFor);
+            return Variant();
+        });
         addMember("close", {P::Any}, 0, [h, book](const VariantList&) {
             h->office().close(book);
             h->opened.removeAll(book);
@@ -411,6 +469,132 @@ class ExcelApplication : public OfficeApplication<ExcelApplication> {
     }
 };
 
+// ---- PowerPoint ----
+
+class SlideNotes : public DispatchObject {
+  public:
+    SlideNotes(std::shared_ptr<Host> h, DocumentRef show, int slide) {
+        addMember("findtext", {P::Text}, 1, [h, show, slide](const VariantList& a) {
+            return Variant(h->office().slideHasText(show, slide, a[0].toText(), true));
+        });
+    }
+};
+
+// One slide. Its findtext is this server's own: PowerPoint finds on each shape's text
+// range, one call per shape, where one call per slide does here.
+class Slide : public DispatchObject {
+  public:
+    Slide(std::shared_ptr<Host> h, DocumentRef show, int slide) {
+        addMember("slideindex", {}, 0, [slide](const VariantList&) { return Variant(slide); });
+        addMember("findtext", {P::Text}, 1, [h, show, slide](const VariantList& a) {
+            return Variant(h->office().slideHasText(show, slide, a[0].toText(), false));
+        });
+        addMember("notespage", {}, 0, [h, show, slide](const VariantList&) {
+            return sharedObject(std::make_shared<SlideNotes>(h, show, slide));
+        });
+    }
+};
+
+Variant slide(const std::shared_ptr<Host>& h, const DocumentRef& show, const Variant& index) {
+    const Variant i = DispatchObject::coerce(index, P::Int);
+    if (i.toInt() < 1 || i.toInt() > h->office().slideCount(show)) {
+        fail(QStringLiteral("no slide %1").arg(index.toText()));
+    }
+    return sharedObject(std::make_shared<Slide>(h, show, int(i.toInt())));
+}
+
+class Slides : public DispatchObject {
+  public:
+    Slides(std::shared_ptr<Host> h, DocumentRef show) {
+        addMember("count", {}, 0, [h, show](const VariantList&) {
+            return Variant(qint64(h->office().slideCount(show)));
+        });
+        addMember("item", {P::Any}, 1,
+                  [h, show](const VariantList& a) { return slide(h, show, a[0]); });
+    }
+};
+
+class Presentation : public DispatchObject {
+  public:
+    Presentation(std::shared_ptr<Host> h, DocumentRef show) {
+        addMember("slides", {P::Any}, 0, [h, show](const VariantList& a) {
+            if (a.isEmpty()) return sharedObject(std::make_shared<Slides>(h, show));
+            return slide(h, show, a[0]);
+        });
+        // Path, FixedFormatType (2 PDF, 1 XPS), Intent, FrameSlides, HandoutOrder, OutputType
+        // (1 slides), PrintHiddenSlides, PrintRange, RangeType, SlideShowName,
+        // IncludeDocProperties, KeepIRMSettings, DocStructureTags, BitmapMissingFonts,
+        // UseISO19005_1 (here also the PDF/A part). One page per visible slide at its size.
+        addMember("exportasfixedformat",
+                  {P::Text, P::Int, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any, P::Any,
+                   P::Any, P::Any, P::Any, P::Any, P::Any},
+                  2, [h, show](const VariantList& a) {
+                      const qint64 type = a[1].toInt();
+                      if (type != kPowerPointTypePdf && type != kPowerPointTypeXps) {
+                          fail(QStringLiteral("export type %1 is unknown").arg(type));
+                      }
+                      const bool slidesOnly = a.size() < 6 || a[5].isEmpty() ||
+                                              DispatchObject::coerce(a[5], P::Int).toInt() == 1;
+                      const bool hidden = a.size() > 6 && !a[6].isEmpty() &&
+                                          DispatchObject::coerce(a[6], P::Bool).toBool();
+                      if (!slidesOnly || hidden) {
+                          fail(QStringLiteral("only the visible slides are exported"),
+                               FailReason::NoSuchFormat);
+                      }
+                      const bool xps = type == kPowerPointTypeXps;
+                      exportPrintable(*h, show, a[0].toText(), xps,
+                                      xps || a.size() < 15 ? 0 : pdfaPartOf(a[14]));
+                      return Variant();
+                  });
+        // FileName, FileFormat (PowerPoint's codes; 32 PDF and 33 XPS export as above).
+        addMember("saveas", {P::Text, P::Int, P::Any}, 1, [h, show](const VariantList& a) {
+            const int code = a.size() > 1 && !a[1].isEmpty() ? int(a[1].toInt()) : 24;
+            if (code == kPowerPointSavePdf || code == kPowerPointSaveXps) {
+                exportPrintable(*h, show, a[0].toText(), code == kPowerPointSaveXps, 0);
+            } else {
+                saveOwnFormat(*h, show, a[0].toText(), code, DocumentKind::Presentation,
+                              &powerPointSaveFilterFor);
+            }
+            return Variant();
+        });
+        addMember("close", {}, 0, [h, show](const VariantList&) {
+            h->office().close(show);
+            h->opened.removeAll(show);
+            return Variant();
+        });
+    }
+};
+
+class Presentations : public DispatchObject {
+  public:
+    explicit Presentations(std::shared_ptr<Host> h) {
+        // FileName, ReadOnly, Untitled, WithWindow (always without one here); a fifth, the
+        // password, as Word's and Excel's open take one.
+        addMember("open", {P::Text, P::Any, P::Any, P::Any, P::Text}, 1, [h](const VariantList& a) {
+            const QString password = a.size() > 4 ? a[4].toText() : QString();
+            return sharedObject(
+                std::make_shared<Presentation>(h, h->open(a[0].toText(), false, password)));
+        });
+        addMember("count", {}, 0,
+                  [h](const VariantList&) { return Variant(qint64(h->opened.size())); });
+    }
+};
+
+class PowerPointApplication : public OfficeApplication<PowerPointApplication> {
+  public:
+    PowerPointApplication(std::shared_ptr<Host> host, bool owner)
+        : OfficeApplication(std::move(host), owner, {}) {
+        std::shared_ptr<Host> h = h_;
+        addMember("presentations", {}, 0, [h](const VariantList&) {
+            h->office();
+            return sharedObject(std::make_shared<Presentations>(h));
+        });
+        addMember("activepresentation", {}, 0, [h](const VariantList&) {
+            return sharedObject(std::make_shared<Presentation>(h, h->active("activepresentation")));
+        });
+    }
+};
+
 template <class App>
 class LibreOfficeServer : public AutomationServer {
   public:
@@ -452,6 +636,10 @@ std::shared_ptr<AutomationServer> makeExcelServer() {
     return std::make_shared<LibreOfficeServer<ExcelApplication>>();
 }
 
+std::shared_ptr<AutomationServer> makePowerPointServer() {
+    return std::make_shared<LibreOfficeServer<PowerPointApplication>>();
+}
+
 namespace {
 // A pool worker's office: a session on the worker's thread, so that the conversions it
 // runs attach to an instance of its own, ended on that thread when the worker ends.
@@ -476,6 +664,7 @@ void registerOfficeServers() {
     registerOfficeWarmer();
     registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
+    registerAutomationServer(QStringLiteral("PowerPoint.Application"), makePowerPointServer());
 }
 
 std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind, int pdfa) {
@@ -521,6 +710,41 @@ std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind, int pdfa) {
             return SaveFilter{QStringLiteral("MS Word 2007 XML"), QString(), false};
         case 23:  // OpenDocument text
             return SaveFilter{QStringLiteral("writer8"), QString(), false};
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<SaveFilter> excelSaveFilterFor(int code) {
+    switch (code) {
+        case 6:  // CSV of the first sheet, in the code page Chinese Excel reads: GB 18030
+            return SaveFilter{QStringLiteral("Text - txt - csv (StarCalc)"),
+                              QStringLiteral("44,34,85,1"), false};
+        case 62:  // CSV UTF-8
+            return SaveFilter{QStringLiteral("Text - txt - csv (StarCalc)"),
+                              QStringLiteral("44,34,76,1"), false};
+        case 44:  // web page, every sheet one after another
+            return SaveFilter{QStringLiteral("HTML (StarCalc)"), QString(), false};
+        case 51:  // Excel workbook
+            return SaveFilter{QStringLiteral("Calc MS Excel 2007 XML"), QString(), false};
+        case 56:  // Excel 97-2003 workbook
+            return SaveFilter{QStringLiteral("MS Excel 97"), QString(), false};
+        case 60:  // OpenDocument spreadsheet
+            return SaveFilter{QStringLiteral("calc8"), QString(), false};
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<SaveFilter> powerPointSaveFilterFor(int code) {
+    switch (code) {
+        case 1:  // PowerPoint 97-2003 presentation
+            return SaveFilter{QStringLiteral("MS PowerPoint 97"), QString(), false};
+        case 11:  // default format
+        case 24:  // PowerPoint presentation
+            return SaveFilter{QStringLiteral("Impress MS PowerPoint 2007 XML"), QString(), false};
+        case 35:  // OpenDocument presentation
+            return SaveFilter{QStringLiteral("impress8"), QString(), false};
         default:
             return std::nullopt;
     }

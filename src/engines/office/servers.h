@@ -10,12 +10,14 @@ namespace quorv::office {
 
 enum class DocumentKind;
 
-// The Word and Excel servers emulated on LibreOffice. Attach reaches the instance of the
-// current OfficeSession; create starts an instance of the caller's own, or, inside a
-// session that serves new connections, reaches the session's instance as well.
+// The Word, Excel and PowerPoint servers emulated on LibreOffice. Attach reaches the instance of
+// the current OfficeSession; create starts an instance of the caller's own, or, inside a session
+// that serves new connections, reaches the session's instance as well.
 std::shared_ptr<AutomationServer> makeWordServer();
 std::shared_ptr<AutomationServer> makeExcelServer();
-// Registers both under "Word.Application" and "Excel.Application", and the batch engine's
+std::shared_ptr<AutomationServer> makePowerPointServer();
+// Registers them under "Word.Application", "Excel.Application" and "PowerPoint.Application",
+// and the batch engine's
 // worker office (a session per worker, drawing on the program's pool) and how that pool is
 // readied; each program does so once at start-up.
 void registerOfficeServers();
@@ -25,6 +27,14 @@ void registerOfficeWarmer();
 // Word's fixed-format codes.
 inline constexpr int kFormatPdf = 17;
 inline constexpr int kFormatXps = 18;
+
+// Excel's fixed-format types and PowerPoint's, and PowerPoint's save codes for them.
+inline constexpr int kExcelTypePdf = 0;
+inline constexpr int kExcelTypeXps = 1;
+inline constexpr int kPowerPointTypeXps = 1;
+inline constexpr int kPowerPointTypePdf = 2;
+inline constexpr int kPowerPointSavePdf = 32;
+inline constexpr int kPowerPointSaveXps = 33;
 
 // How a Word save-format code is written by LibreOffice.
 struct SaveFilter {
@@ -38,5 +48,11 @@ struct SaveFilter {
 // or one the document cannot be written in.
 // `pdfa` applies to PDF alone: an XPS is drawn from a plain PDF.
 std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind, int pdfa = 0);
+
+// Excel's save formats offered for a workbook: 6 CSV (GB 18030), 62 CSV UTF-8, 44 web page,
+// 51 .xlsx, 56 .xls, 60 .ods; nothing for any other code.
+std::optional<SaveFilter> excelSaveFilterFor(int code);
+// PowerPoint's for a presentation: 1 .ppt, 11/24 .pptx, 35 .odp.
+std::optional<SaveFilter> powerPointSaveFilterFor(int code);
 
 }  // namespace quorv::office

@@ -14,6 +14,8 @@ const QStringList& fileTypeItems() {
         QStringLiteral("4.压缩文件"),
         QStringLiteral("5.自定义"),
         QStringLiteral("6.修改日期起:"),
+        QStringLiteral("7.演示文稿"),
+        QStringLiteral("8.全部办公文档"),
     };
     return items;
 }
@@ -35,7 +37,11 @@ int fileTypeItemFromWjls(const QString& wjls) {
     static const QStringList first{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
                                    QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")};
     const qsizetype i = first.indexOf(wjls);
-    return i >= 0 ? static_cast<int>(i) + 1 : 7;
+    if (i >= 0) return static_cast<int>(i) + 1;
+    // The two choices after the date keep their places after it.
+    if (wjls == QLatin1String("7")) return 8;
+    if (wjls == QLatin1String("8")) return 9;
+    return 7;
 }
 
 QString wjlsFromItemText(const QString& itemText) {

@@ -14,7 +14,7 @@ const QStringList& fileTypeItems();
 // The options the main window shows in its controls, as read from the settings file.
 struct FrnOptions {
     OutputMode outputMode = OutputMode::Original;
-    int fileTypeItem = 1;  // item of ddlb_1, 1 to 7
+    int fileTypeItem = 1;  // item of ddlb_1, 1 to 9
     bool em1Visible = false;
     QString fdt;            // text of em_1
     QString ls_path1;       // last scanned folder
@@ -30,7 +30,7 @@ FrnOptions readFrnOptions(const QString& profile);
 OutputMode outputModeFromScgs(const QString& scgs);
 // The scgs value of a mode; empty for None.
 QString scgsOf(OutputMode mode);
-// ddlb_1 item (1..7) of a stored wjls value.
+// ddlb_1 item (1..9) of a stored wjls value.
 int fileTypeItemFromWjls(const QString& wjls);
 // wjls to store for the text of ddlb_1: its first character when that is a digit, else "0".
 QString wjlsFromItemText(const QString& itemText);

@@ -483,6 +483,12 @@ QString failReasonName(FailReason reason) {
             return QStringLiteral("swf-failed");
         case FailReason::BlankInName:
             return QStringLiteral("blank-in-name");
+        case FailReason::UnknownKind:
+            return QStringLiteral("unknown-kind");
+        case FailReason::NothingToPrint:
+            return QStringLiteral("nothing-to-print");
+        case FailReason::NoSuchFormat:
+            return QStringLiteral("no-such-format");
         case FailReason::Unknown:
             return QStringLiteral("unknown");
     }

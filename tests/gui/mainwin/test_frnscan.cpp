@@ -14,6 +14,7 @@
 #include "fakes/qt_print.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
+#include "gui/mainwin/frnoptions.h"
 #include "gui/mainwin/frnscan.h"
 #include "gui/settings/wconfig.h"
 
@@ -144,6 +145,35 @@ TEST(FolderScanButton, TopFolderScanWithWordTypeAndMinimisedWindow) {
     EXPECT_TRUE(s.w.list().rowData(1)->zml.isNull()) << "a top-folder row has no zml";
     EXPECT_FALSE(s.desktop.minimized);
     EXPECT_TRUE(s.w.list().redraw());
+}
+
+TEST(FolderScanButton, PresentationChoiceListsSlidesOnly) {
+    ScanWindow s;
+    for (const char* name : {"a.ppt", "b.pptx", "c.dps", "d.odp", "e.doc", "f.xls", "g.pdf"}) {
+        s.touch(name);
+    }
+    ASSERT_EQ(s.w.ddlb_1->itemText(7), "7.演示文稿");
+    s.w.ddlb_1->setCurrentIndex(7);
+    s.desktop.folderAnswers = {s.src.path()};
+    QTest::mouseClick(s.w.cb_1, Qt::LeftButton);
+    EXPECT_EQ(s.rows(), (QStringList{"1 a.ppt", "2 b.pptx", "3 c.dps", "4 d.odp"}));
+}
+
+TEST(FolderScanButton, AllOfficeChoiceListsEveryKindAndIsKeptOverARestart) {
+    ScanWindow s;
+    for (const char* name :
+         {"a.doc", "b.et", "c.pptx", "d.wps", "e.odt", "f.rtf", "g.pdf", "h.png"}) {
+        s.touch(name);
+    }
+    ASSERT_EQ(s.w.ddlb_1->itemText(8), "8.全部办公文档");
+    s.w.ddlb_1->setCurrentIndex(8);
+    s.desktop.folderAnswers = {s.src.path()};
+    QTest::mouseClick(s.w.cb_1, Qt::LeftButton);
+    EXPECT_EQ(s.rows(),
+              (QStringList{"1 a.doc", "2 b.et", "3 c.pptx", "4 d.wps", "5 e.odt", "6 f.rtf"}));
+    EXPECT_EQ(fileTypeItemFromWjls("8"), 9);
+    EXPECT_EQ(fileTypeItemFromWjls("7"), 8);
+    EXPECT_EQ(fileTypeItemFromWjls("6"), 7);
 }
 
 TEST(FolderScanButton, CustomTypeWithoutExtensionsAddsNothingButStillReports) {

@@ -102,9 +102,10 @@ TEST(MainWindow, EveryControlWithKindCaptionAndDesignPosition) {
     EXPECT_EQ(w.size(), QSize(1226, 705));
     EXPECT_EQ(w.windowTitle(), "Quorvane(V2.1)");
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(166, 202, 240));
-    EXPECT_EQ(w.ddlb_1->count(), 7);
+    EXPECT_EQ(w.ddlb_1->count(), 9);
     EXPECT_EQ(w.ddlb_1->itemText(0), "选择文件类型(或日期):");
     EXPECT_EQ(w.ddlb_1->itemText(6), "6.修改日期起:");
+    EXPECT_EQ(w.ddlb_1->itemText(8), "8.全部办公文档");
     EXPECT_EQ(w.vpb_1->orientation(), Qt::Vertical);
     EXPECT_EQ(w.vpb_1->maximum(), 1000);
     EXPECT_TRUE(w.sle_2->isReadOnly());
