@@ -8,9 +8,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "convert/batch/batchengine.h"
+#include "convert/batch/engine.h"
 #include "convert/wordconvert.h"
 #include "core/failreason.h"
+#include "fakes/backend_change.h"
 #include "fakes/fake_office.h"
 #include "gtest/gtest.h"
 
@@ -256,7 +257,8 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
          [](BatchRequest& q) { q.swf.program = "/bin/false"; }, BatchResult::Failure,
          FailReason::SwfFailed},
     };
-    setWordOutputWaitMs(50);  // for the office that writes no file
+    const testing::BackendChange shortWait(
+        testing::outputWait(50));  // for the office that writes no file
     for (const Case& c : cases) {
         office.setCreateFails(false);
         office.setWritesOutput(true);
@@ -278,7 +280,6 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
         EXPECT_EQ(reasons.value(0), c.reason) << c.what;
         EXPECT_FALSE(e.error()) << c.what;
     }
-    setWordOutputWaitMs(kWordOutputWaitMs);
 }
 
 // Without the folder of the intermediate PDFs a Word row fails before the office is
@@ -483,7 +484,7 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     writeFile(out.filePath("c.pdf"), "an old file, not a PDF");
     office.setOutputFor("b.doc", Output::CutShort);
     office.setOutputFor("c.doc", Output::CutShort);
-    setWordOutputWaitMs(50);
+    std::optional<testing::BackendChange> shortWait(std::in_place, testing::outputWait(50));
     auto runOne = [&](const QString& name, const QString& sfth) {
         BatchRequest q;
         q.mode = BatchMode::Pdf;
@@ -511,7 +512,7 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     office.setWritesOutput(true);
     EXPECT_EQ(runOne("b.doc", "y"), "0:1 未生成输出文件") << "written over, then cut short";
     EXPECT_EQ(runOne("c.doc", "n"), "0:1 未生成输出文件") << "a numbered new file cut short";
-    setWordOutputWaitMs(kWordOutputWaitMs);
+    shortWait.reset();
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), (QStringList{"a.pdf", "c.pdf"}));
     EXPECT_EQ(readAll(out.filePath("a.pdf")), "an old file, not a PDF");
     EXPECT_EQ(readAll(out.filePath("c.pdf")), "an old file, not a PDF");

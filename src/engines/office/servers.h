@@ -15,12 +15,6 @@ enum class DocumentKind;
 // session that serves new connections, reaches the session's instance as well.
 std::shared_ptr<AutomationServer> makeWordServer();
 std::shared_ptr<AutomationServer> makeExcelServer();
-// Registers both under "Word.Application" and "Excel.Application", and the batch engine's
-// worker office (a session per worker, drawing on the program's pool) and how that pool is
-// readied; each program does so once at start-up.
-void registerOfficeServers();
-// Only how the pool is readied (part of the above).
-void registerOfficeWarmer();
 
 // Word's fixed-format codes.
 inline constexpr int kFormatPdf = 17;

@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QTime>
 
-#include "convert/batch/batchengine.h"
+#include "convert/backend.h"
 #include "convert/folderscan.h"
 #include "core/defaults.h"
 #include "core/globals.h"

@@ -24,7 +24,7 @@
 
 namespace quorv {
 
-class BatchEngine;
+class BatchRun;
 
 // The modified-since box: a date-time mask "yyyy-mm-dd hh:mm:ss".
 class MaskedDateTimeEdit : public QLineEdit {
@@ -71,7 +71,7 @@ class w_frn : public QWidget {
 
     bool busy() const { return busy_.busy(); }
     // The batch or search now running, so that closing the window can stop it first.
-    void setRunningBatch(BatchEngine* engine);
+    void setRunningBatch(BatchRun* run);
     [[nodiscard]] BusyState::Scope beginBusy() { return busy_.begin(); }
 
     // The checked output mode; None when no mode button is checked.
@@ -153,7 +153,7 @@ class w_frn : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    BatchEngine* runningBatch_ = nullptr;
+    BatchRun* runningBatch_ = nullptr;
     bool closeAfterRun_ = false;
     void createControls();
     void connectHandlers();
