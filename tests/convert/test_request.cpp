@@ -49,12 +49,10 @@ TEST(RequestProblem, ContradictoryRequestsAreRefusedWithTheirReason) {
          [](BatchRequest& q) { q.outputBase.clear(); }, "缺少输出目录"},
         {"SWF without a folder for its PDFs", BatchMode::Swf,
          [](BatchRequest& q) { q.pdfp.clear(); }, "缺少中间 PDF 目录"},
-        {"the SWF name rule on a PDF run", BatchMode::Pdf,
-         [](BatchRequest& q) { q.blankNamesTaken = true; },
-         "中间 PDF 与文件名空格的选项只用于 swf 输出"},
-        {"the intermediate rule on a copy", BatchMode::Copy,
-         [](BatchRequest& q) { q.replaceIntermediate = true; },
-         "中间 PDF 与文件名空格的选项只用于 swf 输出"},
+        {"SWF options on a PDF run are only unused", BatchMode::Pdf,
+         [](BatchRequest& q) { q.blankNamesTaken = q.replaceIntermediate = true; }, ""},
+        {"PDF/A on an SWF run, whose PDFs are only a step", BatchMode::Swf,
+         [](BatchRequest& q) { q.pdfa = 1; }, "PDF/A 只用于 pdf 输出，不能用于 swf"},
     };
     for (const Case& c : cases) {
         BatchRequest q = usable(c.mode);

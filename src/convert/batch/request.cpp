@@ -82,9 +82,6 @@ QString requestProblem(const BatchRequest& q) {
         return QStringLiteral("PDF/A 只用于 pdf 输出，不能用于 ") + QLatin1String(mode.name);
     }
     if (mode.writes && q.outputBase.isEmpty()) return QStringLiteral("缺少输出目录");
-    if (q.mode != BatchMode::Swf && (q.replaceIntermediate || q.blankNamesTaken)) {
-        return QStringLiteral("中间 PDF 与文件名空格的选项只用于 swf 输出");
-    }
     if (q.mode == BatchMode::Swf && q.pdfp.isEmpty()) return QStringLiteral("缺少中间 PDF 目录");
     return QString();
 }
