@@ -472,11 +472,7 @@ bool failureRetryable(FailReason reason) {
 
 int runQuorvbatch(const QStringList& arguments) {
     QuorvApp app;
-    int status = kBatchRuntimeError;
-    // A run-time error abandons the run; its report has gone to standard error.
-    const bool finished = app.runHandler(QStringLiteral("quorvapp"), QStringLiteral("open"),
-                                         [&] { status = batchOpen(app, arguments); });
-    return finished ? status : kBatchRuntimeError;
+    return app.runProgram([&](QuorvApp& a) { return batchOpen(a, arguments); }, kBatchRuntimeError);
 }
 
 }  // namespace quorv

@@ -154,11 +154,7 @@ QString cliTimestamp(const QDateTime& at) { return at.toString(QStringLiteral("y
 
 int runQuorvcli(const QStringList& arguments) {
     QuorvApp app;
-    int status = kCliRuntimeError;
-    // A run-time error abandons the start; its report has gone to standard error.
-    const bool finished = app.runHandler(QStringLiteral("quorvapp"), QStringLiteral("open"),
-                                         [&] { status = cliOpen(app, arguments); });
-    return finished ? status : kCliRuntimeError;
+    return app.runProgram([&](QuorvApp& a) { return cliOpen(a, arguments); }, kCliRuntimeError);
 }
 
 }  // namespace quorv
