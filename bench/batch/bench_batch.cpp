@@ -21,13 +21,13 @@
 
 #include "common/benchdocx.h"
 #include "convert/automation.h"
-#include "convert/batch/batchengine.h"
+#include "convert/batch/run.h"
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "core/quorvapp.h"
+#include "engines/office/officebackend.h"
 #include "engines/office/officepool.h"
 #include "engines/office/officesession.h"
-#include "engines/office/servers.h"
 #include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
 
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     app.setReportSink([](const QString&, const QString& text) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     });
-    office::registerOfficeWarmer();
+    office::installOfficeBackend();
     const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 200;
     const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
     if (n <= 0 || rounds <= 0) {

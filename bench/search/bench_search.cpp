@@ -26,13 +26,13 @@
 #include <rtl/ustring.hxx>
 
 #include "common/benchdocs.h"
-#include "convert/batch/batchengine.h"
+#include "convert/batch/run.h"
 #include "convert/folderscan.h"
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "engines/office/officebackend.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officepool.h"
-#include "engines/office/servers.h"
 #include "gui/mainwin/frnscan.h"
 #include "gui/mainwin/frnsearch.h"
 #include "gui/mainwin/w_frn.h"
@@ -157,7 +157,7 @@ Times runBare(const QStringList& paths, const Reference<css::uno::XComponentCont
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    office::registerOfficeWarmer();
+    office::installOfficeBackend();
     const int n = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 

@@ -1,12 +1,10 @@
 #pragma once
 
 // Whether an output a conversion left can be read: an office or a tool can end with a
-// file that is there but empty or cut short. The programs register the check (it reads
-// PDFs with poppler, which this layer does not link); without one every file that came
-// counts.
+// file that is there but empty or cut short. The check itself comes with the program's
+// backend (it reads PDFs with poppler, which this layer does not link).
 
 #include <QString>
-#include <functional>
 
 namespace quorv {
 
@@ -20,12 +18,7 @@ enum class OutputKind {
 // The kind of what a Word save or export format writes.
 OutputKind outputKindOfFormat(int wordFormat);
 
-using OutputCheck =
-    std::function<bool(const QString& output, OutputKind kind, const QString& source)>;
-void setOutputCheck(OutputCheck check);
-// The check registered now (empty when none is), so that a test can put it back.
-OutputCheck outputCheck();
-// True when no check is registered or the registered one passes the output.
+// Whether the backend's check passes the output.
 bool outputReads(const QString& output, OutputKind kind, const QString& source);
 
 }  // namespace quorv

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "convert/automation.h"
+#include "convert/backend.h"
 #include "convert/passwordopen.h"
 #include "core/filenames.h"
 
@@ -17,8 +18,6 @@ namespace {
 const QString kWordServer = QStringLiteral("Word.application");
 
 enum class Write { Export, SaveAs };
-
-int g_outputWaitMs = kWordOutputWaitMs;
 
 // Attach to a running instance, else start one of our own.
 bool connectWord(OleObject& word) {
@@ -34,7 +33,7 @@ bool waitForOutputFile(const QString& path) {
     QElapsedTimer clock;
     clock.start();
     while (!QFileInfo::exists(path)) {
-        if (clock.elapsed() > g_outputWaitMs) return false;
+        if (clock.elapsed() > backend().outputWaitMs) return false;
         QThread::msleep(2);
     }
     return true;
@@ -87,8 +86,6 @@ ConvertOutcome convertInto(const QString& yfilename, const QString& fhz, const Q
 }
 
 }  // namespace
-
-void setWordOutputWaitMs(int ms) { g_outputWaitMs = ms; }
 
 bool undecodableName(const QString& path) {
     return path.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(path);

@@ -7,11 +7,6 @@
 
 namespace quorv {
 
-// How long a conversion waits for its output file once the office said it is written;
-// tests shorten it.
-inline constexpr int kWordOutputWaitMs = 60 * 1000;
-void setWordOutputWaitMs(int ms);
-
 // What the Word conversions of a batch follow, as its request carries them.
 struct WordOptions {
     QString awordhz;                     // extensions Word opens beside doc and docx ("#txt#aspx")

@@ -35,6 +35,13 @@ void QuorvApp::systemError(const ErrorRecord& record) const {
     if (sink_) sink_(QString(), errorReportText(record));
 }
 
+int QuorvApp::runProgram(const std::function<int(QuorvApp&)>& start, int errorStatus) {
+    int status = errorStatus;
+    const bool finished = runHandler(QStringLiteral("quorvapp"), QStringLiteral("open"),
+                                     [&] { status = start(*this); });
+    return finished ? status : errorStatus;
+}
+
 bool QuorvApp::runHandler(const QString& object, const QString& event,
                           const std::function<void()>& handler) const {
     try {

@@ -35,6 +35,11 @@ class QuorvApp {
     bool runHandler(const QString& object, const QString& event,
                     const std::function<void()>& handler) const;
 
+    // A windowless program's whole start ("quorvapp" "open"): the status `start` returns,
+    // or `errorStatus` when a run-time error abandoned it (its report has gone to standard
+    // error).
+    int runProgram(const std::function<int(QuorvApp&)>& start, int errorStatus);
+
     // The application object of this process, or nullptr before it is created.
     static QuorvApp* current();
 

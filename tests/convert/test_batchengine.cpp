@@ -1,4 +1,4 @@
-// The batch engine: which rows may be in flight together, in what order rows of one
+// The batch engine run to its end: which rows may be in flight together, in what order rows of one
 // output name run, what each kind of row comes to, and how a copy lands.
 #include <QCoreApplication>
 #include <QDir>
@@ -8,9 +8,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "convert/batch/batchengine.h"
+#include "convert/batch/run.h"
 #include "convert/wordconvert.h"
 #include "core/failreason.h"
+#include "fakes/backend_change.h"
 #include "fakes/fake_office.h"
 #include "gtest/gtest.h"
 
@@ -148,26 +149,39 @@ void ensureApp() {
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
-QStringList runToEnd(BatchEngine& e, QList<int>* order = nullptr,
-                     QList<FailReason>* reasons = nullptr) {
-    ensureApp();
-    QStringList results;
-    QEventLoop loop;
-    QObject::connect(&e, &BatchEngine::rowFinished, &loop,
-                     [&](int index, BatchResult r, FailReason why) {
-                         if (order) *order << index;
-                         if (reasons) {
-                             if (reasons->size() <= index) reasons->resize(index + 1);
-                             (*reasons)[index] = why;
-                         }
-                         results << QString("%1:%2").arg(index).arg(int(r));
-                     });
-    QObject::connect(&e, &BatchEngine::finished, &loop, &QEventLoop::quit);
-    e.start();
-    if (!e.isFinished()) loop.exec();
-    results.sort();
-    return results;
-}
+// A request run to its end the one way the programs run it, as these tests read it.
+class TestRun {
+  public:
+    explicit TestRun(BatchRequest q) : q_(std::move(q)) {}
+    // Asked before each row starts; false stops the run.
+    void setStartGate(std::function<bool()> gate) { gate_ = std::move(gate); }
+    // "index:result" of each row, sorted; the rows' order and reasons when asked.
+    QStringList run(QList<int>* order = nullptr, QList<FailReason>* reasons = nullptr) {
+        ensureApp();
+        QStringList results;
+        RunCallbacks callbacks;
+        if (gate_) callbacks.stopWhen = [this] { return !gate_(); };
+        callbacks.rowFinished = [&](int index, BatchResult r, FailReason why) {
+            if (order) *order << index;
+            if (reasons) {
+                if (reasons->size() <= index) reasons->resize(index + 1);
+                (*reasons)[index] = why;
+            }
+            results << QString("%1:%2").arg(index).arg(int(r));
+        };
+        result_ = runToEnd(q_, callbacks);
+        results.sort();
+        return results;
+    }
+    bool stopped() const { return result_.stopped; }
+    std::exception_ptr error() const { return result_.raised; }
+    const QStringList& intermediates() const { return result_.intermediates; }
+
+  private:
+    BatchRequest q_;
+    std::function<bool()> gate_;
+    BatchRunResult result_;
+};
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -176,8 +190,8 @@ QByteArray readAll(const QString& path) {
 
 TEST(BatchEngine, CopiesOnAPoolGiveTheFilesOfOneAtATime) {
     CopyRun run(8, 3);
-    BatchEngine e(run.q);
-    const QStringList results = runToEnd(e);
+    TestRun e(run.q);
+    const QStringList results = e.run();
     EXPECT_EQ(results.size(), 8);
     for (const QString& r : results) EXPECT_TRUE(r.endsWith(":0")) << r.toStdString();
     for (int pair = 0; pair < 4; ++pair) {
@@ -191,11 +205,11 @@ TEST(BatchEngine, CopiesOnAPoolGiveTheFilesOfOneAtATime) {
 
 TEST(BatchEngine, AClosedGateStartsNoFurtherRowAndRowsInFlightReport) {
     CopyRun run(6, 2);
-    BatchEngine e(run.q);
+    TestRun e(run.q);
     int asked = 0;
     e.setStartGate([&] { return ++asked <= 3; });
     QList<int> order;
-    const QStringList results = runToEnd(e, &order);
+    const QStringList results = e.run(&order);
     EXPECT_EQ(results.size(), 3) << "three rows started, all three report";
     EXPECT_TRUE(e.stopped());
     EXPECT_FALSE(QFile::exists(run.out.path() + "/n2.txt")) << "row 4 never started";
@@ -256,7 +270,8 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
          [](BatchRequest& q) { q.swf.program = "/bin/false"; }, BatchResult::Failure,
          FailReason::SwfFailed},
     };
-    setWordOutputWaitMs(50);  // for the office that writes no file
+    const testing::BackendChange shortWait(
+        testing::outputWait(50));  // for the office that writes no file
     for (const Case& c : cases) {
         office.setCreateFails(false);
         office.setWritesOutput(true);
@@ -270,15 +285,14 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
         q.swf = SwfTool{tool, "9", {}};
         q.rows.append(BatchRow{c.name, src.path() + "/", {}});
         c.adjust(q);
-        BatchEngine e(q);
+        TestRun e(q);
         QList<FailReason> reasons;
-        const QStringList results = runToEnd(e, nullptr, &reasons);
+        const QStringList results = e.run(nullptr, &reasons);
         ASSERT_EQ(results.size(), 1) << c.what;
         EXPECT_EQ(results[0], QString("0:%1").arg(int(c.result))) << c.what;
         EXPECT_EQ(reasons.value(0), c.reason) << c.what;
         EXPECT_FALSE(e.error()) << c.what;
     }
-    setWordOutputWaitMs(kWordOutputWaitMs);
 }
 
 // Without the folder of the intermediate PDFs a Word row fails before the office is
@@ -297,9 +311,9 @@ TEST(BatchEngine, WithoutItsIntermediateFolderWordRowsFailUnaskedAndPdfRowsConve
     q.pdfp = src.filePath("pdf") + "/";
     q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
     q.rows = {BatchRow{"i.doc", src.path() + "/", {}}, BatchRow{"x.pdf", src.path() + "/", {}}};
-    BatchEngine e(q);
+    TestRun e(q);
     QList<FailReason> reasons;
-    EXPECT_EQ(runToEnd(e, nullptr, &reasons), (QStringList{"0:1", "1:0"}));
+    EXPECT_EQ(e.run(nullptr, &reasons), (QStringList{"0:1", "1:0"}));
     EXPECT_EQ(reasons, (QList<FailReason>{FailReason::OutputUnwritable, FailReason::None}));
     EXPECT_TRUE(office.calls().isEmpty());
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"x.swf"});
@@ -325,9 +339,9 @@ TEST(BatchEngine, ACopyKeepsOrReplacesAnEarlierFileAndNeverCopiesOntoItsSource) 
     q.sfth = "n";
     q.rows.append(BatchRow{"a.doc", src.path() + "/", {}});
     const auto run = [&] {
-        BatchEngine e(q);
+        TestRun e(q);
         QList<FailReason> reasons;
-        const QStringList results = runToEnd(e, nullptr, &reasons);
+        const QStringList results = e.run(nullptr, &reasons);
         return results.join(' ') + " " + QString::number(int(reasons.value(0)));
     };
     const QString success = QString("0:0 %1").arg(int(FailReason::None));
@@ -391,8 +405,8 @@ TEST(BatchEngine, ACommandLineRequestReplacesItsPdfAndKeepsTheSwf) {
     q.pdfp = pdf.path() + "/";
     q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
     q.rows.append(BatchRow{"a.docx", src.path() + "/", {}});
-    BatchEngine e(q);
-    EXPECT_EQ(runToEnd(e), QStringList{"0:0"});
+    TestRun e(q);
+    EXPECT_EQ(e.run(), QStringList{"0:0"});
     EXPECT_EQ(e.intermediates(), QStringList{pdf.filePath("a.pdf")});
     EXPECT_EQ(QDir(pdf.path()).entryList(QDir::Files), QStringList{"a.pdf"});
     EXPECT_EQ(readAll(out.filePath("a.swf")), QByteArray()) << "the earlier SWF is kept";
@@ -454,9 +468,9 @@ TEST(BatchEngine, ABrokenOutputFailsItsRowAndIsRemoved) {
         q.pdfp = pdf.path() + "/";
         q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
         q.rows.append(BatchRow{c.name, src.path() + "/", {}});
-        BatchEngine e(q);
+        TestRun e(q);
         QList<FailReason> reasons;
-        const QStringList results = runToEnd(e, nullptr, &reasons);
+        const QStringList results = e.run(nullptr, &reasons);
         EXPECT_EQ(results, QStringList{QString("0:%1").arg(
                                int(c.succeeds ? BatchResult::Success : BatchResult::Failure))})
             << c.what;
@@ -483,16 +497,16 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     writeFile(out.filePath("c.pdf"), "an old file, not a PDF");
     office.setOutputFor("b.doc", Output::CutShort);
     office.setOutputFor("c.doc", Output::CutShort);
-    setWordOutputWaitMs(50);
+    std::optional<testing::BackendChange> shortWait(std::in_place, testing::outputWait(50));
     auto runOne = [&](const QString& name, const QString& sfth) {
         BatchRequest q;
         q.mode = BatchMode::Pdf;
         q.outputBase = out.path() + "/";
         q.sfth = sfth;
         q.rows.append(BatchRow{name, src.path() + "/", {}});
-        BatchEngine e(q);
+        TestRun e(q);
         QList<FailReason> reasons;
-        const QStringList results = runToEnd(e, nullptr, &reasons);
+        const QStringList results = e.run(nullptr, &reasons);
         return results.value(0) + " " + failReasonText(reasons.value(0));
     };
     office.setWritesOutput(false);
@@ -511,7 +525,7 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     office.setWritesOutput(true);
     EXPECT_EQ(runOne("b.doc", "y"), "0:1 未生成输出文件") << "written over, then cut short";
     EXPECT_EQ(runOne("c.doc", "n"), "0:1 未生成输出文件") << "a numbered new file cut short";
-    setWordOutputWaitMs(kWordOutputWaitMs);
+    shortWait.reset();
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), (QStringList{"a.pdf", "c.pdf"}));
     EXPECT_EQ(readAll(out.filePath("a.pdf")), "an old file, not a PDF");
     EXPECT_EQ(readAll(out.filePath("c.pdf")), "an old file, not a PDF");

@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "convert/batch/batchengine.h"
-#include "convert/batch/requestjson.h"
+#include "convert/batch/run.h"
 #include "convert/contentfind.h"
 #include "convert/passwordopen.h"
 #include "convert/wordconvert.h"
 #include "core/runtimeerror.h"
+#include "fakes/backend_change.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
@@ -21,9 +21,10 @@ class PasswordOpen : public ::testing::Test {
   protected:
     void SetUp() override {
         QDir().mkpath(out);
-        setWordOutputWaitMs(300);
+        shortWait_.emplace(testing::outputWait(300));
     }
-    void TearDown() override { setWordOutputWaitMs(kWordOutputWaitMs); }
+    void TearDown() override { shortWait_.reset(); }
+    std::optional<testing::BackendChange> shortWait_;
     QString touch(const QString& name) {
         QFile f(work.filePath(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));

@@ -1,9 +1,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <optional>
 
 #include "convert/wordconvert.h"
 #include "core/runtimeerror.h"
+#include "fakes/backend_change.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
 #include "gtest/gtest.h"
@@ -19,9 +21,10 @@ class WordConvert : public ::testing::Test {
         QDir().mkpath(src);
         QDir().mkpath(out);
         QDir().mkpath(work.path() + "/pdf");
-        setWordOutputWaitMs(300);
+        shortWait_.emplace(testing::outputWait(300));
     }
-    void TearDown() override { setWordOutputWaitMs(kWordOutputWaitMs); }
+    void TearDown() override { shortWait_.reset(); }
+    std::optional<testing::BackendChange> shortWait_;
     QString touch(const QString& path) {
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));

@@ -402,14 +402,14 @@ FakeOfficeServer::FakeOfficeServer() : state_(std::make_shared<State>()) {
                                              std::make_shared<FakeServer>(state_, true));
     previousExcel_ = registerAutomationServer(QStringLiteral("Excel.Application"),
                                               std::make_shared<FakeServer>(state_, false));
-    previousCheck_ = outputCheck();
-    setOutputCheck({});
+    previousCheck_ = backend().outputReads;
+    setOutputsChecked(false);
 }
 
 FakeOfficeServer::~FakeOfficeServer() {
     registerAutomationServer(QStringLiteral("Word.Application"), previousWord_);
     registerAutomationServer(QStringLiteral("Excel.Application"), previousExcel_);
-    setOutputCheck(previousCheck_);
+    setOutputsChecked(true);
     // A recorded argument can be one of our own objects, which holds the state: drop the
     // record so that the state is freed.
     state_->calls.clear();
@@ -436,7 +436,10 @@ void FakeOfficeServer::setOutputFor(const QString& fileName, Output output) {
     state_->outputFor[fileName] = output;
 }
 void FakeOfficeServer::setOutputsChecked(bool on) {
-    setOutputCheck(on ? previousCheck_ : OutputCheck());
+    ConvertBackend b = backend();
+    b.outputReads =
+        on ? previousCheck_ : [](const QString&, OutputKind, const QString&) { return true; };
+    installBackend(std::move(b));
 }
 void FakeOfficeServer::setFindResult(bool found) { state_->findResult = found; }
 void FakeOfficeServer::setSheetCount(int n) { state_->sheetCount = n; }

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "convert/automation.h"
-#include "convert/outputcheck.h"
+#include "convert/backend.h"
 
 namespace quorv::testing {
 
@@ -88,7 +88,7 @@ class FakeOfficeServer {
     std::shared_ptr<State> state_;
     std::shared_ptr<AutomationServer> previousWord_;
     std::shared_ptr<AutomationServer> previousExcel_;
-    OutputCheck previousCheck_;
+    decltype(ConvertBackend::outputReads) previousCheck_;
 };
 
 }  // namespace quorv::testing

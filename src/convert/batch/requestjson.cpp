@@ -1,7 +1,6 @@
 #include "convert/batch/requestjson.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QJsonArray>
 
 #include "core/passwords.h"
@@ -9,24 +8,6 @@
 namespace quorv {
 
 namespace {
-
-constexpr BatchMode kModes[] = {BatchMode::Pdf, BatchMode::Xps,  BatchMode::Custom,
-                                BatchMode::Swf, BatchMode::Copy, BatchMode::Find};
-constexpr const char* kModeNames[] = {"pdf", "xps", "custom", "swf", "copy", "find"};
-
-QString modeName(BatchMode mode) {
-    for (size_t i = 0; i < std::size(kModes); ++i) {
-        if (kModes[i] == mode) return QLatin1String(kModeNames[i]);
-    }
-    return QString();
-}
-
-std::optional<BatchMode> modeNamed(const QString& name) {
-    for (size_t i = 0; i < std::size(kModes); ++i) {
-        if (name == QLatin1String(kModeNames[i])) return kModes[i];
-    }
-    return std::nullopt;
-}
 
 // Reasons and results travel as their numbers; both sides are the same build family, and
 // a number out of range is refused rather than guessed.
@@ -44,40 +25,6 @@ QString absolute(const QString& path, const QString& folder, bool keepSlash) {
 }
 
 }  // namespace
-
-BatchRunResult BatchRunResult::of(const BatchEngine& engine, QList<Row> rows) {
-    BatchRunResult r;
-    r.rows = std::move(rows);
-    r.intermediates = engine.intermediates();
-    r.messages = engine.messages();
-    if (const std::exception_ptr e = engine.error()) {
-        try {
-            std::rethrow_exception(e);
-        } catch (const RuntimeError& err) {
-            r.error = err;
-        } catch (...) {
-            // What a handler reports for a failure that is not an automation call.
-            RuntimeError err(kErrOther, QStringLiteral("quorvapp"), QStringLiteral("open"));
-            err.setReason(failReasonOf(e));
-            r.error = err;
-        }
-    }
-    return r;
-}
-
-BatchRunResult runToEnd(const BatchRequest& request) {
-    BatchEngine engine(request);
-    QEventLoop loop;
-    QList<BatchRunResult::Row> rows(request.rows.size());
-    QObject::connect(&engine, &BatchEngine::rowFinished, &loop,
-                     [&rows](int i, BatchResult r, FailReason why) {
-                         rows[i] = {r, why};
-                     });
-    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-    engine.start();
-    if (!engine.isFinished()) loop.exec();
-    return BatchRunResult::of(engine, rows);
-}
 
 QJsonObject requestToJson(const BatchRequest& q) {
     QJsonArray rows;

@@ -131,6 +131,4 @@ bool outputReads(const QString& output, OutputKind kind, const QString& source) 
     return false;
 }
 
-void registerOutputChecks() { setOutputCheck(outputReads); }
-
 }  // namespace quorv::checks

@@ -21,8 +21,4 @@ bool swfReads(const QString& path);
 // The check of one kind; Text: not empty unless the source is.
 bool outputReads(const QString& output, OutputKind kind, const QString& source);
 
-// Makes the batch engine check every output with outputReads; each program does so at
-// start-up.
-void registerOutputChecks();
-
 }  // namespace quorv::checks

@@ -4,15 +4,14 @@
 #include <algorithm>
 
 #include "engines/office/officeinstance.h"
+#include "engines/office/officesession.h"
 
 namespace quorv::office {
 
 namespace {
 
 constexpr int kMaxStarters = 16;
-// An instance is replaced after this many documents or this much resident memory, since
-// LibreOffice's memory grows over long runs.
-constexpr int kDocumentLimit = 200;
+// An instance is also replaced after this much resident memory.
 constexpr qint64 kMemoryLimitKb = 1536 * 1024;
 
 // Resident memory of a process in KiB, 0 when unknown.
@@ -138,7 +137,7 @@ int OfficePool::idleCount() const {
 }
 
 bool OfficePool::worn(OfficeInstance& instance) {
-    return instance.documentsLoaded() >= kDocumentLimit ||
+    return instance.documentsLoaded() >= kDocumentsPerInstance ||
            residentKb(instance.pid()) > kMemoryLimitKb;
 }
 

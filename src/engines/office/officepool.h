@@ -16,7 +16,7 @@ class OfficeInstance;
 // Office instances started ahead of need, so that a batch, a search or a served call finds
 // one ready instead of waiting for LibreOffice to start. Sessions take an instance from the
 // pool when it has one and give it back when they end; the pool ends what came back dead,
-// worn out (200 documents, or more than 1.5 GB resident) or left with
+// worn out (kDocumentsPerInstance documents, or more than 1.5 GB resident) or left with
 // documents open, and starts a replacement. After the idle time (setIdleMs) without use the idle
 // instances end; the next warm() starts them again.
 //

@@ -7,6 +7,10 @@ namespace quorv::office {
 
 class OfficeInstance;
 
+// Documents after which an instance nobody uses is replaced, since LibreOffice's memory
+// grows over long runs.
+inline constexpr int kDocumentsPerInstance = 200;
+
 // Held by a long operation (a batch, a content search): it runs one office instance for
 // the whole operation (a warm one of the program's pool when it has one), and every connect by
 // attach inside it reaches that instance instead of starting one of its own. The instance is
@@ -39,8 +43,8 @@ class OfficeSession {
     // The instance now running, without starting one (null if none).
     std::shared_ptr<OfficeInstance> instance() const { return instance_; }
 
-    // Documents after which an unused instance is replaced, since LibreOffice's memory
-    // grows over long runs. Default 200.
+    // Documents after which an unused instance is replaced; kDocumentsPerInstance unless
+    // set.
     void setDocumentLimit(int n) { documentLimit_ = n; }
     int documentLimit() const { return documentLimit_; }
     // Instances this session has started so far.
@@ -53,7 +57,7 @@ class OfficeSession {
     bool pooled_ = false;  // taken from the program's pool, given back at the end
     OfficeSession* outer_ = nullptr;
     NewConnections newConnections_;
-    int documentLimit_ = 200;
+    int documentLimit_ = kDocumentsPerInstance;
     int started_ = 0;
 };
 

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "convert/batch/batchengine.h"
 #include "convert/docbytes.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officepool.h"
@@ -638,33 +637,6 @@ std::shared_ptr<AutomationServer> makeExcelServer() {
 
 std::shared_ptr<AutomationServer> makePowerPointServer() {
     return std::make_shared<LibreOfficeServer<PowerPointApplication>>();
-}
-
-namespace {
-// A pool worker's office: a session on the worker's thread, so that the conversions it
-// runs attach to an instance of its own, ended on that thread when the worker ends.
-class SessionWorkerOffice : public WorkerOffice {
-    OfficeSession session_{OfficeSession::NewConnections::Served};
-};
-}  // namespace
-
-void registerOfficeWarmer() {
-    setWorkerOfficeWarmer([](int n, int idleMs) {
-        if (n > 0) {
-            if (idleMs >= 0) OfficePool::shared().setIdleMs(idleMs);
-            OfficePool::shared().warm(n);
-        } else {
-            OfficePool::shared().clear();
-        }
-    });
-}
-
-void registerOfficeServers() {
-    setWorkerOfficeFactory([] { return std::make_unique<SessionWorkerOffice>(); });
-    registerOfficeWarmer();
-    registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
-    registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
-    registerAutomationServer(QStringLiteral("PowerPoint.Application"), makePowerPointServer());
 }
 
 std::optional<SaveFilter> saveFilterFor(int code, DocumentKind kind, int pdfa) {

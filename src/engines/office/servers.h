@@ -16,13 +16,6 @@ enum class DocumentKind;
 std::shared_ptr<AutomationServer> makeWordServer();
 std::shared_ptr<AutomationServer> makeExcelServer();
 std::shared_ptr<AutomationServer> makePowerPointServer();
-// Registers them under "Word.Application", "Excel.Application" and "PowerPoint.Application",
-// and the batch engine's
-// worker office (a session per worker, drawing on the program's pool) and how that pool is
-// readied; each program does so once at start-up.
-void registerOfficeServers();
-// Only how the pool is readied (part of the above).
-void registerOfficeWarmer();
 
 // Word's fixed-format codes.
 inline constexpr int kFormatPdf = 17;

@@ -7,13 +7,12 @@
 #include <QSaveFile>
 #include <optional>
 
-#include "convert/batch/batchengine.h"
+#include "convert/batch/run.h"
 #include "convert/folderscan.h"
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
-#include "core/passwords.h"
-#include "gui/mainwin/frnpool.h"
+#include "gui/mainwin/frnrun.h"
 #include "gui/mainwin/frnscan.h"
 #include "gui/mainwin/frnstatus.h"
 #include "gui/mainwin/frnwindowmode.h"
@@ -64,16 +63,20 @@ std::optional<BatchMode> batchMode(OutputMode mode) {
 bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates) {
     FileListModel& list = w.list();
     int done = 0;
-    BatchEngine engine(request);
-    trackRun(w, engine, request);
-    runOnPool(w, engine, [&](int index, BatchResult result, const QString& reason) {
-        record(list, index + 1, result, reason);
-        w.vpb_1->setValue(++done);
-    });
-    if (engine.error()) std::rethrow_exception(engine.error());
-    // Stopped: the rows not converted keep their cells, and the end steps are skipped.
-    if (engine.stopped()) return false;
-    intermediates = engine.intermediates();
+    const BatchRunResult run =
+        runInWindow(
+            w, request,
+            [&](int index, BatchResult result, const QString& reason) {
+                record(list, index + 1, result, reason);
+                w.vpb_1->setValue(++done);
+            },
+            trackRun(w, request));
+    endTrackedRun(w, run.stopped || !run.refusal.isEmpty());
+    if (run.raised) std::rethrow_exception(run.raised);
+    // Stopped or refused: the rows not converted keep their cells, and the end steps are
+    // skipped.
+    if (run.stopped || !run.refusal.isEmpty()) return false;
+    intermediates = run.intermediates;
     return true;
 }
 
@@ -114,39 +117,26 @@ void frnBatchRun(w_frn& w) {
     w.vpb_1->setValue(0);
     w.vpb_1->show();
 
-    int gs = 0;
-    if (mode == OutputMode::Custom) {
-        // Re-read on every run, so a format just saved in the settings counts.
-        g.wsavehz = readSetting(g.profile, Key::Wsavehz, Reader::BatchDriver);
-        g.wsavely = readSetting(g.profile, Key::Wsavely, Reader::BatchDriver);
-        gs = g.wsavely.toInt();  // 0 when it is not a number
-    }
-
     QString base = outputText;
     if (!base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
 
-    BatchRequest request;
-    request.mode = batchMode(mode).value_or(BatchMode::Copy);
+    // The custom format and the SWF tool are read on every run, so that what was just
+    // saved in the settings counts.
+    BatchRequest request = requestFromSettings(batchMode(mode).value_or(BatchMode::Copy), g);
     request.outputBase = base;
     request.keepSubfolders = w.cbx_3->isChecked();
-    request.sfth = g.sfth;
-    request.awordhz = g.awordhz;
-    request.wordExt = g.wsavehz;
-    request.wordFormat = gs;
-    if (mode == OutputMode::Pdf) request.pdfa = pdfaPart(g.profile);
-    request.pdfp = g.ap_path + QStringLiteral("/pdf/");
     if (mode == OutputMode::Swf) QDir().mkpath(request.pdfp);
+    // The window holds what its last run used.
+    if (mode == OutputMode::Custom) {
+        g.wsavehz = request.wordExt;
+        g.wsavely = readSetting(g.profile, Key::Wsavely, Reader::BatchDriver);
+    } else if (mode == OutputMode::Swf) {
+        g.swftprg = request.swf.program;
+        g.langd = request.swf.langd;
+        g.flashv = request.swf.flashv;
+    }
     // No row may show what an earlier run left on it.
     list.clearResults();
-    if (mode == OutputMode::Swf) {
-        // Read once per run: the workers must not write the shared settings.
-        request.swf.program = g.swftprg = readSetting(g.profile, Key::Swftprg, Reader::SwfService);
-        request.swf.langd = g.langd = readSetting(g.profile, Key::Langd, Reader::SwfService);
-        request.swf.flashv = g.flashv = readSetting(g.profile, Key::Flashv, Reader::SwfService);
-    }
-    request.poolSize = batchPoolSize(g.profile);
-    request.goOn = goOnPastErrors(g.profile);
-    request.passwords = readOpenPasswords(g.profile);
     // What each row needs, copied out of the list: it repaints while rows are converted.
     for (int ii = 1; ii <= row_zs; ++ii) {
         const frn1* data = list.rowData(ii);

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QTime>
 
-#include "convert/batch/batchengine.h"
+#include "convert/backend.h"
 #include "convert/folderscan.h"
 #include "core/defaults.h"
 #include "core/globals.h"

@@ -1,10 +1,8 @@
 #include "gui/mainwin/frnsearch.h"
 
-#include "convert/batch/batchengine.h"
-#include "core/defaults.h"
+#include "convert/batch/run.h"
 #include "core/globals.h"
-#include "core/passwords.h"
-#include "gui/mainwin/frnpool.h"
+#include "gui/mainwin/frnrun.h"
 #include "gui/mainwin/frnwindowmode.h"
 #include "gui/mainwin/w_frn.h"
 
@@ -29,13 +27,8 @@ void frnContentSearch(w_frn& w) {
         w.vpb_1->setMaximum(row_zs);
         w.vpb_1->setValue(0);
 
-        BatchRequest request;
-        request.mode = BatchMode::Find;
+        BatchRequest request = requestFromSettings(BatchMode::Find, globals());
         request.findText = w.sle_3->text().trimmed();
-        request.awordhz = globals().awordhz;
-        request.poolSize = batchPoolSize(globals().profile);
-        request.goOn = goOnPastErrors(globals().profile);
-        request.passwords = readOpenPasswords(globals().profile);
         for (int ii = 1; ii <= row_zs; ++ii) {
             request.rows.append(BatchRow{list.cellText(ii, Frn1Column::filey).trimmed(),
                                          list.cellText(ii, Frn1Column::ypath).trimmed(),
@@ -46,23 +39,24 @@ void frnContentSearch(w_frn& w) {
         int done = 0;
         // Each worker's office, and the Word it searches through, end with the engine,
         // on an error too, before the error report is shown.
-        BatchEngine engine(request);
-        runOnPool(w, engine, [&](int index, BatchResult result, const QString& reason) {
-            const int ii = index + 1;
-            const bool hit = result == BatchResult::Success;
-            list.selectRow(ii, hit);
-            list.setCell(ii, Frn1Column::jg, hit ? QStringLiteral("找到") : QString());
-            // A document that could not be searched counts as not found, and says why.
-            list.setCell(ii, Frn1Column::yy, reason);
-            if (hit) ++found;
-            w.vpb_1->setValue(++done);
-        });
-        if (engine.stopReason() == FailReason::OfficeUnavailable) {
+        const BatchRunResult run =
+            runInWindow(w, request, [&](int index, BatchResult result, const QString& reason) {
+                const int ii = index + 1;
+                const bool hit = result == BatchResult::Success;
+                list.selectRow(ii, hit);
+                list.setCell(ii, Frn1Column::jg, hit ? QStringLiteral("找到") : QString());
+                // A document that could not be searched counts as not found, and says why.
+                list.setCell(ii, Frn1Column::yy, reason);
+                if (hit) ++found;
+                w.vpb_1->setValue(++done);
+            });
+        if (!run.refusal.isEmpty()) return;
+        if (run.stopReason == FailReason::OfficeUnavailable) {
             desktop.messageBox(QString(), QStringLiteral("启用Word失败。"));
             return;
         }
-        if (engine.error()) std::rethrow_exception(engine.error());
-        if (engine.stopped()) desktop.messageBox(kPrompt, QStringLiteral("搜索已被中途中止！"));
+        if (run.raised) std::rethrow_exception(run.raised);
+        if (run.stopped) desktop.messageBox(kPrompt, QStringLiteral("搜索已被中途中止！"));
         list.setFilter(QString());
         list.applyFilter();
         w.status().searchEnded(found, done);

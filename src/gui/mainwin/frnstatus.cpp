@@ -105,27 +105,29 @@ QString statusLineText(const RunStatus& status, qint64 nowMs, int shown, int tot
     return t;
 }
 
-void trackRun(w_frn& w, BatchEngine& engine, const BatchRequest& request) {
+RunCallbacks trackRun(w_frn& w, const BatchRequest& request) {
     RunStatus& status = w.status();
     status.startRun(static_cast<int>(request.rows.size()), QDateTime::currentMSecsSinceEpoch());
     w.showStatus();
+    RunCallbacks callbacks;
     const QList<BatchRow> rows = request.rows;
-    QObject::connect(&engine, &BatchEngine::rowStarted, &w, [&w, rows](int index) {
+    callbacks.rowStarted = [&w, rows](int index) {
         w.status().rowStarted(rows.value(index).filey);
         w.showStatus();
-    });
-    QObject::connect(&engine, &BatchEngine::rowWritten, &w, [&w](int index, const QString& output) {
+    };
+    callbacks.rowWritten = [&w](int index, const QString& output) {
         w.list().setOutput(index + 1, output);
-    });
-    QObject::connect(&engine, &BatchEngine::rowFinished, &w,
-                     [&w](int, BatchResult result, FailReason reason) {
-                         w.status().rowFinished(result, failReasonText(reason));
-                         w.showStatus();
-                     });
-    QObject::connect(&engine, &BatchEngine::finished, &w, [&w, &engine] {
-        w.status().endRun(QDateTime::currentMSecsSinceEpoch(), engine.stopped());
+    };
+    callbacks.rowFinished = [&w](int, BatchResult result, FailReason reason) {
+        w.status().rowFinished(result, failReasonText(reason));
         w.showStatus();
-    });
+    };
+    return callbacks;
+}
+
+void endTrackedRun(w_frn& w, bool stopped) {
+    w.status().endRun(QDateTime::currentMSecsSinceEpoch(), stopped);
+    w.showStatus();
 }
 
 }  // namespace quorv

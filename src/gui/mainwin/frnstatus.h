@@ -3,7 +3,7 @@
 #include <QString>
 #include <map>
 
-#include "convert/batch/batchengine.h"
+#include "convert/batch/run.h"
 
 namespace quorv {
 
@@ -52,8 +52,10 @@ class RunStatus {
 // The whole line: the run's or search's text, and how many rows a filter leaves shown.
 QString statusLineText(const RunStatus& status, qint64 nowMs, int shown, int total, bool filtered);
 
-// Follows a batch engine's rows into the window's status line, and each written output
-// into its row of the list, until the engine is gone.
-void trackRun(w_frn& w, BatchEngine& engine, const BatchRequest& request);
+// Starts the window's status line on a run of request, and returns the callbacks that
+// follow its rows into the status line and each written output into its row of the list.
+RunCallbacks trackRun(w_frn& w, const BatchRequest& request);
+// Ends the status line's run.
+void endTrackedRun(w_frn& w, bool stopped);
 
 }  // namespace quorv

@@ -11,7 +11,8 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "convert/batch/batchengine.h"
+#include "convert/backend.h"
+#include "convert/batch/run.h"
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "core/numerical.h"
@@ -444,9 +445,9 @@ void w_frn::writeCloseOptions() {
     writeSetting(profile, Key::Lkd, dw_1->widthsText());
 }
 
-void w_frn::setRunningBatch(BatchEngine* engine) {
-    runningBatch_ = engine;
-    if (!engine && closeAfterRun_) {
+void w_frn::setRunningBatch(BatchRun* run) {
+    runningBatch_ = run;
+    if (!run && closeAfterRun_) {
         closeAfterRun_ = false;
         // After the run's handler has returned and the window is no longer busy.
         QTimer::singleShot(0, this, [this] { close(); });

@@ -29,7 +29,7 @@ class QTimer;
 
 namespace quorv {
 
-class BatchEngine;
+class BatchRun;
 
 // The modified-since box: a date-time mask "yyyy-mm-dd hh:mm:ss".
 class MaskedDateTimeEdit : public QLineEdit {
@@ -84,7 +84,7 @@ class w_frn : public QWidget {
 
     bool busy() const { return busy_.busy(); }
     // The batch or search now running, so that closing the window can stop it first.
-    void setRunningBatch(BatchEngine* engine);
+    void setRunningBatch(BatchRun* run);
     [[nodiscard]] BusyState::Scope beginBusy() { return busy_.begin(); }
 
     // The checked output mode; None when no mode button is checked.
@@ -173,7 +173,7 @@ class w_frn : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    BatchEngine* runningBatch_ = nullptr;
+    BatchRun* runningBatch_ = nullptr;
     bool closeAfterRun_ = false;
     void createControls();
     void connectHandlers();

@@ -2,11 +2,10 @@
 
 #include <QApplication>
 
-#include "convert/batch/batchengine.h"
+#include "convert/backend.h"
 #include "core/quorvapp.h"
-#include "engines/checks/outputchecks.h"
 #include "engines/desktop/qtdesktop.h"
-#include "engines/office/servers.h"
+#include "engines/office/officebackend.h"
 #include "gui/mainwin/w_frn.h"
 #include "programs/quorvane/desktopsetup.h"
 
@@ -14,8 +13,7 @@ namespace quorv {
 
 int runQuorvane(int argc, char** argv) {
     QApplication qtApp(argc, argv);
-    office::registerOfficeServers();
-    checks::registerOutputChecks();
+    office::installOfficeBackend();
     prepareDesktopApplication(qtApp);
     QuorvApp app;
     QtDesktop desktop;

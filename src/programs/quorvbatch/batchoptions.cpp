@@ -6,13 +6,11 @@ namespace quorv {
 
 namespace {
 
+// The modes that write files; a search is the window's alone.
 std::optional<BatchMode> modeOf(const QString& name) {
-    if (name == QLatin1String("pdf")) return BatchMode::Pdf;
-    if (name == QLatin1String("xps")) return BatchMode::Xps;
-    if (name == QLatin1String("custom")) return BatchMode::Custom;
-    if (name == QLatin1String("swf")) return BatchMode::Swf;
-    if (name == QLatin1String("copy")) return BatchMode::Copy;
-    return std::nullopt;
+    const std::optional<BatchMode> mode = modeNamed(name);
+    if (!mode || !modeInfo(*mode).writes) return std::nullopt;
+    return mode;
 }
 
 // The window's type choices 1 to 5.

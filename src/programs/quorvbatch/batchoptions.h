@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "convert/batch/batchengine.h"
+#include "convert/batch/schedule.h"
 
 namespace quorv {
 

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -17,13 +16,12 @@
 #include <memory>
 #include <vector>
 
-#include "convert/batch/batchengine.h"
+#include "convert/batch/run.h"
 #include "convert/folderscan.h"
 #include "convert/outputcheck.h"
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
-#include "core/passwords.h"
 #include "core/quorvapp.h"
 #include "engines/checks/outputchecks.h"
 #include "programs/quorvbatch/batchoptions.h"
@@ -71,24 +69,11 @@ QString optionsText(const BatchOptions& o, const BatchRequest& q) {
 
 // Whether an output can be used as it is: a readable file that passes the check a row's
 // output passes (a copy is the source's bytes and passes as it is).
-bool outputReadable(const QString& path, BatchMode mode, const BatchRequest& q,
-                    const QString& source) {
+bool outputReadable(const QString& path, const BatchRequest& q, const QString& source) {
     const QFileInfo f(path);
     if (!f.isFile() || !f.isReadable()) return false;
-    switch (mode) {
-        case BatchMode::Pdf:
-            return outputReads(path, OutputKind::Pdf, source);
-        case BatchMode::Xps:
-            return outputReads(path, OutputKind::Xps, source);
-        case BatchMode::Custom:
-            return outputReads(path, outputKindOfFormat(q.wordFormat), source);
-        case BatchMode::Swf:
-            return outputReads(path, OutputKind::Swf, source);
-        case BatchMode::Copy:
-        case BatchMode::Find:
-            break;
-    }
-    return true;
+    const std::optional<OutputKind> kind = outputKindOf(q);
+    return !kind || outputReads(path, *kind, source);
 }
 
 class Run {
@@ -306,11 +291,6 @@ int Run::exec() {
         return kBatchRejected;
     }
 
-    // Made only for a usable request.
-    if (!QDir().mkpath(out_) || !folderTakesFiles(out_)) {
-        printErr(QStringLiteral("输出目录无法写入：") + o_.out);
-        return kBatchRejected;
-    }
     final_.mode = o_.mode;
     final_.outputBase = out_;
     final_.keepSubfolders = o_.keepSubfolders;
@@ -319,27 +299,28 @@ int Run::exec() {
         o_.shards > 1 ? QStringLiteral("-%1-of-%2").arg(o_.shard).arg(o_.shards) : QString();
     work_ = out_ + QStringLiteral(".quorvbatch-work") + share + QLatin1Char('/');
 
-    request_.mode = o_.mode;
+    RequestOverrides overrides;
+    overrides.poolSize = o_.jobs;
+    overrides.goOn = o_.goOn;
+    overrides.pdfa = o_.pdfa;
+    // Each row writes into an empty folder of its own; the name is decided when it is placed.
+    overrides.sfth = QStringLiteral("y");
+    request_ = requestFromSettings(o_.mode, g_, overrides);
     request_.outputBase = work_ + QStringLiteral("rows/");
     request_.keepSubfolders = true;
-    // Each row writes into an empty folder of its own; the name is decided when it is placed.
-    request_.sfth = QStringLiteral("y");
-    request_.awordhz = g_.awordhz;
-    if (o_.mode == BatchMode::Custom) {
-        request_.wordExt = readSetting(g_.profile, Key::Wsavehz, Reader::BatchDriver);
-        request_.wordFormat = readSetting(g_.profile, Key::Wsavely, Reader::BatchDriver).toInt();
-    }
-    if (o_.mode == BatchMode::Pdf) request_.pdfa = o_.pdfa.value_or(pdfaPart(g_.profile));
-    request_.pdfp = work_ + QStringLiteral("pdf/");
-    request_.replaceIntermediate = true;
     if (o_.mode == BatchMode::Swf) {
-        request_.swf.program = readSetting(g_.profile, Key::Swftprg, Reader::SwfService);
-        request_.swf.langd = readSetting(g_.profile, Key::Langd, Reader::SwfService);
-        request_.swf.flashv = readSetting(g_.profile, Key::Flashv, Reader::SwfService);
+        request_.pdfp = work_ + QStringLiteral("pdf/");
+        request_.replaceIntermediate = true;
     }
-    request_.poolSize = o_.jobs.value_or(batchPoolSize(g_.profile));
-    request_.goOn = o_.goOn;
-    request_.passwords = readOpenPasswords(g_.profile);
+    if (const QString why = requestProblem(request_); !why.isEmpty()) {
+        printErr(QStringLiteral("quorvbatch：") + why);
+        return kBatchRejected;
+    }
+    // Made only for a usable request.
+    if (!QDir().mkpath(out_) || !folderTakesFiles(out_)) {
+        printErr(QStringLiteral("输出目录无法写入：") + o_.out);
+        return kBatchRejected;
+    }
     options_ = optionsText(o_, request_);
 
     journal_ = std::make_unique<Journal>(Journal::pathFor(out_, o_.shard, o_.shards));
@@ -363,7 +344,7 @@ int Run::exec() {
         if (it != journal_->entries().constEnd() && it->status == QLatin1String("ok")) {
             const JournalEntry now = entryFor(item);
             if (now.size == it->size && now.mtime == it->mtime && now.options == it->options) {
-                if (outputReadable(out_ + it->output, o_.mode, request_, s.path)) {
+                if (outputReadable(out_ + it->output, request_, s.path)) {
                     item.skip = true;
                     item.previous = *it;
                 } else {
@@ -399,32 +380,27 @@ int Run::exec() {
     }
 
     if (!request_.rows.isEmpty()) {
-        BatchEngine engine(request_);
-        QEventLoop loop;
-        QObject::connect(&engine, &BatchEngine::rowStarted, &loop,
-                         [this](int job) { items_[jobItem_[job]].clock.start(); });
-        QObject::connect(
-            &engine, &BatchEngine::rowFinished, &loop,
-            [this, &loop](int job, BatchResult result, FailReason reason) {
-                Item& item = items_[jobItem_[job]];
-                item.finished = true;
-                item.result = result;
-                item.reason = result == BatchResult::Success ? FailReason::None : reason;
-                item.ms = item.clock.isValid() ? item.clock.elapsed() : 0;
-                // After the engine has handed the worker its next row: the
-                // rename, the journal's fsyncs and the page count then overlap
-                // the conversions instead of holding a worker idle.
-                QMetaObject::invokeMethod(
-                    &loop, [this, group = item.group] { placeReady(group); }, Qt::QueuedConnection);
-            });
-        QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-        engine.start();
-        if (!engine.isFinished()) loop.exec();
+        QObject context;
+        RunCallbacks callbacks;
+        callbacks.rowStarted = [this](int job) { items_[jobItem_[job]].clock.start(); };
+        callbacks.rowFinished = [this, &context](int job, BatchResult result, FailReason reason) {
+            Item& item = items_[jobItem_[job]];
+            item.finished = true;
+            item.result = result;
+            item.reason = result == BatchResult::Success ? FailReason::None : reason;
+            item.ms = item.clock.isValid() ? item.clock.elapsed() : 0;
+            // After the engine has handed the worker its next row: the rename, the
+            // journal's fsyncs and the page count then overlap the conversions instead of
+            // holding a worker idle.
+            QMetaObject::invokeMethod(
+                &context, [this, group = item.group] { placeReady(group); }, Qt::QueuedConnection);
+        };
+        const BatchRunResult run = runToEnd(request_, callbacks);
         // The placements still queued when the last row ended.
         for (int group = 0; group < static_cast<int>(groups_.size()); ++group) placeReady(group);
-        if (engine.error()) {
+        if (run.raised) {
             progress(true);
-            std::rethrow_exception(engine.error());
+            std::rethrow_exception(run.raised);
         }
     }
     progress(true);
@@ -502,11 +478,7 @@ bool failureRetryable(FailReason reason) {
 
 int runQuorvbatch(const QStringList& arguments) {
     QuorvApp app;
-    int status = kBatchRuntimeError;
-    // A run-time error abandons the run; its report has gone to standard error.
-    const bool finished = app.runHandler(QStringLiteral("quorvapp"), QStringLiteral("open"),
-                                         [&] { status = batchOpen(app, arguments); });
-    return finished ? status : kBatchRuntimeError;
+    return app.runProgram([&](QuorvApp& a) { return batchOpen(a, arguments); }, kBatchRuntimeError);
 }
 
 }  // namespace quorv

@@ -1,21 +1,18 @@
 #include "programs/quorvcli/cliconvert.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
 
-#include "convert/batch/batchengine.h"
-#include "convert/batch/requestjson.h"
+#include "convert/batch/run.h"
 #include "core/defaults.h"
 #include "core/filenames.h"
 #include "core/globals.h"
-#include "core/passwords.h"
 #include "core/quorvapp.h"
-#include "programs/quorvoffice/officeclient.h"
+#include "engines/office/officeclient.h"
 
 namespace quorv {
 
@@ -85,19 +82,19 @@ class IntermediateFolder {
 int cliConvert(const QString& source, const QString& npath, const GlobalSettings& g) {
     const QFileInfo file(source);
     const IntermediateFolder pdfFolder(g.ap_path + QStringLiteral("/pdf/"));
-    BatchRequest request;
-    request.mode = BatchMode::Swf;
-    request.rows.append(BatchRow{file.fileName(), file.absolutePath() + QLatin1Char('/'), {}});
-    request.outputBase = npath;
     // An SWF of the same name is kept and the new one numbered; the intermediate PDF
     // replaces an earlier one; any name is taken as it comes.
-    request.sfth = QStringLiteral("n");
+    RequestOverrides overrides;
+    overrides.poolSize = 1;
+    overrides.goOn = false;  // an error is the call's, as the error report
+    overrides.sfth = QStringLiteral("n");
+    overrides.swf = SwfTool{g.swftprg, g.flashv, g.langd};
+    BatchRequest request = requestFromSettings(BatchMode::Swf, g, overrides);
+    request.rows.append(BatchRow{file.fileName(), file.absolutePath() + QLatin1Char('/'), {}});
+    request.outputBase = npath;
     request.replaceIntermediate = true;
     request.blankNamesTaken = true;
     request.pdfp = pdfFolder.path();
-    request.swf = SwfTool{g.swftprg, g.flashv, g.langd};
-    request.poolSize = 1;
-    request.passwords = readOpenPasswords(g.profile);
 
     const BatchRunResult run = runRequest(request);
     for (const QString& m : run.messages)
@@ -157,11 +154,7 @@ QString cliTimestamp(const QDateTime& at) { return at.toString(QStringLiteral("y
 
 int runQuorvcli(const QStringList& arguments) {
     QuorvApp app;
-    int status = kCliRuntimeError;
-    // A run-time error abandons the start; its report has gone to standard error.
-    const bool finished = app.runHandler(QStringLiteral("quorvapp"), QStringLiteral("open"),
-                                         [&] { status = cliOpen(app, arguments); });
-    return finished ? status : kCliRuntimeError;
+    return app.runProgram([&](QuorvApp& a) { return cliOpen(a, arguments); }, kCliRuntimeError);
 }
 
 }  // namespace quorv

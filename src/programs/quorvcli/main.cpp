@@ -2,8 +2,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "engines/checks/outputchecks.h"
-#include "engines/office/servers.h"
+#include "engines/office/officebackend.h"
 #include "programs/quorvcli/cliconvert.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +10,6 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCoreApplication app(argc, argv);
-    quorv::office::registerOfficeServers();
-    quorv::checks::registerOutputChecks();
+    quorv::office::installOfficeBackend();
     return quorv::runQuorvcli(arguments);
 }

@@ -11,13 +11,13 @@
 #include <QSocketNotifier>
 #include <cstdio>
 
+#include "convert/backend.h"
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "core/quorvapp.h"
-#include "engines/checks/outputchecks.h"
+#include "engines/office/officebackend.h"
+#include "engines/office/officeclient.h"
 #include "engines/office/officepool.h"
-#include "engines/office/servers.h"
-#include "programs/quorvoffice/officeclient.h"
 #include "programs/quorvoffice/officeservice.h"
 
 namespace {
@@ -46,8 +46,7 @@ std::optional<int> number(const QStringList& args, int at, int low, int high) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using namespace quorv;
-    office::registerOfficeServers();
-    checks::registerOutputChecks();
+    office::installOfficeBackend();
     keepRunMessages();
 
     // Defaults from the settings file of the working folder, as the other programs read it.

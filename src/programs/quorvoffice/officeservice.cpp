@@ -8,6 +8,10 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "convert/backend.h"
 
 namespace quorv {
 
@@ -28,12 +32,27 @@ bool sameUser(QLocalSocket* socket) {
 
 QtMessageHandler gDefaultHandler = nullptr;
 
+// What the rows of each served run logged, by the run's engine: every engine of this
+// program serves a caller.
+std::mutex gKeptMutex;
+std::map<const BatchEngine*, QStringList> gKept;
+
 void keepOrPrint(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (BatchEngine* engine = BatchEngine::onWorkerThread(); engine && engine->keepsMessages()) {
-        engine->addMessage(qFormatLogMessage(type, context, text));
+    if (const BatchEngine* engine = BatchEngine::onWorkerThread()) {
+        const std::lock_guard lock(gKeptMutex);
+        gKept[engine].append(qFormatLogMessage(type, context, text));
         return;
     }
     gDefaultHandler(type, context, text);
+}
+
+QStringList takeMessages(const BatchEngine* engine) {
+    const std::lock_guard lock(gKeptMutex);
+    const auto it = gKept.find(engine);
+    if (it == gKept.end()) return {};
+    QStringList kept = std::move(it->second);
+    gKept.erase(it);
+    return kept;
 }
 
 }  // namespace
@@ -106,28 +125,23 @@ void OfficeService::run(Job job) {
     ++running_;
     job.request.poolSize = std::clamp(job.request.poolSize, 1, parallel_);
     warmWorkerOffices(parallel_, -1);
-    auto* engine = new BatchEngine(job.request, this);
-    // The caller prints what its run logged, as it would have running the run itself.
-    engine->setKeepMessages(true);
-    auto rows = std::make_shared<QList<BatchRunResult::Row>>(job.request.rows.size());
+    auto* run = new BatchRun(job.request, {}, this);
     QPointer<QLocalSocket> socket = job.socket;
-    connect(engine, &BatchEngine::rowFinished, this,
-            [rows](int index, BatchResult result, FailReason reason) {
-                if (index >= 0 && index < rows->size()) (*rows)[index] = {result, reason};
-            });
-    connect(engine, &BatchEngine::finished, this, [this, engine, rows, socket] {
-        const BatchRunResult result = BatchRunResult::of(*engine, *rows);
+    connect(run, &BatchRun::finished, this, [this, run, socket] {
+        BatchRunResult result = run->result();
+        // The caller prints what its run logged, as it would have running the run itself.
+        result.messages = takeMessages(run->engine());
         if (socket) {
             socket->write(QJsonDocument(QJsonObject{{"result", runResultToJson(result)}})
                               .toJson(QJsonDocument::Compact) +
                           '\n');
             socket->disconnectFromServer();
         }
-        engine->deleteLater();
+        run->deleteLater();
         --running_;
         pump();
     });
-    engine->start();
+    run->start();
 }
 
 }  // namespace quorv

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QLocalServer>
 #include <QObject>
 #include <QString>

@@ -7,8 +7,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "convert/batch/batchengine.h"
-#include "convert/batch/requestjson.h"
+#include "convert/batch/run.h"
 #include "convert/outputcheck.h"
 #include "engines/checks/outputchecks.h"
 #include "engines/office/office_docs.h"
@@ -59,7 +58,6 @@ QList<BatchRunResult::Row> run(BatchRequest& q) {
 }
 
 TEST(OutputChecksOnRealOffice, EveryModeStillSucceedsAndItsOutputsPassTheChecks) {
-    ASSERT_TRUE(outputCheck()) << "the checks are registered as in the programs";
     struct Case {
         const char* what;
         BatchMode mode;

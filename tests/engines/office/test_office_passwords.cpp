@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 #include "convert/automation.h"
 #include "convert/contentfind.h"
@@ -16,6 +17,7 @@
 #include "convert/wordconvert.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
+#include "fakes/backend_change.h"
 #include "fakes/protected_files.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
@@ -72,9 +74,10 @@ class ProtectedOffice : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        setWordOutputWaitMs(20000);
+        shortWait_.emplace(testing::outputWait(20000));
     }
-    void TearDown() override { setWordOutputWaitMs(kWordOutputWaitMs); }
+    void TearDown() override { shortWait_.reset(); }
+    std::optional<testing::BackendChange> shortWait_;
     // A copy under a Chinese name with a blank, as users name their files.
     QString source(const QString& fixture) {
         const QString to = dir.filePath(QStringLiteral("机密 ") + fixture);

@@ -8,9 +8,9 @@
 #include <QUrl>
 #include <QtTest/QTest>
 
-#include "convert/batch/batchengine.h"
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "fakes/backend_change.h"
 #include "fakes/qt_print.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
@@ -225,8 +225,10 @@ TEST(AddFilesButton, ShowsTheCountThenAppendsOneRowPerName) {
 // time of the settings, and ended when the window closes; nothing starts before.
 TEST(AddFilesButton, ReadiesTheOfficesOfARunAndTheWindowEndsThem) {
     QList<std::pair<int, int>> asked;
-    setWorkerOfficeWarmer([&](int n, int idleMs) { asked.append({n, idleMs}); });
     {
+        const testing::BackendChange recordWarming([&](ConvertBackend& b) {
+            b.warmWorkerOffices = [&](int n, int idleMs) { asked.append({n, idleMs}); };
+        });
         ScanWindow s;
         writeSetting(globals().profile, Key::Pool, "3");
         writeSetting(globals().profile, Key::Idle, "45");
@@ -242,7 +244,6 @@ TEST(AddFilesButton, ReadiesTheOfficesOfARunAndTheWindowEndsThem) {
         EXPECT_EQ(asked.size(), 2);
         EXPECT_EQ(asked.value(1).first, 0);
     }
-    setWorkerOfficeWarmer({});
 }
 
 TEST(NameFilterButton, NeedsRowsAndTextThenHidesOtherNames) {

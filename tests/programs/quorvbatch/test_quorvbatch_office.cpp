@@ -12,7 +12,7 @@
 #include <map>
 
 #include "batch_run.h"
-#include "convert/batch/batchengine.h"
+#include "convert/batch/run.h"
 #include "convert/folderscan.h"
 #include "core/ini.h"
 #include "engines/office/office_docs.h"
@@ -131,11 +131,7 @@ QStringList windowBatchOutputs(const QString& folder, bool recursive, const QStr
         request.rows.append(BatchRow{r.filey, r.ypath, r.zml});
     });
     QDir().mkpath(outBase);
-    BatchEngine engine(request);
-    QEventLoop loop;
-    QObject::connect(&engine, &BatchEngine::finished, &loop, &QEventLoop::quit);
-    engine.start();
-    if (!engine.isFinished()) loop.exec();
+    runToEnd(request);
     return filesBelow(outBase);
 }
 

@@ -1,4 +1,4 @@
-#include "programs/quorvoffice/officeclient.h"
+#include "engines/office/officeclient.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

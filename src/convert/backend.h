@@ -1,0 +1,44 @@
+#pragma once
+
+// What a program lends the conversions below it, installed once at its start: an office
+// instance for each batch worker, readying instances ahead of a run, the check every
+// output passes, and how long a conversion waits for its file. A conversion that finds
+// none installed ends the program at once: running without output checks would pass
+// broken files as converted.
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "convert/outputcheck.h"
+
+namespace quorv {
+
+// What a batch worker holds for its whole life so that the conversions it runs reach an
+// office instance of their own; ended on the worker's own thread.
+class WorkerOffice {
+  public:
+    virtual ~WorkerOffice() = default;
+};
+
+struct ConvertBackend {
+    std::function<std::unique_ptr<WorkerOffice>()> openWorkerOffice;
+    // Readies the offices of `n` workers ahead of a run, in the background; those unused
+    // for `idleMs` end (negative: the time set before). n = 0 ends those ready and unused.
+    // Empty: nothing is readied ahead and the first rows start their own.
+    std::function<void(int n, int idleMs)> warmWorkerOffices;
+    std::function<bool(const QString& output, OutputKind kind, const QString& source)> outputReads;
+    // How long a conversion waits for its output file once the office said it is written.
+    int outputWaitMs = 60 * 1000;
+};
+
+// Installs the program's backend; a backend without workers' offices or output checks is
+// refused the same loud way as none.
+void installBackend(ConvertBackend backend);
+// The installed backend.
+const ConvertBackend& backend();
+
+// Readies the offices of `n` workers (see ConvertBackend::warmWorkerOffices).
+void warmWorkerOffices(int n, int idleMs = 300000);
+
+}  // namespace quorv

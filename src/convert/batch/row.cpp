@@ -1,0 +1,257 @@
+#include "convert/batch/row.h"
+
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <vector>
+
+#include "convert/automation.h"
+#include "convert/contentfind.h"
+#include "convert/outputcheck.h"
+#include "convert/wordconvert.h"
+#include "core/filenames.h"
+
+namespace quorv {
+
+namespace {
+
+// Makes the subfolders below the output folder that a row writes into.
+void makeFolder(const QString& base, const QString& folder) {
+    if (folder.size() > base.size()) QDir().mkpath(folder);
+}
+
+// Why a copy or the SWF tool left no file: the source, the folder, or else the step itself.
+FailReason writeFailure(const QString& source, const QString& folder, FailReason otherwise) {
+    if (!QFileInfo(source).isFile()) return FailReason::SourceMissing;
+    if (!folderTakesFiles(folder)) return FailReason::OutputUnwritable;
+    return otherwise;
+}
+
+// Which file a path names and when it last changed; writing into a file or over it, by
+// any means, gives it a new change time. Equal stamps: the file was left as it was.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    time_t changed = 0;
+    long changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+}
+
+// A file a row may write over, as it was before the row.
+struct Earlier {
+    QString path;
+    FileStamp stamp;
+};
+
+// Whether an output is a file that was there before the row and that the row left as it
+// was: the conversion wrote nothing, however good the old file is.
+bool leftAsItWas(const QString& output, const std::vector<Earlier>& earlier) {
+    for (const Earlier& e : earlier) {
+        if (e.stamp.exists && samePath(e.path, output) && stampOf(output) == e.stamp) return true;
+    }
+    return false;
+}
+
+// Removes a broken output, unless it is the source or a file the row left as it was:
+// those belong to the user.
+void removeBroken(const QString& output, const QString& source,
+                  const std::vector<Earlier>& earlier) {
+    if (samePath(output, source) || leftAsItWas(output, earlier)) return;
+    QFile::remove(output);
+}
+
+RowOutcome findInRow(const BatchRequest& q, const QString& path, RowWorker& state) {
+    RowOutcome out;
+    out.result = BatchResult::Failure;
+    bool hit = false;
+    // A name the office cannot be given is simply not found.
+    const QString ext = undecodableName(path) ? QString() : qfilehz(path);
+    if (ext == QLatin1String("xls") || ext == QLatin1String("xlsx") ||
+        ext == QLatin1String("xlsm")) {
+        const std::optional<bool> r =
+            retryAfterServerDeath([&] { return excelFind(path, q.findText, q.passwords); });
+        if (r) {
+            hit = *r;
+        } else {
+            out.notice = BatchNotice::ExcelUnavailable;
+        }
+    }
+    if (!ext.isEmpty() && wordAccepts(path, q.awordhz)) {
+        if (!state.word) {
+            auto word = std::make_unique<OleObject>();
+            if (!connectSearchWord(*word)) {
+                out.reason = FailReason::OfficeUnavailable;
+                out.fatal = true;
+                return out;
+            }
+            state.word = std::move(word);
+        }
+        // Word's connection went with a dead instance: a new one reaches a fresh instance.
+        hit = retryAfterServerDeath(
+            [&] { return wordFind(*state.word, path, q.findText, q.passwords); },
+            [&] {
+                state.word->disconnectObject();
+                return connectSearchWord(*state.word);
+            });
+    }
+    if (hit) out.result = BatchResult::Success;
+    return out;
+}
+
+}  // namespace
+
+RowWorker::RowWorker() = default;
+RowWorker::~RowWorker() = default;
+
+void RowWorker::quitWord() {
+    if (!word) return;
+    try {
+        word->call({"quit"});
+    } catch (...) {
+    }
+    word.reset();
+}
+
+void RowWorker::end() {
+    if (!failed) quitWord();
+    word.reset();
+}
+
+RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& state) {
+    const QString filey1 = row.ypath + row.filey;
+    if (q.mode == BatchMode::Find) return findInRow(q, filey1, state);
+    const QString folder = batchOutputFolder(q, row);
+    makeFolder(q.outputBase, folder);
+    const WordOptions word{q.awordhz, q.sfth, q.pdfa, q.passwords};
+    // The names a replacing row writes over (a numbered output is always a new file).
+    std::vector<Earlier> earlier;
+    auto mayReplace = [&](const QString& path) { earlier.push_back({path, stampOf(path)}); };
+    switch (q.mode) {
+        case BatchMode::Pdf:
+            mayReplace(filegszh(filey1, QStringLiteral("pdf"), folder));
+            break;
+        case BatchMode::Xps:
+            mayReplace(filegszh(filey1, QStringLiteral("xps"), folder));
+            break;
+        case BatchMode::Custom:
+            mayReplace(filegszh(filey1, q.wordExt, folder));
+            break;
+        case BatchMode::Swf:
+            mayReplace(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
+            mayReplace(filegszh(filey1, QStringLiteral("swf"), folder));
+            break;
+        case BatchMode::Copy:
+        case BatchMode::Find:
+            break;
+    }
+    RowOutcome out;
+    // An output that does not read is none, and so is an earlier file of its name that
+    // nothing wrote over (a replacing run finds it there at once): the row fails as one
+    // that wrote nothing.
+    auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source) {
+        ConvertOutcome taken = c;
+        if (c.written() &&
+            (leftAsItWas(c.output, earlier) || !outputReads(c.output, kind, source))) {
+            removeBroken(c.output, source, earlier);
+            taken = ConvertOutcome::failed(FailReason::NoOutput);
+        }
+        out.result = taken.written() ? BatchResult::Success : BatchResult::Failure;
+        out.reason = taken.reason;
+        out.output = taken.output;
+        return taken.output;
+    };
+    switch (q.mode) {
+        case BatchMode::Find:  // searched above
+            break;
+        case BatchMode::Pdf:
+            take(word2xps(filey1, QStringLiteral("pdf"), folder, 17, word), OutputKind::Pdf,
+                 filey1);
+            break;
+        case BatchMode::Xps:
+            take(word2xps(filey1, QStringLiteral("xps"), folder, 18, word), OutputKind::Xps,
+                 filey1);
+            break;
+        case BatchMode::Custom:
+            take(word2any(filey1, q.wordExt, folder, q.wordFormat, word),
+                 outputKindOfFormat(q.wordFormat), filey1);
+            break;
+        case BatchMode::Copy: {
+            const QString name =
+                q.sfth == QLatin1String("y") ? row.filey : fzmccf(folder, row.filey);
+            out.result =
+                copyIntoPlace(filey1, folder + name) ? BatchResult::Success : BatchResult::Failure;
+            if (out.result == BatchResult::Failure) {
+                out.reason = writeFailure(filey1, folder, FailReason::NoOutput);
+            } else {
+                out.output = folder + name;
+            }
+            break;
+        }
+        case BatchMode::Swf: {
+            const bool keep = q.sfth == QLatin1String("n");
+            if (!q.blankNamesTaken && row.filey.contains(QLatin1Char(' '))) {
+                out.result = BatchResult::Blank;
+                out.reason = FailReason::BlankInName;
+            } else if (qfilehz(filey1) == QLatin1String("pdf")) {
+                take(pdf2swf1(filey1, folder, keep, q.swf), OutputKind::Swf, filey1);
+                if (out.reason == FailReason::SwfFailed) {
+                    out.reason = writeFailure(filey1, folder, FailReason::SwfFailed);
+                }
+            } else if (!q.replaceIntermediate && !QFileInfo(q.pdfp).isDir()) {
+                // The window makes the intermediate folder when the settings are saved,
+                // never here; a replacing export (the command line's) makes its own.
+                out.result = BatchResult::Failure;
+                out.reason = FailReason::OutputUnwritable;
+            } else {
+                out.intermediate =
+                    take(q.replaceIntermediate
+                             ? word2pdf(filey1, q.pdfp, q.passwords)
+                             : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word),
+                         OutputKind::Pdf, filey1);
+                if (!out.intermediate.isEmpty()) {
+                    // The tool has ended when this returns, so the PDF is no longer read.
+                    take(pdf2swf1(out.intermediate, folder, keep, q.swf), OutputKind::Swf,
+                         out.intermediate);
+                    if (out.reason == FailReason::SwfFailed) {
+                        out.reason = writeFailure(out.intermediate, folder, FailReason::SwfFailed);
+                    }
+                }
+            }
+            break;
+        }
+    }
+    return out;
+}
+
+bool copyIntoPlace(const QString& source, const QString& target) {
+    const QFileInfo from(source);
+    const QFileInfo to(target);
+    if (!from.isFile()) return false;
+    if (to.exists() && from.canonicalFilePath() == to.canonicalFilePath()) return false;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    constexpr qint64 kChunk = 1 << 20;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(kChunk);
+        // Returning before commit discards the temporary file.
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) return false;
+    }
+    if (in.error() != QFileDevice::NoError || !out.flush()) return false;
+    // An unchanged copy keeps what a copy keeps: the source's permissions and write time.
+    out.setPermissions(in.permissions());
+    out.setFileTime(from.lastModified(), QFileDevice::FileModificationTime);
+    return out.commit();
+}
+
+}  // namespace quorv

@@ -1,0 +1,42 @@
+#include "engines/office/officebackend.h"
+
+#include "convert/automation.h"
+#include "convert/backend.h"
+#include "engines/checks/outputchecks.h"
+#include "engines/office/officepool.h"
+#include "engines/office/officesession.h"
+#include "engines/office/servers.h"
+
+namespace quorv::office {
+
+namespace {
+
+// A pool worker's office: a session on the worker's thread, so that the conversions it
+// runs attach to an instance of its own, ended on that thread when the worker ends.
+class SessionWorkerOffice : public WorkerOffice {
+    OfficeSession session_{OfficeSession::NewConnections::Served};
+};
+
+void warmPool(int n, int idleMs) {
+    if (n > 0) {
+        if (idleMs >= 0) OfficePool::shared().setIdleMs(idleMs);
+        OfficePool::shared().warm(n);
+    } else {
+        OfficePool::shared().clear();
+    }
+}
+
+}  // namespace
+
+void installOfficeBackend(bool warmAhead) {
+    registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
+    registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
+    registerAutomationServer(QStringLiteral("PowerPoint.Application"), makePowerPointServer());
+    ConvertBackend b;
+    b.openWorkerOffice = [] { return std::make_unique<SessionWorkerOffice>(); };
+    if (warmAhead) b.warmWorkerOffices = warmPool;
+    b.outputReads = checks::outputReads;
+    installBackend(std::move(b));
+}
+
+}  // namespace quorv::office
