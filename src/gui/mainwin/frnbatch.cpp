@@ -63,14 +63,13 @@ std::optional<BatchMode> batchMode(OutputMode mode) {
 bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates) {
     FileListModel& list = w.list();
     int done = 0;
-    const BatchRunResult run =
-        runInWindow(
-            w, request,
-            [&](int index, BatchResult result, const QString& reason) {
-                record(list, index + 1, result, reason);
-                w.vpb_1->setValue(++done);
-            },
-            trackRun(w, request));
+    const BatchRunResult run = runInWindow(
+        w, request,
+        [&](int index, BatchResult result, const QString& reason) {
+            record(list, index + 1, result, reason);
+            w.vpb_1->setValue(++done);
+        },
+        trackRun(w, request));
     endTrackedRun(w, run.stopped || !run.refusal.isEmpty());
     if (run.raised) std::rethrow_exception(run.raised);
     // Stopped or refused: the rows not converted keep their cells, and the end steps are
