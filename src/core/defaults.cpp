@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 22> kKeys{{
+constexpr std::array<KeyInfo, 23> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -23,6 +23,7 @@ constexpr std::array<KeyInfo, 22> kKeys{{
     {Key::Sfth, "sdef", "sfth"},        {Key::Pool, "sdef", "pool"},
     {Key::Sfjx, "sdef", "sfjx"},        {Key::Idle, "sdef", "idle"},
     {Key::Pdfa, "sdef", "pdfa"},        {Key::Dkmm, "sdef", "dkmm"},
+    {Key::Bdlj, "sdef", "bdlj"},
 }};
 
 }  // namespace
@@ -74,6 +75,7 @@ QString fileDefault(Key key) {
         case Key::Idle:
         case Key::Pdfa:
         case Key::Dkmm:
+        case Key::Bdlj:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -117,6 +119,7 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Idle:
         case Key::Pdfa:
         case Key::Dkmm:
+        case Key::Bdlj:
             return QString();
     }
     return QString();
@@ -156,6 +159,10 @@ int pdfaPart(const QString& profile) {
     return ok && part >= 1 && part <= 3 ? part : 0;
 }
 
+bool followLocalLinks(const QString& profile) {
+    return readSetting(profile, Key::Bdlj, Reader::BatchDriver).trimmed() == QLatin1String("y");
+}
+
 bool goOnPastErrors(const QString& profile) {
     return readSetting(profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
 }
@@ -176,7 +183,7 @@ QStringList defaultFileLines() {
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
         if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Pdfa ||
-            k.key == Key::Dkmm) {
+            k.key == Key::Dkmm || k.key == Key::Bdlj) {
             continue;
         }
         if (!section || qstrcmp(section, k.section) != 0) {

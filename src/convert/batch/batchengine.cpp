@@ -269,7 +269,7 @@ void BatchEngine::addMessage(const QString& text) {
 void BatchEngine::workerLoop(int worker) {
     gWorkerOf = this;
     std::unique_ptr<WorkerOffice> office;
-    if (officeFactory()) office = officeFactory()();
+    if (officeFactory()) office = officeFactory()(request_.localLinks);
     WorkerState state;
     for (;;) {
         int index = -1;

@@ -60,6 +60,8 @@ struct BatchRequest {
     bool goOn = false;
     // Tried in turn on a source protected by a password (the settings' open passwords).
     QStringList passwords;
+    // Links in the documents to the user's own files are followed (never the network).
+    bool localLinks = false;
 };
 
 // Copies source to target, replacing an existing target only by a complete copy: the
@@ -99,7 +101,8 @@ class WorkerOffice {
   public:
     virtual ~WorkerOffice() = default;
 };
-using WorkerOfficeFactory = std::function<std::unique_ptr<WorkerOffice>()>;
+// `localLinks`: the request's choice, for the instance the worker's office starts.
+using WorkerOfficeFactory = std::function<std::unique_ptr<WorkerOffice>(bool localLinks)>;
 // The programs register how a worker opens its office; without one, workers hold none.
 void setWorkerOfficeFactory(WorkerOfficeFactory factory);
 // Readies the offices of `n` workers ahead of a run, in the background, so that its first

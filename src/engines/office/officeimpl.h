@@ -304,7 +304,7 @@ struct OfficeInstance::Impl {
     // The sandboxed instance makes its pipe in its own /tmp; a link in ours under the same
     // name is what a UNO client connects to.
     bool linkPipe() {
-        if (!sandboxed || !pipeLink.isEmpty()) return true;
+        if (!sandboxed || access == LinkAccess::LocalFiles || !pipeLink.isEmpty()) return true;
         const QStringList names = QDir(tmpDir()).entryList(
             {QStringLiteral("OSL_PIPE_*") + pipe}, QDir::System | QDir::Files | QDir::Hidden);
         if (names.isEmpty()) return false;

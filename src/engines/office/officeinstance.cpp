@@ -183,6 +183,12 @@ std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error, LinkAccess
         return setError(e.message);
     }
     installSignalHandlers();
+    // LibreOffice's own settings alone still let some links through (fields, web pages):
+    // without the sandbox no document is opened at all.
+    QString why;
+    if (!sandboxWorks(&why)) {
+        return setError(QStringLiteral("the office sandbox cannot start: ") + why);
+    }
 
     auto d = std::make_unique<Impl>();
     d->access = access;

@@ -36,8 +36,7 @@ class OfficeInstance {
   public:
     // Starts a new instance and waits until its pipe answers (bounded by startTimeoutMs()).
     // Returns null when it cannot be started; `error` then says why. The instance runs in
-    // the sandbox when this machine can start it (sandboxWorks()); without it LibreOffice's
-    // own settings still keep linked resources out, and `access` falls back to None.
+    // the sandbox, and none starts where the sandbox cannot (sandboxWorks()).
     static std::shared_ptr<OfficeInstance> start(QString* error = nullptr,
                                                  LinkAccess access = LinkAccess::None);
 

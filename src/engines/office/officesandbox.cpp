@@ -70,7 +70,11 @@ QStringList sandboxArguments(const SandboxLayout& layout) {
     }
     a << QStringLiteral("--dev") << QStringLiteral("/dev") << QStringLiteral("--proc")
       << QStringLiteral("/proc");
-    a << QStringLiteral("--bind") << layout.tmp << QStringLiteral("/tmp");
+    // Files the user keeps in /tmp are the user's files too: with local links followed the
+    // instance shares the system's /tmp (and makes its pipe there).
+    const QString tmp =
+        layout.access == LinkAccess::LocalFiles ? QStringLiteral("/tmp") : layout.tmp;
+    a << QStringLiteral("--bind") << tmp << QStringLiteral("/tmp");
     a << QStringLiteral("--bind") << layout.profile << layout.profile;
     a << QStringLiteral("--bind") << layout.exchange << layout.exchange;
     a << QStringLiteral("--setenv") << QStringLiteral("TMPDIR") << QStringLiteral("/tmp");

@@ -12,8 +12,8 @@ namespace quorv::office {
 // What a document loaded by an instance may reach besides itself.
 enum class LinkAccess {
     None,        // nothing: sources are loaded from the instance's exchange folder
-    LocalFiles,  // the machine's files, read-only, so that links to the user's own
-                 // pictures are followed; never the network
+    LocalFiles,  // the machine's files, read-only (but for the system's /tmp), so that
+                 // links to the user's own pictures are followed; never the network
 };
 
 // The folders an instance works in.

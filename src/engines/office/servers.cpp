@@ -456,7 +456,13 @@ namespace {
 // A pool worker's office: a session on the worker's thread, so that the conversions it
 // runs attach to an instance of its own, ended on that thread when the worker ends.
 class SessionWorkerOffice : public WorkerOffice {
-    OfficeSession session_{OfficeSession::NewConnections::Served};
+  public:
+    explicit SessionWorkerOffice(bool localLinks)
+        : session_(OfficeSession::NewConnections::Served,
+                   localLinks ? LinkAccess::LocalFiles : LinkAccess::None) {}
+
+  private:
+    OfficeSession session_;
 };
 }  // namespace
 
@@ -472,7 +478,8 @@ void registerOfficeWarmer() {
 }
 
 void registerOfficeServers() {
-    setWorkerOfficeFactory([] { return std::make_unique<SessionWorkerOffice>(); });
+    setWorkerOfficeFactory(
+        [](bool localLinks) { return std::make_unique<SessionWorkerOffice>(localLinks); });
     registerOfficeWarmer();
     registerAutomationServer(QStringLiteral("Word.Application"), makeWordServer());
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());

@@ -145,6 +145,7 @@ void frnBatchRun(w_frn& w) {
     request.poolSize = batchPoolSize(g.profile);
     request.goOn = goOnPastErrors(g.profile);
     request.passwords = readOpenPasswords(g.profile);
+    request.localLinks = followLocalLinks(g.profile);
     // What each row needs, copied out of the list: it repaints while rows are converted.
     for (int ii = 1; ii <= row_zs; ++ii) {
         const frn1* data = list.rowData(ii);

@@ -66,6 +66,7 @@ QString optionsText(const BatchOptions& o, const BatchRequest& q) {
     if (o.mode == BatchMode::Swf) parts << q.swf.flashv << q.swf.langd;
     // Only when asked for, so that journals of plain runs still match.
     if (q.pdfa > 0) parts << QStringLiteral("pdfa%1").arg(q.pdfa);
+    if (q.localLinks) parts << QStringLiteral("locallinks");
     return parts.join(QLatin1Char('|'));
 }
 
@@ -340,6 +341,7 @@ int Run::exec() {
     request_.poolSize = o_.jobs.value_or(batchPoolSize(g_.profile));
     request_.goOn = o_.goOn;
     request_.passwords = readOpenPasswords(g_.profile);
+    request_.localLinks = o_.localLinks;
     options_ = optionsText(o_, request_);
 
     journal_ = std::make_unique<Journal>(Journal::pathFor(out_, o_.shard, o_.shards));
