@@ -284,7 +284,7 @@ struct OfficeInstance::Impl {
             layout.profile = profile;
             layout.exchange = exchangeDir();
             layout.tmp = tmpDir();
-            layout.home = QDir::homePath();
+            layout.fonts = userFontFolders();
             layout.access = access;
             start.arguments =
                 sandboxArguments(layout) + QStringList{QStringLiteral("--"), start.program} + args;

@@ -30,10 +30,6 @@ const char* const kSystemFiles[] = {
     "/var/cache/fontconfig",
 };
 
-// The user's own typefaces and their configuration, so that documents look as before.
-const char* const kHomeFonts[] = {".fonts", ".local/share/fonts", ".config/fontconfig",
-                                  ".cache/fontconfig"};
-
 std::mutex gMutex;
 QString gProgram;
 bool gProgramSet = false;
@@ -62,11 +58,6 @@ QStringList sandboxArguments(const SandboxLayout& layout) {
             }
         }
         for (const char* path : kSystemFiles) roBind(QString::fromLatin1(path));
-        if (!layout.home.isEmpty()) {
-            for (const char* sub : kHomeFonts) {
-                roBind(QDir(layout.home).filePath(QString::fromLatin1(sub)));
-            }
-        }
     }
     a << QStringLiteral("--dev") << QStringLiteral("/dev") << QStringLiteral("--proc")
       << QStringLiteral("/proc");
@@ -75,11 +66,27 @@ QStringList sandboxArguments(const SandboxLayout& layout) {
     const QString tmp =
         layout.access == LinkAccess::LocalFiles ? QStringLiteral("/tmp") : layout.tmp;
     a << QStringLiteral("--bind") << tmp << QStringLiteral("/tmp");
+    // After /tmp, so that font folders below it stay visible.
+    if (layout.access == LinkAccess::None) {
+        for (const QString& folder : layout.fonts) roBind(folder);
+    }
     a << QStringLiteral("--bind") << layout.profile << layout.profile;
     a << QStringLiteral("--bind") << layout.exchange << layout.exchange;
     a << QStringLiteral("--setenv") << QStringLiteral("TMPDIR") << QStringLiteral("/tmp");
     a << QStringLiteral("--chdir") << QStringLiteral("/");
     return a;
+}
+
+QStringList userFontFolders() {
+    const QString home = QDir::homePath();
+    auto xdg = [&](const char* variable, const char* fallback) {
+        const QString v = qEnvironmentVariable(variable);
+        return v.startsWith(QLatin1Char('/')) ? v : home + QLatin1String(fallback);
+    };
+    return {home + QStringLiteral("/.fonts"),
+            xdg("XDG_DATA_HOME", "/.local/share") + QStringLiteral("/fonts"),
+            xdg("XDG_CONFIG_HOME", "/.config") + QStringLiteral("/fontconfig"),
+            xdg("XDG_CACHE_HOME", "/.cache") + QStringLiteral("/fontconfig")};
 }
 
 QString sandboxProgram() {

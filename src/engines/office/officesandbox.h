@@ -18,12 +18,17 @@ enum class LinkAccess {
 
 // The folders an instance works in.
 struct SandboxLayout {
-    QString profile;   // its LibreOffice profile, writable at its own path
-    QString exchange;  // sources in, outputs out, writable at its own path
-    QString tmp;       // seen as /tmp inside (LibreOffice's temporary files, its pipe)
-    QString home;      // the user's home: only its font folders are seen
+    QString profile;    // its LibreOffice profile, writable at its own path
+    QString exchange;   // sources in, outputs out, writable at its own path
+    QString tmp;        // seen as /tmp inside (LibreOffice's temporary files, its pipe)
+    QStringList fonts;  // the user's font folders and font configuration, seen read-only
     LinkAccess access = LinkAccess::None;
 };
+
+// The user's own typefaces and their configuration (~/.fonts, $XDG_DATA_HOME/fonts,
+// $XDG_CONFIG_HOME/fontconfig, $XDG_CACHE_HOME/fontconfig), so that documents look as
+// before.
+QStringList userFontFolders();
 
 // The sandbox program's arguments up to (not including) the command it runs.
 QStringList sandboxArguments(const SandboxLayout& layout);
