@@ -163,10 +163,6 @@ void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QS
 void OfficeInstance::storeGuarded(const DocumentRef& doc, const QString& path,
                                   const QString& filter, const QString& filterOptions,
                                   int pdfaPart) {
-    if (!d->sandboxed) {
-        storeTo(doc, path, filter, filterOptions, pdfaPart);
-        return;
-    }
     // The sandboxed instance sees no folder of the user's: it writes into its exchange
     // folder, under the output's own name so that files written beside it match.
     const QString folder = d->exchangeFolder("out");

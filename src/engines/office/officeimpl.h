@@ -253,11 +253,8 @@ struct OfficeInstance::Impl {
     }
 
     void launch() {
-        QString why;
-        sandboxed = sandboxWorks(&why);
-        // Without the sandbox the settings cannot let local links in and keep remote ones
-        // out, so nothing is followed.
-        if (!sandboxed) access = LinkAccess::None;
+        // start() refuses to go on without the sandbox.
+        sandboxed = sandboxWorks();
         prepareProfile(profile, access == LinkAccess::LocalFiles);
         removePipeLink();
         QDir(runDir).removeRecursively();
