@@ -39,7 +39,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # (LibreOffice, Ghostscript, the Qt platform plugin and translations, fonts) is listed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libreoffice-writer, libreoffice-calc, libreoffice-impress, ghostscript, poppler-data, qt6-qpa-plugins, qt6-translations-l10n, fonts-noto-cjk, fonts-liberation, fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-lxgw-wenkai")
+    "libreoffice-writer, libreoffice-calc, libreoffice-impress, bubblewrap, ghostscript, poppler-data, qt6-qpa-plugins, qt6-translations-l10n, fonts-noto-cjk, fonts-liberation, fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-lxgw-wenkai")
 # The FangSong stand-in comes with TeX Live's Chinese fonts; a converter without it draws
 # FangSong paragraphs in the sans face, so it is recommended, not required.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "texlive-lang-chinese")

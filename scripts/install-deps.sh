@@ -18,6 +18,8 @@ packages=(
   parallel
   # qpdf lists a PDF's objects for the tests' PDF/A checks.
   qpdf
+  # The sandbox of every office instance: no network, only the files a conversion needs.
+  bubblewrap
   libgtest-dev libgmock-dev
   # LibreOffice's Python bridge and AES, to make the password-protected test documents.
   python3-uno python3-cryptography

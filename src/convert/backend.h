@@ -22,7 +22,8 @@ class WorkerOffice {
 };
 
 struct ConvertBackend {
-    std::function<std::unique_ptr<WorkerOffice>()> openWorkerOffice;
+    // `localLinks`: the request's choice, for the instance the worker's office starts.
+    std::function<std::unique_ptr<WorkerOffice>(bool localLinks)> openWorkerOffice;
     // Readies the offices of `n` workers ahead of a run, in the background; those unused
     // for `idleMs` end (negative: the time set before). n = 0 ends those ready and unused.
     // Empty: nothing is readied ahead and the first rows start their own.

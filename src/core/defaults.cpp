@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 25> kKeys{{
+constexpr std::array<KeyInfo, 26> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -25,6 +25,7 @@ constexpr std::array<KeyInfo, 25> kKeys{{
     {Key::Pdfa, "sdef", "pdfa"},        {Key::Dkmm, "sdef", "dkmm"},
     {Key::Ckwz, "sdef", "ckwz"},        {Key::Ckzd, "sdef", "ckzd"},
     {Key::Lkd, "sdef", "lkd"},
+    {Key::Bdlj, "sdef", "bdlj"},
 }};
 
 }  // namespace
@@ -79,6 +80,7 @@ QString fileDefault(Key key) {
         case Key::Ckwz:
         case Key::Ckzd:
         case Key::Lkd:
+        case Key::Bdlj:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -125,6 +127,7 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Ckwz:
         case Key::Ckzd:
         case Key::Lkd:
+        case Key::Bdlj:
             return QString();
     }
     return QString();
@@ -164,6 +167,10 @@ int pdfaPart(const QString& profile) {
     return ok && part >= 1 && part <= 3 ? part : 0;
 }
 
+bool followLocalLinks(const QString& profile) {
+    return readSetting(profile, Key::Bdlj, Reader::BatchDriver).trimmed() == QLatin1String("y");
+}
+
 bool goOnPastErrors(const QString& profile) {
     return readSetting(profile, Key::Sfjx, Reader::BatchDriver) == QLatin1String("y");
 }
@@ -184,7 +191,8 @@ QStringList defaultFileLines() {
     const char* section = nullptr;
     for (const KeyInfo& k : kKeys) {
         if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Pdfa ||
-            k.key == Key::Dkmm || k.key == Key::Ckwz || k.key == Key::Ckzd || k.key == Key::Lkd) {
+            k.key == Key::Dkmm || k.key == Key::Ckwz || k.key == Key::Ckzd || k.key == Key::Lkd ||
+            k.key == Key::Bdlj) {
             continue;
         }
         if (!section || qstrcmp(section, k.section) != 0) {

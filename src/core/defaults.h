@@ -34,6 +34,7 @@ enum class Key {
     Ckwz,  // main window's place: "x,y,width,height"
     Ckzd,  // main window closed maximised: "y"
     Lkd,   // list column widths: "name:width,..."
+    Bdlj,  // "y": links in documents to local files are followed
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -79,6 +80,10 @@ int officeIdleMs(const QString& profile);
 // The PDF/A part the PDF outputs of a batch conform to ("pdfa": 1, 2 or 3, level b), or 0
 // for plain PDF when the key is missing or holds anything else.
 int pdfaPart(const QString& profile);
+
+// Whether the window's runs follow links in documents to the user's own local files
+// ("bdlj" = "y"; missing or anything else: no).
+bool followLocalLinks(const QString& profile);
 
 // Reads a key with the reader's own default.
 QString readSetting(const QString& profile, Key key, Reader reader);

@@ -83,7 +83,7 @@ BatchEngine* BatchEngine::onWorkerThread() { return gWorkerOf; }
 
 void BatchEngine::workerLoop(int worker) {
     gWorkerOf = this;
-    std::unique_ptr<WorkerOffice> office = backend().openWorkerOffice();
+    std::unique_ptr<WorkerOffice> office = backend().openWorkerOffice(request_.localLinks);
     RowWorker state;
     for (;;) {
         int index = -1;

@@ -71,6 +71,8 @@ BatchRequest requestFromSettings(BatchMode mode, const GlobalSettings& g,
     q.poolSize = o.poolSize.value_or(batchPoolSize(g.profile));
     q.goOn = o.goOn.value_or(goOnPastErrors(g.profile));
     q.passwords = readOpenPasswords(g.profile);
+    // Off unless the program asks: the service's callers never follow links.
+    q.localLinks = o.localLinks.value_or(false);
     return q;
 }
 

@@ -65,6 +65,8 @@ struct BatchRequest {
     bool goOn = false;
     // Tried in turn on a source protected by a password (the settings' open passwords).
     QStringList passwords;
+    // Links in the documents to the user's own files are followed (never the network).
+    bool localLinks = false;
 };
 
 // The check an output of this request passes, or none when it writes no converted file.
@@ -79,6 +81,7 @@ struct RequestOverrides {
     std::optional<int> pdfa;
     std::optional<QString> sfth;
     std::optional<SwfTool> swf;
+    std::optional<bool> localLinks;
 };
 
 // A request of `mode` without rows, every option read from the settings the way a batch

@@ -14,7 +14,13 @@ namespace {
 // A pool worker's office: a session on the worker's thread, so that the conversions it
 // runs attach to an instance of its own, ended on that thread when the worker ends.
 class SessionWorkerOffice : public WorkerOffice {
-    OfficeSession session_{OfficeSession::NewConnections::Served};
+  public:
+    explicit SessionWorkerOffice(bool localLinks)
+        : session_(OfficeSession::NewConnections::Served,
+                   localLinks ? LinkAccess::LocalFiles : LinkAccess::None) {}
+
+  private:
+    OfficeSession session_;
 };
 
 void warmPool(int n, int idleMs) {
@@ -33,7 +39,9 @@ void installOfficeBackend(bool warmAhead) {
     registerAutomationServer(QStringLiteral("Excel.Application"), makeExcelServer());
     registerAutomationServer(QStringLiteral("PowerPoint.Application"), makePowerPointServer());
     ConvertBackend b;
-    b.openWorkerOffice = [] { return std::make_unique<SessionWorkerOffice>(); };
+    b.openWorkerOffice = [](bool localLinks) {
+        return std::make_unique<SessionWorkerOffice>(localLinks);
+    };
     if (warmAhead) b.warmWorkerOffices = warmPool;
     b.outputReads = checks::outputReads;
     installBackend(std::move(b));

@@ -1,4 +1,8 @@
 // The document calls of an office instance over UNO: load, store, close and search.
+#include <errno.h>
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -27,9 +31,38 @@
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 #include <com/sun/star/util/XSearchable.hpp>
 
+#include "convert/batch/row.h"
 #include "engines/office/officeimpl.h"
 
 namespace quorv::office {
+
+namespace {
+
+// Puts `path` into `folder` under its own name: a hard link where the file system allows
+// one, a copy otherwise. Empty when neither works.
+QString stage(const QString& path, const QString& folder) {
+    const QString target = folder + QLatin1Char('/') + QFileInfo(path).fileName();
+    if (::link(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) == 0) {
+        return target;
+    }
+    return QFile::copy(path, target) ? target : QString();
+}
+
+// Moves what a store left in `from` into `to`: the file named `name` and whatever it
+// wrote beside it (the pictures of a web page).
+bool moveOutputs(const QString& from, const QString& to) {
+    const QDir dir(from);
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        const QByteArray src = QFile::encodeName(entry.filePath());
+        if (::rename(src.constData(), QFile::encodeName(target).constData()) == 0) continue;
+        // Another file system: a complete copy replaces the target.
+        if (errno != EXDEV || !copyIntoPlace(entry.filePath(), target)) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QString& filter,
                                  const QString& password) {
@@ -39,6 +72,25 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
     }
     auto doc = std::make_shared<LoadedDocument>();
     doc->path = path;
+    QString url = path;
+    if (d->access == LinkAccess::None) {
+        // Nothing beside the source is in the folder it is read from: a relative link
+        // finds nothing, whatever the sandbox sees.
+        doc->staged = d->exchangeFolder("in");
+        url = doc->staged.isEmpty() ? QString() : stage(path, doc->staged);
+        if (url.isEmpty()) {
+            if (!doc->staged.isEmpty()) QDir(doc->staged).removeRecursively();
+            fail(what + QStringLiteral(": cannot be read"), FailReason::Damaged);
+        }
+    }
+    // The staged copy goes whenever the document does not stay loaded.
+    struct Unstage {
+        LoadedDocument& doc;
+        bool keep = false;
+        ~Unstage() {
+            if (!keep && !doc.staged.isEmpty()) QDir(doc.staged).removeRecursively();
+        }
+    } unstage{*doc};
     try {
         doc->component = d->guarded(what, [&] {
             const css::beans::PropertyValue values[] = {
@@ -59,7 +111,7 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
                 args.getArray()[args.getLength() - 1] =
                     prop("Password", css::uno::Any(toOU(password)));
             }
-            return d->desktop->loadComponentFromURL(fileUrl(path), "_blank", 0, args);
+            return d->desktop->loadComponentFromURL(fileUrl(url), "_blank", 0, args);
         });
     } catch (DispatchError& e) {
         // LibreOffice refuses a file it cannot read with an exception (IOException,
@@ -70,6 +122,7 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
     if (!doc->component.is()) {
         fail(what + QStringLiteral(": LibreOffice cannot read the file"), FailReason::Damaged);
     }
+    unstage.keep = true;
     ++d->docs;
     ++d->openDocs;
     return doc;
@@ -119,6 +172,24 @@ void OfficeInstance::store(const DocumentRef& doc, const QString& path, const QS
 void OfficeInstance::storeGuarded(const DocumentRef& doc, const QString& path,
                                   const QString& filter, const QString& filterOptions,
                                   int pdfaPart) {
+    // The sandboxed instance sees no folder of the user's: it writes into its exchange
+    // folder, under the output's own name so that files written beside it match.
+    const QString folder = d->exchangeFolder("out");
+    if (folder.isEmpty())
+        fail(QStringLiteral("store ") + path + QStringLiteral(": no exchange folder"));
+    struct Remove {
+        QString dir;
+        ~Remove() { QDir(dir).removeRecursively(); }
+    } remove{folder};
+    storeTo(doc, folder + QLatin1Char('/') + QFileInfo(path).fileName(), filter, filterOptions,
+            pdfaPart);
+    if (!moveOutputs(folder, QFileInfo(path).absolutePath())) {
+        fail(QStringLiteral("store ") + path + QStringLiteral(": cannot be moved into place"));
+    }
+}
+
+void OfficeInstance::storeTo(const DocumentRef& doc, const QString& path, const QString& filter,
+                             const QString& filterOptions, int pdfaPart) {
     d->guarded(QStringLiteral("store ") + path, [&] {
         std::vector<css::beans::PropertyValue> args{
             prop("FilterName", css::uno::Any(toOU(filter))),
@@ -153,6 +224,12 @@ void OfficeInstance::close(const DocumentRef& doc) {
     Reference<css::lang::XComponent> component = doc->component;
     doc->component.clear();
     --d->openDocs;
+    struct Unstage {
+        QString dir;
+        ~Unstage() {
+            if (!dir.isEmpty()) QDir(dir).removeRecursively();
+        }
+    } unstage{doc->staged};
     if (!d->alive()) return;
     try {
         d->guarded(QStringLiteral("close ") + doc->path, [&] {

@@ -31,6 +31,7 @@
 #include "core/programrun.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officeprofile.h"
+#include "engines/office/officesandbox.h"
 
 namespace css = com::sun::star;
 using css::uno::Reference;
@@ -69,6 +70,9 @@ Reference<css::uno::XComponentContext> localContext();
 bool processRuns(qint64 pid);
 QString profileRoot();
 QProcessEnvironment officeEnvironment();
+// LibreOffice's process in the process group `group` (the sandbox it runs in), or the
+// group's leader when none is found.
+qint64 officeProcessIn(qint64 group);
 void addGroup(pid_t g);
 void removeGroup(pid_t g);
 
@@ -76,14 +80,22 @@ struct LoadedDocument {
     Reference<css::lang::XComponent> component;
     std::optional<DocumentKind> kind;  // asked of LibreOffice when first needed
     QString path;
+    QString staged;  // the exchange folder it was loaded from (removed at close), or empty
 };
 
 struct OfficeInstance::Impl {
     QProcess process;
-    qint64 pid = 0;
+    qint64 pid = 0;        // the process started: the sandbox, or LibreOffice itself
+    qint64 officePid = 0;  // LibreOffice's own process
     QString pipe;
     QString profile;
     std::unique_ptr<QLockFile> profileLock;
+    LinkAccess access = LinkAccess::None;
+    bool sandboxed = false;
+    // Beside the profile: the exchange folder and the instance's /tmp.
+    QString runDir;
+    QString pipeLink;  // our end of the sandboxed instance's pipe, in this system's /tmp
+    int exchanged = 0;
     Reference<css::frame::XDesktop2> desktop;
     std::atomic<bool> broken{false};
     std::atomic<bool> timedOut{false};
@@ -221,6 +233,7 @@ struct OfficeInstance::Impl {
             lock->setStaleLockTime(0);
             if (lock->tryLock(0)) {
                 profile = root + QStringLiteral("/profile-%1").arg(n);
+                runDir = root + QStringLiteral("/run-%1").arg(n);
                 profileLock = std::move(lock);
                 return true;
             }
@@ -228,8 +241,25 @@ struct OfficeInstance::Impl {
         return false;
     }
 
+    QString exchangeDir() const { return runDir + QStringLiteral("/x"); }
+    QString tmpDir() const { return runDir + QStringLiteral("/tmp"); }
+
+    // A new folder in the exchange folder; empty when it cannot be made.
+    QString exchangeFolder(const char* prefix) {
+        const QString dir =
+            exchangeDir() + QLatin1Char('/') + QLatin1String(prefix) + QString::number(++exchanged);
+        QDir(dir).removeRecursively();
+        return QDir().mkpath(dir) ? dir : QString();
+    }
+
     void launch() {
-        prepareProfile(profile);
+        // start() refuses to go on without the sandbox.
+        sandboxed = sandboxWorks();
+        prepareProfile(profile, access == LinkAccess::LocalFiles);
+        removePipeLink();
+        QDir(runDir).removeRecursively();
+        QDir().mkpath(exchangeDir());
+        QDir().mkpath(tmpDir());
         QStringList args{
             QStringLiteral("--headless"),
             QStringLiteral("--invisible"),
@@ -246,6 +276,17 @@ struct OfficeInstance::Impl {
         ProgramStart start;
         start.program = QString::fromLatin1(kProgramDir) + QStringLiteral("/soffice.bin");
         start.arguments = args;
+        if (sandboxed) {
+            SandboxLayout layout;
+            layout.profile = profile;
+            layout.exchange = exchangeDir();
+            layout.tmp = tmpDir();
+            layout.fonts = userFontFolders();
+            layout.access = access;
+            start.arguments =
+                sandboxArguments(layout) + QStringList{QStringLiteral("--"), start.program} + args;
+            start.program = sandboxProgram();
+        }
         start.environment = officeEnvironment();
         // LibreOffice's own chatter would mix into our programs' output.
         start.errors = ErrorOutput::Discard;
@@ -257,16 +298,38 @@ struct OfficeInstance::Impl {
         if (pid > 0) addGroup(pid_t(pid));
     }
 
+    // The sandboxed instance makes its pipe in its own /tmp; a link in ours under the same
+    // name is what a UNO client connects to.
+    bool linkPipe() {
+        if (!sandboxed || access == LinkAccess::LocalFiles || !pipeLink.isEmpty()) return true;
+        const QStringList names = QDir(tmpDir()).entryList(
+            {QStringLiteral("OSL_PIPE_*") + pipe}, QDir::System | QDir::Files | QDir::Hidden);
+        if (names.isEmpty()) return false;
+        const QString link = QStringLiteral("/tmp/") + names.first();
+        QFile::remove(link);
+        if (!QFile::link(tmpDir() + QLatin1Char('/') + names.first(), link)) return false;
+        pipeLink = link;
+        return true;
+    }
+
+    void removePipeLink() {
+        if (!pipeLink.isEmpty()) QFile::remove(pipeLink);
+        pipeLink.clear();
+    }
+
     void reap() {
+        removePipeLink();
         if (pid > 0) {
             removeGroup(pid_t(pid));
             killGroup(SIGKILL);
         }
         process.waitForFinished(3000);
         pid = 0;
+        officePid = 0;
     }
 
     bool tryConnect() {
+        if (!linkPipe()) return false;
         try {
             Reference<css::bridge::XUnoUrlResolver> resolver =
                 css::bridge::UnoUrlResolver::create(localContext());
@@ -274,6 +337,7 @@ struct OfficeInstance::Impl {
                 toOU(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)));
             Reference<css::uno::XComponentContext> ctx(remote, UNO_QUERY_THROW);
             desktop = css::frame::Desktop::create(ctx);
+            if (desktop.is()) officePid = sandboxed ? officeProcessIn(pid) : pid;
             return desktop.is();
         } catch (const css::connection::NoConnectException&) {
         } catch (const css::uno::Exception&) {

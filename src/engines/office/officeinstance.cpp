@@ -128,6 +128,27 @@ bool processRuns(qint64 pid) {
     return close < 0 || close + 2 >= line.size() || line.at(close + 2) != 'Z';
 }
 
+qint64 officeProcessIn(qint64 group) {
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number || pid == group) continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        // "pid (comm) state ppid pgrp ..."
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        if (open < 0 || close < open || line.mid(open + 1, close - open - 1) != "soffice.bin") {
+            continue;
+        }
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toLongLong() == group) return pid;
+    }
+    return group;
+}
+
 QString profileRoot() {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (base.isEmpty()) base = QDir::tempPath();
@@ -151,7 +172,7 @@ QProcessEnvironment officeEnvironment() {
 std::mutex gRunningMutex;
 QList<OfficeInstance::Impl*> gRunning;
 
-std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error) {
+std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error, LinkAccess access) {
     auto setError = [&](const QString& e) {
         if (error) *error = e;
         return nullptr;
@@ -162,8 +183,15 @@ std::shared_ptr<OfficeInstance> OfficeInstance::start(QString* error) {
         return setError(e.message);
     }
     installSignalHandlers();
+    // LibreOffice's own settings alone still let some links through (fields, web pages):
+    // without the sandbox no document is opened at all.
+    QString why;
+    if (!sandboxWorks(&why)) {
+        return setError(QStringLiteral("the office sandbox cannot start: ") + why);
+    }
 
     auto d = std::make_unique<Impl>();
+    d->access = access;
     if (!d->takeProfileSlot()) return setError(QStringLiteral("no free profile folder"));
     static std::atomic<int> counter{0};
     d->pipe = QStringLiteral("quorv_%1_%2_%3")
@@ -229,9 +257,11 @@ OfficeInstance::~OfficeInstance() {
 }
 
 bool OfficeInstance::isAlive() { return d->alive(); }
-qint64 OfficeInstance::pid() const { return d->pid; }
+qint64 OfficeInstance::pid() const { return d->officePid > 0 ? d->officePid : d->pid; }
 QString OfficeInstance::pipeName() const { return d->pipe; }
 QString OfficeInstance::profileDir() const { return d->profile; }
+LinkAccess OfficeInstance::linkAccess() const { return d->access; }
+bool OfficeInstance::sandboxed() const { return d->sandboxed; }
 int OfficeInstance::documentsLoaded() const { return d->docs; }
 int OfficeInstance::documentsOpen() const { return d->openDocs; }
 
@@ -251,6 +281,7 @@ void OfficeInstance::end() {
     }
     d->broken = true;
     d->reap();
+    QDir(d->runDir).removeRecursively();
     d->profileLock.reset();
 }
 
@@ -268,7 +299,7 @@ QList<qint64> OfficeInstance::runningPids() {
     std::lock_guard lock(gRunningMutex);
     QList<qint64> pids;
     for (Impl* impl : gRunning) {
-        if (processRuns(impl->pid)) pids.append(impl->pid);
+        if (processRuns(impl->pid)) pids.append(impl->officePid > 0 ? impl->officePid : impl->pid);
     }
     return pids;
 }

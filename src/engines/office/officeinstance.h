@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "convert/automation.h"
+#include "engines/office/officesandbox.h"
 
 namespace quorv::office {
 
@@ -34,8 +35,10 @@ struct CellHit {
 class OfficeInstance {
   public:
     // Starts a new instance and waits until its pipe answers (bounded by startTimeoutMs()).
-    // Returns null when it cannot be started; `error` then says why.
-    static std::shared_ptr<OfficeInstance> start(QString* error = nullptr);
+    // Returns null when it cannot be started; `error` then says why. The instance runs in
+    // the sandbox, and none starts where the sandbox cannot (sandboxWorks()).
+    static std::shared_ptr<OfficeInstance> start(QString* error = nullptr,
+                                                 LinkAccess access = LinkAccess::None);
 
     // Ends the process if it still runs.
     ~OfficeInstance();
@@ -47,6 +50,9 @@ class OfficeInstance {
     qint64 pid() const;
     QString pipeName() const;
     QString profileDir() const;
+    // What its documents' links may reach, and whether it runs in the sandbox.
+    LinkAccess linkAccess() const;
+    bool sandboxed() const;
     // Documents loaded since the start; a long run replaces its instance after a number.
     int documentsLoaded() const;
     // Documents loaded and not yet closed.
@@ -58,14 +64,17 @@ class OfficeInstance {
     void kill();
 
     // Loads a document hidden, macros never run, links not updated; read-only unless
-    // written back. Throws DispatchError 35 when LibreOffice refuses the file.
-    // `filter` forces an import filter; empty lets LibreOffice detect the type. `password`
-    // opens a protected file; a wrong one fails the load as a file LibreOffice cannot read.
+    // written back. Unless links to local files are followed, the instance reads a copy
+    // (or hard link) in a folder of its own, so that nothing beside the source is in reach. Throws
+    // DispatchError 35 when LibreOffice refuses the file. `filter` forces an import filter; empty
+    // lets LibreOffice detect the type. `password` opens a protected file; a wrong one fails the
+    // load as a file LibreOffice cannot read.
     DocumentRef load(const QString& path, bool readOnly = true, const QString& filter = QString(),
                      const QString& password = QString());
     // The kind of a loaded document (asked of LibreOffice once).
     DocumentKind kind(const DocumentRef& doc);
-    // Stores a copy under a LibreOffice filter, replacing an existing file. A PDF export
+    // Stores a copy under a LibreOffice filter, replacing an existing file; a sandboxed
+    // instance writes into its exchange folder and the files are moved into place. A PDF export
     // with pdfaPart 1, 2 or 3 conforms to PDF/A-1b, 2b or 3b.
     void store(const DocumentRef& doc, const QString& path, const QString& filter,
                const QString& filterOptions = QString(), int pdfaPart = 0);
@@ -105,6 +114,8 @@ class OfficeInstance {
     explicit OfficeInstance(std::unique_ptr<Impl> impl);
     void storeGuarded(const DocumentRef& doc, const QString& path, const QString& filter,
                       const QString& filterOptions, int pdfaPart);
+    void storeTo(const DocumentRef& doc, const QString& path, const QString& filter,
+                 const QString& filterOptions, int pdfaPart);
     std::unique_ptr<Impl> d;
 };
 

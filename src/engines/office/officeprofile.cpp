@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <iterator>
 
 #include "engines/office/officefonts.h"
 
@@ -106,6 +107,45 @@ bool rewriteModifications(const QString& profile, Drop drop, const QByteArray& a
     return out.open(QIODevice::WriteOnly) && out.write(xml) == xml.size() && out.commit();
 }
 
+// LibreOffice's own guard against what a document points at, under the sandbox: pictures
+// and other resources a document only links to are not loaded (unless `localFiles`), links
+// and DDE are never updated, and macros are off for good. One setting an item, so that a
+// line is replaced when the choice changes.
+struct LinkSetting {
+    const char* path;
+    const char* name;
+};
+const LinkSetting kLinkSettings[] = {
+    {"/org.openoffice.Office.Common/Security/Scripting", "BlockUntrustedRefererLinks"},
+    {"/org.openoffice.Office.Common/Security/Scripting", "DisableMacrosExecution"},
+    {"/org.openoffice.Office.Writer/Content/Update", "Link"},
+    {"/org.openoffice.Office.Calc/Content/Update", "Link"},
+};
+
+QByteArray linkItems(bool localFiles) {
+    const QString values[] = {
+        localFiles ? QStringLiteral("false") : QStringLiteral("true"), QStringLiteral("true"),
+        QStringLiteral("0"),  // Writer: never
+        QStringLiteral("1"),  // Calc: never
+    };
+    QByteArray items;
+    for (size_t i = 0; i < std::size(kLinkSettings); ++i) {
+        items += QByteArray("<item oor:path=\"") + kLinkSettings[i].path + "\">" +
+                 prop(kLinkSettings[i].name, values[i]) + "</item>\n";
+    }
+    return items;
+}
+
+bool isLinkSetting(const QByteArray& line) {
+    for (const LinkSetting& s : kLinkSettings) {
+        if (line.contains(QByteArray("\"") + s.path + "\"") &&
+            line.contains(QByteArray("\"") + s.name + "\"")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool markProfileCurrent(const QString& profile) {
@@ -116,16 +156,17 @@ bool markProfileCurrent(const QString& profile) {
         versionItem(version));
 }
 
-bool prepareProfile(const QString& profile) {
+bool prepareProfile(const QString& profile, bool followLocalLinks) {
     const QString version = installedVersion();
     const bool faces = linkPrivateFaces(profile);
     const bool written = rewriteModifications(
         profile,
         [&](const QByteArray& line) {
             return (!version.isEmpty() && line.contains("\"ooSetupLastVersion\"")) ||
-                   line.contains(kSubstitution) || line.contains(kCjkLocale);
+                   line.contains(kSubstitution) || line.contains(kCjkLocale) || isLinkSetting(line);
         },
-        (version.isEmpty() ? QByteArray() : versionItem(version)) + typefaceItems());
+        (version.isEmpty() ? QByteArray() : versionItem(version)) + typefaceItems() +
+            linkItems(followLocalLinks));
     return faces && written && !version.isEmpty();
 }
 

@@ -14,8 +14,10 @@ bool markProfileCurrent(const QString& profile);
 
 // Readies `profile` (not in use) for an instance of the engine: the version mark above,
 // and the typefaces: the replacement table of officefonts.h, Simplified Chinese as the
-// language of Asian text that names none, and the private faces in its font folder.
+// language of Asian text that names none, and the private faces in its font folder; and
+// LibreOffice's own settings against linked resources, macros and link updates, where
+// `followLocalLinks` lets linked pictures load again (the sandbox then keeps them local).
 // False when part of it could not be done; the instance then starts all the same.
-bool prepareProfile(const QString& profile);
+bool prepareProfile(const QString& profile, bool followLocalLinks = false);
 
 }  // namespace quorv::office

@@ -9,8 +9,8 @@ namespace {
 thread_local OfficeSession* gCurrent = nullptr;
 }
 
-OfficeSession::OfficeSession(NewConnections newConnections)
-    : outer_(gCurrent), newConnections_(newConnections) {
+OfficeSession::OfficeSession(NewConnections newConnections, LinkAccess access)
+    : outer_(gCurrent), newConnections_(newConnections), access_(access) {
     gCurrent = this;
 }
 
@@ -41,9 +41,9 @@ std::shared_ptr<OfficeInstance> OfficeSession::acquire(QString* error) {
         }
     }
     if (!instance_) {
-        instance_ = OfficePool::shared().take();
+        if (access_ == LinkAccess::None) instance_ = OfficePool::shared().take();
         pooled_ = instance_ != nullptr;
-        if (!instance_) instance_ = OfficeInstance::start(error);
+        if (!instance_) instance_ = OfficeInstance::start(error, access_);
         if (instance_) ++started_;
     }
     return instance_;

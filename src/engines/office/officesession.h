@@ -3,6 +3,8 @@
 #include <QString>
 #include <memory>
 
+#include "engines/office/officesandbox.h"
+
 namespace quorv::office {
 
 class OfficeInstance;
@@ -25,7 +27,10 @@ class OfficeSession {
                       // a fresh application, and its quit leaves the instance running
     };
 
-    explicit OfficeSession(NewConnections newConnections = NewConnections::OwnInstance);
+    // `access`: what the documents' links may reach in the session's instance. The program's
+    // pool holds instances of the default (None); others are started for the session.
+    explicit OfficeSession(NewConnections newConnections = NewConnections::OwnInstance,
+                           LinkAccess access = LinkAccess::None);
     ~OfficeSession();
     OfficeSession(const OfficeSession&) = delete;
     OfficeSession& operator=(const OfficeSession&) = delete;
@@ -57,6 +62,7 @@ class OfficeSession {
     bool pooled_ = false;  // taken from the program's pool, given back at the end
     OfficeSession* outer_ = nullptr;
     NewConnections newConnections_;
+    LinkAccess access_;
     int documentLimit_ = kDocumentsPerInstance;
     int started_ = 0;
 };

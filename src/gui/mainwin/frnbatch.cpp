@@ -121,7 +121,10 @@ void frnBatchRun(w_frn& w) {
 
     // The custom format and the SWF tool are read on every run, so that what was just
     // saved in the settings counts.
-    BatchRequest request = requestFromSettings(batchMode(mode).value_or(BatchMode::Copy), g);
+    RequestOverrides overrides;
+    overrides.localLinks = followLocalLinks(g.profile);
+    BatchRequest request =
+        requestFromSettings(batchMode(mode).value_or(BatchMode::Copy), g, overrides);
     request.outputBase = base;
     request.keepSubfolders = w.cbx_3->isChecked();
     if (mode == OutputMode::Swf) QDir().mkpath(request.pdfp);

@@ -99,6 +99,9 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
                   uiFont(11));
     cbx_2 = place(new QCheckBox(QStringLiteral("出错时继续转换下一个文件"), this), "cbx_2", 914,
                   1348, 900, 92, uiFont(11));
+    cbx_3 = place(new QCheckBox(QStringLiteral("显示链接的本机图片"), this), "cbx_3", 137, 1484,
+                  741, 92, uiFont(11));
+    cbx_3->setToolTip(QStringLiteral("文档链接的本机文件照常显示；网络链接始终不打开"));
     st_9 = label(this, "st_9", "同时转换文件数", 914, 1484, 549, 116);
     em_2 = place(new QSpinBox(this), "em_2", 1463, 1464, 201, 128, uiFont(12));
     em_2->setRange(1, 16);
@@ -162,6 +165,7 @@ int wconfig::xianshi() {
     cbx_1->setChecked(g.sfth == QLatin1String("y"));
     cbx_2->setChecked(read(Key::Sfjx) == QLatin1String("y"));
     ddlb_3->setCurrentIndex(pdfaPart(g.profile));
+    cbx_3->setChecked(followLocalLinks(g.profile));
     mle_1->setPlainText(readOpenPasswords(g.profile).join(QLatin1Char('\n')));
     return 1;
 }
@@ -229,6 +233,10 @@ void wconfig::cb_6_clicked() {
         write(Key::Pdfa, QString::number(ddlb_3->currentIndex()));
     }
     write(Key::Dkmm, encodeOpenPasswords(openPasswordLines(mle_1->toPlainText())));
+    // Off is the key's absence, as for pdfa.
+    if (cbx_3->isChecked() != followLocalLinks(g.profile)) {
+        write(Key::Bdlj, cbx_3->isChecked() ? QStringLiteral("y") : QStringLiteral("n"));
+    }
 
     if (saved) {
         desktop_.messageBox(QStringLiteral("提示"), QStringLiteral("保存成功"));

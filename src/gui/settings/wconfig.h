@@ -41,6 +41,7 @@ class wconfig : public QDialog {
     QPushButton *cb_1, *cb_2, *cb_3, *cb_4, *cb_6;
     QCheckBox* cbx_1;
     QCheckBox* cbx_2;  // go on past a file that raises an error
+    QCheckBox* cbx_3;  // follow links in documents to local files
     QLabel* st_11;
     QPlainTextEdit* mle_1;  // open passwords, one a line
 

@@ -53,6 +53,7 @@ QString batchUsage() {
         "  --pdfa none|1b|2b|3b    PDF 输出的 PDF/A 归档格式（默认取设置）\n"
         "  --jobs N                同时转换的办公组件个数（1-16）\n"
         "  --go-on | --no-go-on    出错后继续（默认继续）\n"
+        "  --local-links           显示文档链接的本机图片（从不联网）\n"
         "  --resume                跳过日志中已完成的文件\n"
         "  --shard K/N             只转换 N 份中的第 K 份\n");
 }
@@ -82,6 +83,8 @@ ParsedOptions parseBatchOptions(const QStringList& arguments) {
             o.goOn = true;
         } else if (a == QLatin1String("--no-go-on")) {
             o.goOn = false;
+        } else if (a == QLatin1String("--local-links")) {
+            o.localLinks = true;
         } else if (a == QLatin1String("--resume")) {
             o.resume = true;
         } else if (a == QLatin1String("--files-from")) {

@@ -33,7 +33,8 @@ struct BatchOptions {
     std::optional<int> pdfa;  // PDF/A part of --pdfa (0 for none); else the settings' own
     bool goOn = true;
     bool resume = false;
-    int shard = 1;  // K of --shard K/N, from 1
+    bool localLinks = false;  // links in documents to local files are followed
+    int shard = 1;            // K of --shard K/N, from 1
     int shards = 1;
 };
 

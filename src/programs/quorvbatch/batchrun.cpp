@@ -64,6 +64,7 @@ QString optionsText(const BatchOptions& o, const BatchRequest& q) {
     if (o.mode == BatchMode::Swf) parts << q.swf.flashv << q.swf.langd;
     // Only when asked for, so that journals of plain runs still match.
     if (q.pdfa > 0) parts << QStringLiteral("pdfa%1").arg(q.pdfa);
+    if (q.localLinks) parts << QStringLiteral("locallinks");
     return parts.join(QLatin1Char('|'));
 }
 
@@ -303,6 +304,7 @@ int Run::exec() {
     overrides.poolSize = o_.jobs;
     overrides.goOn = o_.goOn;
     overrides.pdfa = o_.pdfa;
+    overrides.localLinks = o_.localLinks;
     // Each row writes into an empty folder of its own; the name is decided when it is placed.
     overrides.sfth = QStringLiteral("y");
     request_ = requestFromSettings(o_.mode, g_, overrides);

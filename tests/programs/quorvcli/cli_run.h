@@ -91,7 +91,12 @@ inline QStringList officesLeftBy(qint64 pid) {
         e.toLongLong(&number);
         if (!number) continue;
         QFile f(QStringLiteral("/proc/%1/cmdline").arg(e));
-        if (f.open(QIODevice::ReadOnly) && f.readAll().contains(mark)) left << e;
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        // LibreOffice itself, not the sandbox process around it that names the same pipe.
+        const QByteArray cmdline = f.readAll();
+        if (cmdline.contains(mark) && cmdline.left(cmdline.indexOf('\0')).endsWith("soffice.bin")) {
+            left << e;
+        }
     }
     return left;
 }
