@@ -10,6 +10,7 @@
 #include <QSpinBox>
 
 #include "engines/desktop/desktop.h"
+#include "gui/settings/pdfoutputgroup.h"
 
 namespace quorv {
 
@@ -43,6 +44,9 @@ class wconfig : public QDialog {
     QCheckBox* cbx_2;  // go on past a file that raises an error
     QLabel* st_11;
     QPlainTextEdit* mle_1;  // open passwords, one a line
+
+    // Protection, watermark and merge of the PDF outputs.
+    PdfOutputGroup* pdfGroup;
 
   private:
     void chooseFolder(const QString& title, QLineEdit* target);
