@@ -69,6 +69,10 @@ bool pdfReads(const QString& path, const QString& openPassword) {
     return pdfPageCount(path, openPassword) > 0;
 }
 
+int pdfPageCount(const QString& path) { return pdfPageCount(path, QString()); }
+
+bool pdfReads(const QString& path) { return pdfReads(path, QString()); }
+
 bool xpsReads(const QString& path) {
     bool whole = false;
     const QStringList names = zipMemberNames(readAll(path), &whole);
