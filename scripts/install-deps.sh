@@ -29,6 +29,8 @@ packages=(
   fonts-crosextra-carlito fonts-crosextra-caladea fonts-lxgw-wenkai texlive-lang-chinese
   # quorv-pdf2ofd reads PDFs with poppler's core API and subsets fonts with HarfBuzz.
   libpoppler-private-dev libharfbuzz-dev
+  # PDF outputs are encrypted (AES-256), watermarked and merged with qpdf's library.
+  libqpdf-dev
   # The OFD check renders packages with ofd.js (from npm, pinned) in headless Chromium.
   chromium
 )

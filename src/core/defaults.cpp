@@ -11,7 +11,7 @@ namespace quorv {
 
 namespace {
 
-constexpr std::array<KeyInfo, 26> kKeys{{
+constexpr std::array<KeyInfo, 38> kKeys{{
     {Key::Swftprg, "other", "swftprg"}, {Key::Langd, "other", "langd"},
     {Key::Flashv, "other", "flashv"},   {Key::Swfpath, "other", "swfpath"},
     {Key::Log, "elog", "log"},          {Key::Mpath, "gsly", "mpath"},
@@ -24,9 +24,24 @@ constexpr std::array<KeyInfo, 26> kKeys{{
     {Key::Sfjx, "sdef", "sfjx"},        {Key::Idle, "sdef", "idle"},
     {Key::Pdfa, "sdef", "pdfa"},        {Key::Dkmm, "sdef", "dkmm"},
     {Key::Ckwz, "sdef", "ckwz"},        {Key::Ckzd, "sdef", "ckzd"},
-    {Key::Lkd, "sdef", "lkd"},
-    {Key::Bdlj, "sdef", "bdlj"},
+    {Key::Lkd, "sdef", "lkd"},          {Key::Bdlj, "sdef", "bdlj"},
+    {Key::Pdfdk, "sdef", "pdfdk"},      {Key::Pdfqx, "sdef", "pdfqx"},
+    {Key::Jzdy, "sdef", "jzdy"},        {Key::Jzfz, "sdef", "jzfz"},
+    {Key::Jzxg, "sdef", "jzxg"},        {Key::Syzw, "sdef", "syzw"},
+    {Key::Syzh, "sdef", "syzh"},        {Key::Sybtm, "sdef", "sybtm"},
+    {Key::Sypp, "sdef", "sypp"},        {Key::Hbpdf, "sdef", "hbpdf"},
+    {Key::Hbwj, "sdef", "hbwj"},        {Key::Blfj, "sdef", "blfj"},
 }};
+// keyInfo looks a key up by its number: the table must list the keys in their order.
+static_assert([] {
+    for (size_t i = 0; i < kKeys.size(); ++i) {
+        if (static_cast<size_t>(kKeys[i].key) != i) return false;
+    }
+    return true;
+}());
+
+// The PDF output keys are absent in a fresh file: no protection, no watermark, no merge.
+bool isPdfOutputKey(Key key) { return key >= Key::Pdfdk && key <= Key::Blfj; }
 
 }  // namespace
 
@@ -81,6 +96,18 @@ QString fileDefault(Key key) {
         case Key::Ckzd:
         case Key::Lkd:
         case Key::Bdlj:
+        case Key::Pdfdk:
+        case Key::Pdfqx:
+        case Key::Jzdy:
+        case Key::Jzfz:
+        case Key::Jzxg:
+        case Key::Syzw:
+        case Key::Syzh:
+        case Key::Sybtm:
+        case Key::Sypp:
+        case Key::Hbpdf:
+        case Key::Hbwj:
+        case Key::Blfj:
             return QString();
         case Key::Sfjx:
             return QStringLiteral("n");
@@ -128,6 +155,18 @@ QString readerDefault(Key key, Reader reader) {
         case Key::Ckzd:
         case Key::Lkd:
         case Key::Bdlj:
+        case Key::Pdfdk:
+        case Key::Pdfqx:
+        case Key::Jzdy:
+        case Key::Jzfz:
+        case Key::Jzxg:
+        case Key::Syzw:
+        case Key::Syzh:
+        case Key::Sybtm:
+        case Key::Sypp:
+        case Key::Hbpdf:
+        case Key::Hbwj:
+        case Key::Blfj:
             return QString();
     }
     return QString();
@@ -192,7 +231,7 @@ QStringList defaultFileLines() {
     for (const KeyInfo& k : kKeys) {
         if (k.key == Key::Pool || k.key == Key::Sfjx || k.key == Key::Idle || k.key == Key::Pdfa ||
             k.key == Key::Dkmm || k.key == Key::Ckwz || k.key == Key::Ckzd || k.key == Key::Lkd ||
-            k.key == Key::Bdlj) {
+            k.key == Key::Bdlj || isPdfOutputKey(k.key)) {
             continue;
         }
         if (!section || qstrcmp(section, k.section) != 0) {

@@ -35,6 +35,19 @@ enum class Key {
     Ckzd,  // main window closed maximised: "y"
     Lkd,   // list column widths: "name:width,..."
     Bdlj,  // "y": links in documents to local files are followed
+    // PDF outputs (core/pdfoptions.h): protection, watermark, one merged file.
+    Pdfdk,  // open password, obfuscated like dkmm
+    Pdfqx,  // permissions password, obfuscated like dkmm
+    Jzdy,   // forbid printing: "y"
+    Jzfz,   // forbid copying text: "y"
+    Jzxg,   // forbid changes: "y"
+    Syzw,   // watermark text; empty: none
+    Syzh,   // watermark size in points
+    Sybtm,  // watermark opacity in percent
+    Sypp,   // watermark tiled: "y"
+    Hbpdf,  // merge the PDFs of a run into one: "y"
+    Hbwj,   // the merged file's name
+    Blfj,   // keep the parts after a merge: "n" removes them
 };
 
 // The parts of the programs that read keys; each reads with a default of its own.
@@ -94,7 +107,9 @@ int writeSetting(const QString& profile, Key key, const QString& value);
 // The default file content, in order: four sections and their seventeen keys (the
 // pool key is left out, so that the pool follows the machine, and so are sfjx, idle
 // and pdfa, whose absence is their default; restoring the defaults so clears the open
-// passwords too, and the main window's place and column widths, which it keeps itself).
+// passwords too, and the main window's place and column widths, which it keeps itself;
+// the PDF output keys are left out as well, so a restored file protects, marks and merges
+// nothing).
 QStringList defaultFileLines();
 
 // Rewrites the whole file with the default content.

@@ -38,7 +38,7 @@ std::optional<int> frameCount(const uchar* body, qsizetype size) {
 
 }  // namespace
 
-int pdfPageCount(const QString& path) {
+int pdfPageCount(const QString& path, const QString& openPassword) {
     // A broken file is an answer here, not a message on standard error. One document
     // stays open for the program's life (never closed, so that no order of ending matters):
     // poppler builds its global tables when the first document opens and drops them when
@@ -51,13 +51,13 @@ int pdfPageCount(const QString& path) {
         return poppler::document::load_from_raw_data(kEmpty, int(sizeof kEmpty - 1));
     }();
     (void)kept;
-    const std::unique_ptr<poppler::document> doc(
-        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
+    const std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(
+        QFile::encodeName(path).toStdString(), std::string(), openPassword.toStdString()));
     if (!doc || doc->is_locked()) return 0;
     return doc->pages();
 }
 
-bool pdfReads(const QString& path) {
+bool pdfReads(const QString& path, const QString& openPassword) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     // poppler rebuilds the cross-reference table of a file that was cut short and opens
@@ -66,8 +66,12 @@ bool pdfReads(const QString& path) {
     if (!f.seek(std::max<qint64>(0, size - 1024))) return false;
     if (!f.read(1024).contains("%%EOF")) return false;
     f.close();
-    return pdfPageCount(path) > 0;
+    return pdfPageCount(path, openPassword) > 0;
 }
+
+int pdfPageCount(const QString& path) { return pdfPageCount(path, QString()); }
+
+bool pdfReads(const QString& path) { return pdfReads(path, QString()); }
 
 bool xpsReads(const QString& path) {
     bool whole = false;

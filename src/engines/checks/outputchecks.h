@@ -9,9 +9,12 @@
 
 namespace quorv::checks {
 
-// The pages of a PDF that poppler opens without a password, else 0.
+// The pages of a PDF that poppler opens, else 0. A protected output opens with its open
+// password; without one only an unprotected file does.
+int pdfPageCount(const QString& path, const QString& openPassword);
 int pdfPageCount(const QString& path);
 // Opens with poppler, has at least one page, and ends with the end-of-file marker.
+bool pdfReads(const QString& path, const QString& openPassword);
 bool pdfReads(const QString& path);
 // A complete zip (its central directory read) holding a fixed document sequence and a page.
 bool xpsReads(const QString& path);

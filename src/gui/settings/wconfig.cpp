@@ -8,6 +8,7 @@
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "core/passwords.h"
+#include "core/pdfoptions.h"
 #include "core/quorvapp.h"
 #include "engines/desktop/appstyle.h"
 
@@ -60,7 +61,9 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(unitsToPixels(0, 0, 2533, 2264).size());
+    // The PDF output group stands to the right of the original controls, so that the window
+    // stays low enough for a 768-pixel screen.
+    setFixedSize(unitsToPixels(0, 0, 4533, 2264).size());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
@@ -113,6 +116,9 @@ wconfig::wconfig(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(
     st_11 = label(this, "st_11", "打开密码", 137, 1812, 549, 116);
     mle_1 = place(new QPlainTextEdit(this), "mle_1", 914, 1800, 846, 384, uiFont(12));
     mle_1->setToolTip(QStringLiteral("每行一个密码"));
+
+    pdfGroup = new PdfOutputGroup(this);
+    pdfGroup->setGeometry(unitsToPixels(2400, 40, 2050, 2144));
 
     auto handler = [this](const char* event, void (wconfig::*fn)()) {
         return [this, event, fn] {
@@ -167,11 +173,18 @@ int wconfig::xianshi() {
     ddlb_3->setCurrentIndex(pdfaPart(g.profile));
     cbx_3->setChecked(followLocalLinks(g.profile));
     mle_1->setPlainText(readOpenPasswords(g.profile).join(QLatin1Char('\n')));
+    pdfGroup->showOptions(readPdfOptions(g.profile));
     return 1;
 }
 
 void wconfig::cb_6_clicked() {
     GlobalSettings& g = globals();
+    // A contradictory choice is not saved at all, so that no run ever meets it.
+    const QString refusal = pdfOptionsRefusal(ddlb_3->currentIndex(), pdfGroup->options());
+    if (!refusal.isEmpty()) {
+        desktop_.messageBox(QStringLiteral("提示"), refusal);
+        return;
+    }
     QDir().mkpath(g.ap_path + QStringLiteral("/pdf"));
 
     const QString format = ddlb_2->currentText().left(1);
@@ -237,6 +250,7 @@ void wconfig::cb_6_clicked() {
     if (cbx_3->isChecked() != followLocalLinks(g.profile)) {
         write(Key::Bdlj, cbx_3->isChecked() ? QStringLiteral("y") : QStringLiteral("n"));
     }
+    if (writePdfOptions(g.profile, pdfGroup->options()) != 1) saved = false;
 
     if (saved) {
         desktop_.messageBox(QStringLiteral("提示"), QStringLiteral("保存成功"));

@@ -10,6 +10,7 @@
 #include <QSpinBox>
 
 #include "engines/desktop/desktop.h"
+#include "gui/settings/pdfoutputgroup.h"
 
 namespace quorv {
 
@@ -44,6 +45,9 @@ class wconfig : public QDialog {
     QCheckBox* cbx_3;  // follow links in documents to local files
     QLabel* st_11;
     QPlainTextEdit* mle_1;  // open passwords, one a line
+
+    // Protection, watermark and merge of the PDF outputs.
+    PdfOutputGroup* pdfGroup;
 
   private:
     void chooseFolder(const QString& title, QLineEdit* target);

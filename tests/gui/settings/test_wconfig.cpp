@@ -65,9 +65,9 @@ TEST_F(WconfigTest, WithoutSettingsFileShowsTheDefaults) {
 
 TEST_F(WconfigTest, ControlsKeepTheirProportionsAndOrder) {
     wconfig w(desktop);
-    // 2533 x 2264 units (the PDF/A choice and the open passwords below the pool); the SWF
-    // folder button sits right of its edit, same row.
-    EXPECT_EQ(w.size(), QSize(2533 * 1280 / 5600, 2264 * 768 / 3072));
+    // 4533 x 2264 units (the PDF/A choice and the open passwords below the pool, the PDF
+    // output group to the right); the SWF folder button sits right of its edit, same row.
+    EXPECT_EQ(w.size(), QSize(4533 * 1280 / 5600, 2264 * 768 / 3072));
     EXPECT_LT(w.sle_3->geometry().right(), w.cb_2->geometry().left());
     EXPECT_LT(w.st_1->geometry().bottom(), w.st_2->geometry().top());
     EXPECT_TRUE(w.cb_6->font().bold());

@@ -1,0 +1,129 @@
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "core/defaults.h"
+#include "core/globals.h"
+#include "core/quorvapp.h"
+#include "fakes/gui_app.h"
+#include "fakes/qt_print.h"
+#include "fakes/scripted_desktop.h"
+#include "gtest/gtest.h"
+#include "gui/settings/wconfig.h"
+
+namespace quorv {
+namespace {
+
+// The settings window's group for PDF outputs: loaded, saved and restored like the other
+// rows, and a choice that cannot run is refused before anything is written.
+class WconfigPdfTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::guiApp();
+        app = std::make_unique<QuorvApp>();
+        globals().ap_path = dir.path();
+    }
+    QString profile() const { return profilePathFor(dir.path()); }
+    void writeFile(const QByteArray& text) {
+        QFile f(profile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray fileText() const {
+        QFile f(profile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString key(const char* name) const { return readIniKey(profile(), "sdef", name, "<missing>"); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<QuorvApp> app;
+    testing::ScriptedDesktop desktop;
+};
+
+TEST_F(WconfigPdfTest, ChoicesAreSavedShownAgainAndRestoredToNone) {
+    writeFile("[sdef]\nsfth=y\n");
+    {
+        wconfig w(desktop);
+        PdfOutputGroup& g = *w.pdfGroup;
+        EXPECT_TRUE(QRect(QPoint(), w.size()).contains(g.geometry()));
+        EXPECT_FALSE(g.geometry().intersects(w.mle_1->geometry()));
+        EXPECT_FALSE(g.geometry().intersects(w.cb_1->geometry()));
+        EXPECT_EQ(g.openPassword->echoMode(), QLineEdit::Password);
+        // A file without the keys: nothing protected, marked or merged.
+        EXPECT_FALSE(g.options().protection.any());
+        EXPECT_FALSE(g.options().watermark.any());
+        EXPECT_FALSE(g.merge->isChecked());
+        EXPECT_TRUE(g.keepParts->isChecked());
+        g.openPassword->setText("开门 1");
+        g.permissionsPassword->setText("主人");
+        g.noCopy->setChecked(true);
+        g.watermarkText->setText("内部资料");
+        g.watermarkSize->setValue(60);
+        g.watermarkOpacity->setValue(25);
+        g.watermarkTiled->setChecked(false);
+        g.merge->setChecked(true);
+        g.mergeName->setText("全部合同");
+        g.keepParts->setChecked(false);
+        w.cb_6_clicked();
+    }
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, "保存成功");
+    // Passwords are kept as the open-password list is: not in plain text.
+    EXPECT_FALSE(fileText().contains(QStringLiteral("开门").toUtf8()));
+    EXPECT_FALSE(fileText().contains(QStringLiteral("主人").toUtf8()));
+    EXPECT_TRUE(key("pdfdk").startsWith("q1:"));
+    EXPECT_EQ(key("jzfz"), "y");
+    EXPECT_EQ(key("jzdy"), "n");
+    EXPECT_EQ(key("syzw"), "内部资料");
+    EXPECT_EQ(key("hbwj"), "全部合同");
+
+    wconfig again(desktop);
+    const PdfOptions o = again.pdfGroup->options();
+    EXPECT_EQ(o.protection.openPassword, "开门 1");
+    EXPECT_EQ(o.protection.permissionsPassword, "主人");
+    EXPECT_FALSE(o.protection.noPrint);
+    EXPECT_TRUE(o.protection.noCopy);
+    EXPECT_EQ(o.watermark.text, "内部资料");
+    EXPECT_EQ(o.watermark.size, 60);
+    EXPECT_EQ(o.watermark.opacity, 25);
+    EXPECT_FALSE(o.watermark.tiled);
+    EXPECT_TRUE(o.merge.on);
+    EXPECT_EQ(o.merge.fileName, "全部合同");
+    EXPECT_FALSE(o.merge.keepParts);
+
+    again.cb_1_clicked();
+    EXPECT_EQ(key("pdfdk"), "<missing>");
+    EXPECT_EQ(key("syzw"), "<missing>");
+    EXPECT_FALSE(again.pdfGroup->options().protection.any());
+    EXPECT_EQ(again.pdfGroup->openPassword->text(), "");
+    EXPECT_FALSE(again.pdfGroup->merge->isChecked());
+}
+
+TEST_F(WconfigPdfTest, PdfaWithAPasswordIsRefusedAndNothingIsWritten) {
+    writeFile("[sdef]\nsfth=y\n");
+    const QByteArray before = fileText();
+    wconfig w(desktop);
+    w.ddlb_3->setCurrentIndex(2);  // PDF/A-2b
+    w.pdfGroup->openPassword->setText("pw");
+    w.sle_5->setText("#changed");
+    w.cb_6_clicked();
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].title, "提示");
+    EXPECT_EQ(desktop.messages[0].text, pdfOptionsRefusal(2, w.pdfGroup->options()));
+    EXPECT_TRUE(desktop.messages[0].text.contains("PDF/A"));
+    EXPECT_EQ(fileText(), before);
+    EXPECT_EQ(w.result(), QDialog::Rejected) << "the window was not closed as saved";
+
+    // Only forbidding printing is encryption too; without protection the save goes through.
+    w.pdfGroup->openPassword->clear();
+    w.pdfGroup->noPrint->setChecked(true);
+    w.cb_6_clicked();
+    EXPECT_EQ(desktop.messages.size(), 2);
+    EXPECT_EQ(fileText(), before);
+    w.pdfGroup->noPrint->setChecked(false);
+    w.cb_6_clicked();
+    EXPECT_EQ(desktop.messages.back().text, "保存成功");
+    EXPECT_EQ(key("pdfa"), "2");
+}
+
+}  // namespace
+}  // namespace quorv
