@@ -230,9 +230,10 @@ QString writeSwfTool(const QString& path) {
 TEST(BatchEngine, EachRowComesToItsResultAndReason) {
     testing::FakeOfficeServer office;
     QTemporaryDir src, out, pdf;
-    auto put = [&](const QString& name) {
+    auto put = [&](const QString& name, const QByteArray& bytes = {}) {
         QFile f(src.filePath(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
         return name;
     };
     struct Case {
@@ -247,8 +248,16 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
     const auto none = [](BatchRequest&) {};
     const QList<Case> cases{
         {"a document", BatchMode::Pdf, put("a.doc"), none, BatchResult::Success, FailReason::None},
-        {"a type Word is not asked to open", BatchMode::Pdf, put("b.rtf"), none,
-         BatchResult::Failure, FailReason::WrongType},
+        {"a file that is no office document", BatchMode::Pdf, put("b.pdf", "%PDF-1.4\n"), none,
+         BatchResult::Failure, FailReason::UnknownKind},
+        {"bytes under a Word name that no office reads as a document", BatchMode::Xps,
+         put("n.doc", QByteArray("\x01\x9c\0\xfe\x07 noise", 12)), none, BatchResult::Failure,
+         FailReason::UnknownKind},
+        {"and in SWF mode, before any intermediate PDF", BatchMode::Swf,
+         put("o.doc", QByteArray("\x02\0\0\x11", 4)), none, BatchResult::Failure,
+         FailReason::UnknownKind},
+        {"text under a Word name opens as text, as in Word", BatchMode::Pdf,
+         put("p.doc", "纯文本的通知"), none, BatchResult::Success, FailReason::None},
         {"a type the request adds", BatchMode::Xps, put("c.txt"),
          [](BatchRequest& q) { q.awordhz = "#txt"; }, BatchResult::Success, FailReason::None},
         {"an office that cannot start", BatchMode::Custom, put("d.doc"),

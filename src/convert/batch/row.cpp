@@ -9,6 +9,8 @@
 
 #include "convert/automation.h"
 #include "convert/contentfind.h"
+#include "convert/docbytes.h"
+#include "convert/officeconvert.h"
 #include "convert/outputcheck.h"
 #include "convert/wordconvert.h"
 #include "core/filenames.h"
@@ -69,23 +71,60 @@ void removeBroken(const QString& output, const QString& source,
     QFile::remove(output);
 }
 
+// Whether a file's first bytes are text (any 8-bit encoding, GBK too): no NUL and no
+// control characters but layout ones. An empty file is an empty text.
+bool looksLikeText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(4096);
+    for (const char c : head) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f' && u != 0x1b) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The kind a row converts or searches a file as: documentKind, but a file whose bytes show
+// no kind goes by its name only when the office will read it for what it is. A damaged
+// package or a protected file gets the office's own reason; text under a Word or Excel
+// name opens as text or CSV, as there, and so does an extension of the user's Word list
+// (txt, aspx) in Word. Any other bytes would be imported as text and come out as a
+// document: Unknown.
+DocKind rowKind(const QString& path, const QString& awordhz) {
+    const DocKind byBytes = contentKind(path);
+    if (byBytes != DocKind::Unknown) return byBytes;
+    const DocKind byName = kindByExtension(path);
+    if (!QFileInfo(path).isFile()) return byName;
+    if (byName == DocKind::Unknown) {
+        return wordAccepts(path, awordhz) ? DocKind::Word : DocKind::Unknown;
+    }
+    if (documentBytesProblem(path) != FailReason::None) return byName;
+    const bool opensText = byName == DocKind::Word || byName == DocKind::Excel;
+    return opensText && looksLikeText(path) ? byName : DocKind::Unknown;
+}
+
 RowOutcome findInRow(const BatchRequest& q, const QString& path, RowWorker& state) {
     RowOutcome out;
     out.result = BatchResult::Failure;
     bool hit = false;
     // A name the office cannot be given is simply not found.
-    const QString ext = undecodableName(path) ? QString() : qfilehz(path);
-    if (ext == QLatin1String("xls") || ext == QLatin1String("xlsx") ||
-        ext == QLatin1String("xlsm")) {
-        const std::optional<bool> r =
-            retryAfterServerDeath([&] { return excelFind(path, q.findText, q.passwords); });
+    const DocKind kind = undecodableName(path) ? DocKind::Unknown : rowKind(path, q.awordhz);
+    if (kind == DocKind::Excel || kind == DocKind::PowerPoint) {
+        const std::optional<bool> r = retryAfterServerDeath([&] {
+            return kind == DocKind::Excel ? excelFind(path, q.findText, q.passwords)
+                                          : presentationFind(path, q.findText, q.passwords);
+        });
         if (r) {
             hit = *r;
-        } else {
+        } else if (kind == DocKind::Excel) {
             out.notice = BatchNotice::ExcelUnavailable;
+        } else {
+            out.reason = FailReason::OfficeUnavailable;
         }
     }
-    if (!ext.isEmpty() && wordAccepts(path, q.awordhz)) {
+    if (kind == DocKind::Word) {
         if (!state.word) {
             auto word = std::make_unique<OleObject>();
             if (!connectSearchWord(*word)) {
@@ -169,19 +208,33 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
         out.output = taken.output;
         return taken.output;
     };
+    // Each kind goes to its own application; a file of no kind is refused before any
+    // office sees it, and one only the user's Word list names goes to Word as before.
+    const DocKind kind = q.mode == BatchMode::Copy ? DocKind::Unknown : rowKind(filey1, q.awordhz);
+    const bool byList = kind == DocKind::Word && contentKind(filey1) == DocKind::Unknown &&
+                        kindByExtension(filey1) == DocKind::Unknown;
+    auto unknown = [&] {
+        return QFileInfo(filey1).isFile() ? ConvertOutcome::failed(FailReason::UnknownKind)
+                                          : ConvertOutcome::failed(FailReason::SourceMissing);
+    };
+    auto toFixed = [&](const QString& fhz, const QString& into, int gs) {
+        if (kind == DocKind::Unknown) return unknown();
+        return byList ? wordKind2xps(filey1, fhz, into, gs, word)
+                      : office2xps(filey1, fhz, into, gs, word);
+    };
     switch (q.mode) {
         case BatchMode::Find:  // searched above
             break;
         case BatchMode::Pdf:
-            take(word2xps(filey1, QStringLiteral("pdf"), folder, 17, word), OutputKind::Pdf,
-                 filey1);
+            take(toFixed(QStringLiteral("pdf"), folder, 17), OutputKind::Pdf, filey1);
             break;
         case BatchMode::Xps:
-            take(word2xps(filey1, QStringLiteral("xps"), folder, 18, word), OutputKind::Xps,
-                 filey1);
+            take(toFixed(QStringLiteral("xps"), folder, 18), OutputKind::Xps, filey1);
             break;
         case BatchMode::Custom:
-            take(word2any(filey1, q.wordExt, folder, q.wordFormat, word),
+            take(kind == DocKind::Unknown ? unknown()
+                 : byList ? wordKind2any(filey1, q.wordExt, folder, q.wordFormat, word)
+                          : office2any(filey1, q.wordExt, folder, q.wordFormat, word),
                  outputKindOfFormat(q.wordFormat), filey1);
             break;
         case BatchMode::Copy: {
@@ -212,11 +265,16 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
                 out.result = BatchResult::Failure;
                 out.reason = FailReason::OutputUnwritable;
             } else {
-                out.intermediate =
-                    take(q.replaceIntermediate
-                             ? word2pdf(filey1, q.pdfp, q.passwords)
-                             : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word),
-                         OutputKind::Pdf, filey1);
+                // The command line's export replaces an earlier intermediate PDF: word2pdf
+                // for a Word document, as quorvcli has always made it, else the same here.
+                const bool wordPdf = q.replaceIntermediate && kind == DocKind::Word && !byList;
+                if (q.replaceIntermediate && !wordPdf && kind != DocKind::Unknown) {
+                    QDir().mkpath(q.pdfp);
+                    QFile::remove(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
+                }
+                out.intermediate = take(wordPdf ? word2pdf(filey1, q.pdfp, q.passwords)
+                                                : toFixed(QStringLiteral("pdf"), q.pdfp, 17),
+                                        OutputKind::Pdf, filey1);
                 if (!out.intermediate.isEmpty()) {
                     // The tool has ended when this returns, so the PDF is no longer read.
                     take(pdf2swf1(out.intermediate, folder, keep, q.swf), OutputKind::Swf,

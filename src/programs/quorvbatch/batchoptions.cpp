@@ -13,13 +13,15 @@ std::optional<BatchMode> modeOf(const QString& name) {
     return mode;
 }
 
-// The window's type choices 1 to 5.
+// The window's type choices 1 to 5, 7 and 8.
 QString typeChoice(const QString& name) {
     if (name == QLatin1String("word")) return QStringLiteral("1");
     if (name == QLatin1String("excel")) return QStringLiteral("2");
     if (name == QLatin1String("image")) return QStringLiteral("3");
     if (name == QLatin1String("archive")) return QStringLiteral("4");
     if (name == QLatin1String("custom")) return QStringLiteral("5");
+    if (name == QLatin1String("presentation")) return QStringLiteral("7");
+    if (name == QLatin1String("office")) return QStringLiteral("8");
     return QString();
 }
 
@@ -43,7 +45,8 @@ QString batchUsage() {
         "用法：quorvbatch [选项] 文件夹或文件...\n"
         "  --files-from 文件|-     从文件（- 为标准输入）读取路径，每行一个\n"
         "  --recursive             包括子文件夹\n"
-        "  --type word|excel|image|archive|custom  只取此类文件\n"
+        "  --type word|excel|presentation|office|image|archive|custom\n"
+        "                          只取此类文件\n"
         "  --since \"yyyy-mm-dd hh:mm:ss\"  只取此时间之后修改的文件\n"
         "  --hidden                包括隐藏文件\n"
         "  --keep-subfolders       输出保留子文件夹\n"

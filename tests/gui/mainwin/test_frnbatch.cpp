@@ -550,7 +550,7 @@ TEST(BatchRun, StatusLineCountsTheRunAsItGoesAndSumsItUpWithTheReasons) {
     b.office.setOutputFor("a.doc", testing::FakeOfficeServer::Output::Whole);
     b.office.setOutputFor("b.docx", testing::FakeOfficeServer::Output::Whole);
     b.addRow("", "a.doc");
-    b.addRow("", "notes.txt");  // refused: not a Word document
+    b.addRow("", "notes.txt");  // refused: no office document
     b.addRow("", "cut.doc");    // its output does not read
     b.addRow("", "b.docx");
     QStringList during;
@@ -568,7 +568,7 @@ TEST(BatchRun, StatusLineCountsTheRunAsItGoesAndSumsItUpWithTheReasons) {
 
     const QString end = b.w.statusLine->text();
     EXPECT_TRUE(end.startsWith("成功 2，失败 2，用时 ")) << (end).toStdString();
-    EXPECT_TRUE(end.contains("不转换此类型文件 1")) << (end).toStdString();
+    EXPECT_TRUE(end.contains("无法识别的文档类型 1")) << (end).toStdString();
     EXPECT_TRUE(end.contains("未生成输出文件 1")) << (end).toStdString();
     EXPECT_EQ(b.texts(), QStringList{"转换结束"}) << "the end message stays as it was";
 

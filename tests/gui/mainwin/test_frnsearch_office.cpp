@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "convert/kind_docs.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
 #include "fakes/qt_print.h"
@@ -68,6 +69,19 @@ class DocumentsEnvironment : public ::testing::Environment {
         make(book2, "清单.xls", "MS Excel 97");
         make(book1, "表格.xlsx", "Calc MS Excel 2007 XML");
         make(book2, "清单.xlsx", "Calc MS Excel 2007 XML");
+        // A presentation with the word on its second slide, one with it only in the notes,
+        // one without it, and a Word document under WPS Office's name.
+        const QString deck1 = docs->root.filePath("deck1.fodp");
+        const QString deck2 = docs->root.filePath("deck2.fodp");
+        const QString deck3 = docs->root.filePath("deck3.fodp");
+        ASSERT_TRUE(testing::writeFlatSlides(
+            deck1, {{"封面", "宋体", {}, false}, {"年度总结 你好世界", "微软雅黑", {}, false}}));
+        ASSERT_TRUE(testing::writeFlatSlides(deck2, {{"封面", "宋体", "讲稿：你好世界", false}}));
+        ASSERT_TRUE(testing::writeFlatSlides(deck3, {{"无关的幻灯片", "宋体", {}, false}}));
+        make(deck1, "幻灯片.pptx", "Impress MS PowerPoint 2007 XML");
+        make(deck2, "备注.ppt", "MS PowerPoint 97");
+        make(deck3, "其他.pptx", "Impress MS PowerPoint 2007 XML");
+        make(report, "报告.wps", "MS Word 97");
         office->end();
     }
     void TearDown() override {
@@ -111,6 +125,18 @@ TEST(ContentSearchOffice, XlsxWorkbookWithTheWordOnItsSecondSheetIsFound) {
     s.search(QStringLiteral("hello QUORVANE"));
     EXPECT_EQ(s.marks(), (QStringList{"表格.xlsx -", "清单.xlsx +找到"}));
     EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到1个"});
+    EXPECT_TRUE(OfficeInstance::runningPids().isEmpty()) << "no soffice left";
+}
+
+// Presentations are searched on their slides and notes, and a WPS Office name goes by
+// what the file is.
+TEST(ContentSearchOffice, AWordOnASlideOrInTheNotesAndAWpsDocumentAreFound) {
+    testing::SearchWindowBase s;
+    s.add({"幻灯片.pptx", "备注.ppt", "其他.pptx", "报告.wps"}, docs->dir);
+    s.search(QStringLiteral("你好世界"));
+    EXPECT_EQ(s.marks(), (QStringList{"幻灯片.pptx +找到", "备注.ppt +找到", "其他.pptx -",
+                                      "报告.wps +找到"}));
+    EXPECT_EQ(s.texts(), QStringList{"搜索结束,共找到3个"});
     EXPECT_TRUE(OfficeInstance::runningPids().isEmpty()) << "no soffice left";
 }
 

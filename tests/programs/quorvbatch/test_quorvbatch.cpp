@@ -59,7 +59,8 @@ TEST(QuorvbatchOptions, EveryOptionLandsInItsField) {
 
 TEST(QuorvbatchOptions, TypesAndDatesAreTheWindowsFileTypeChoices) {
     const std::map<QString, QString> choices{
-        {"word", "1"}, {"excel", "2"}, {"image", "3"}, {"archive", "4"}, {"custom", "5"}};
+        {"word", "1"},   {"excel", "2"},        {"image", "3"}, {"archive", "4"},
+        {"custom", "5"}, {"presentation", "7"}, {"office", "8"}};
     for (const auto& [type, szf] : choices) {
         EXPECT_EQ(parsed({"--type", type, "--out", "o", "i"}).szf, szf) << type.toStdString();
     }
@@ -152,6 +153,9 @@ TEST(QuorvbatchFailures, OnlyTheOfficesOwnFailuresAreRetryable) {
         {FailReason::NoOutput, {"no-output", false}},
         {FailReason::SwfFailed, {"swf-failed", false}},
         {FailReason::BlankInName, {"blank-in-name", false}},
+        {FailReason::UnknownKind, {"unknown-kind", false}},
+        {FailReason::NothingToPrint, {"nothing-to-print", false}},
+        {FailReason::NoSuchFormat, {"no-such-format", false}},
         {FailReason::Unknown, {"unknown", false}},
     };
     for (const auto& [reason, expected] : table) {

@@ -14,6 +14,7 @@
 #include "batch_run.h"
 #include "convert/batch/run.h"
 #include "convert/folderscan.h"
+#include "convert/kind_docs.h"
 #include "core/ini.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
@@ -39,7 +40,8 @@ struct Sources {
     QTemporaryDir root;
     QString mixed;
     QString many;
-    QString docx;  // a good two-page document
+    QString docx;   // a good two-page document
+    QString kinds;  // one file of each kind, and two that are no document
 };
 Sources* sources = nullptr;
 
@@ -79,6 +81,30 @@ class Env : public ::testing::Environment {
         ASSERT_TRUE(putBytes(m + "/损坏.docx", readAll(sources->docx).left(2000)));
         ASSERT_TRUE(copyFile(kFixtures + "/locked.docx", m + "/加密.docx"));
         ASSERT_TRUE(putBytes(m + "/说明.txt", "纯文本"));
+
+        // A workbook printing two pages (its print area; a wide sheet fit to one page) and
+        // three slides of which one is hidden, under Microsoft's and WPS Office's names.
+        const QString k = sources->kinds = sources->root.filePath("各类");
+        QDir().mkpath(k);
+        const QString book = sources->root.filePath("book.fods");
+        ASSERT_TRUE(testing::writeFlatWorkbook(book, "区域内", "区域外", "隐藏表", "一页"));
+        ASSERT_TRUE(testing::saveThroughExcel(book, k + "/报表.xlsx", 51));
+        ASSERT_TRUE(testing::saveThroughExcel(book, sources->root.filePath("报表.xls"), 56));
+        ASSERT_TRUE(copyFile(sources->root.filePath("报表.xls"), k + "/表格.et"));
+        const QString slides = sources->root.filePath("slides.fodp");
+        ASSERT_TRUE(testing::writeFlatSlides(slides, {{"第一页", "微软雅黑", {}, false},
+                                                      {"藏起", "宋体", {}, true},
+                                                      {"第三页", "宋体", "备注", false}}));
+        ASSERT_TRUE(testing::saveThroughPowerPoint(slides, k + "/演示.pptx", 24));
+        ASSERT_TRUE(copyFile(sources->docx, k + "/文档.docx"));
+        // An office system's "Word" notice that is a web page, and random bytes named .doc.
+        ASSERT_TRUE(putBytes(k + "/通知.doc",
+                             "<html><head><meta charset=\"utf-8\"></head><body><p>通知</p>"
+                             "</body></html>"));
+        QByteArray noise(4096, '\0');
+        for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + 13) % 251);
+        ASSERT_TRUE(putBytes(k + "/乱码.doc", noise));
+        ASSERT_TRUE(putBytes(k + "/说明.txt", "纯文本"));
 
         const QString n = sources->many = sources->root.filePath("many");
         for (int i = 0; i < 10; ++i) {
@@ -153,7 +179,7 @@ TEST_F(Quorvbatch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
     const std::map<QString, Expected> failed{
         {m + "/损坏.docx", {"damaged", "文件已损坏或无法识别"}},
         {m + "/加密.docx", {"password", "文件有密码保护"}},
-        {m + "/说明.txt", {"wrong-type", "不转换此类型文件"}},
+        {m + "/说明.txt", {"unknown-kind", "无法识别的文档类型"}},
     };
     for (const auto& [source, e] : failed) {
         const QJsonObject o = lineOf(r.lines, source);
@@ -184,6 +210,54 @@ TEST_F(Quorvbatch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
     EXPECT_EQ(outputs(path("out")), (QStringList{"0报告.pdf", "1报告.pdf", "报告.pdf"}));
     // The journal says the same, one line per file.
     EXPECT_EQ(readAll(path("out/.quorvbatch-journal.jsonl")).count('\n'), 6);
+}
+
+TEST_F(Quorvbatch, EachKindGoesToItsOwnApplicationAndWhatIsNoDocumentIsRefused) {
+    const QString k = sources->kinds;
+    struct Expected {
+        QString status;
+        QString reason;  // empty for "ok"
+        int pages;       // of a PDF written
+    };
+    // By content, not by name: the .et is Excel's, the HTML .doc Word's; the noise .doc
+    // would otherwise be imported as text and come out a document.
+    const std::map<QString, Expected> expected{
+        {k + "/文档.docx", {"ok", {}, 2}},
+        {k + "/报表.xlsx", {"ok", {}, 2}},
+        {k + "/表格.et", {"ok", {}, 2}},
+        {k + "/演示.pptx", {"ok", {}, 2}},
+        {k + "/通知.doc", {"ok", {}, 1}},
+        {k + "/乱码.doc", {"failed", "unknown-kind", 0}},
+        {k + "/说明.txt", {"failed", "unknown-kind", 0}},
+    };
+    for (const QString mode : {"pdf", "copy"}) {
+        const BatchRun r = runBatch(work, {"--mode", mode, "--jobs", "2", "--out", mode, k});
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.lines.size(), int(expected.size())) << r.out.toStdString();
+        for (const auto& [source, e] : expected) {
+            const QJsonObject o = lineOf(r.lines, source);
+            const std::string what = mode.toStdString() + " " + source.toStdString();
+            if (mode == "copy") {  // the copy takes every file as it is
+                EXPECT_EQ(o.value("status").toString(), "ok") << what;
+                continue;
+            }
+            EXPECT_EQ(o.value("status").toString(), e.status) << what;
+            EXPECT_EQ(o.value("reason").toString(), e.reason) << what;
+            if (e.status == "ok") {
+                EXPECT_EQ(o.value("pages").toInt(), e.pages) << what;
+                EXPECT_EQ(pdfPages(o.value("output").toString()), e.pages) << what;
+            } else {
+                EXPECT_EQ(o.value("reasonText").toString(), "无法识别的文档类型") << what;
+                EXPECT_TRUE(o.value("output").isNull()) << what;
+            }
+        }
+        EXPECT_EQ(r.status, mode == "copy" ? kBatchAllDone : kBatchSomeFailed)
+            << r.err.toStdString();
+    }
+    // The presentation choice of --type takes presentations only.
+    const BatchRun typed =
+        runBatch(work, {"--type", "presentation", "--mode", "copy", "--out", "typed", k});
+    EXPECT_EQ(outputs(path("typed")), QStringList{"演示.pptx"});
 }
 
 TEST_F(Quorvbatch, AnOfficeThatCannotStartIsRetryableAndEndsWith5) {
