@@ -13,8 +13,10 @@
 #include <functional>
 #include <memory>
 
+#include "convert/kind_docs.h"
 #include "core/ini.h"
 #include "engines/office/office_docs.h"
+#include "engines/office/officeclient.h"
 #include "engines/office/officesession.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
@@ -36,6 +38,8 @@ struct Sources {
     QString damaged;  // a .docx cut in half
     QString locked = QStringLiteral(DOC_FILES_DIR "/locked.docx");
     QString text;  // a type quorvcli refuses
+    QString book;  // a workbook and a presentation, each printing two pages
+    QString slides;
 };
 Sources* sources = nullptr;
 
@@ -60,6 +64,15 @@ class Env : public ::testing::Environment {
         ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
         cut.write(whole.left(whole.size() / 2));
         cut.close();
+        const QString fods = sources->root.filePath("book.fods");
+        ASSERT_TRUE(testing::writeFlatWorkbook(fods, "区域内", "区域外", "隐藏表", "一页"));
+        sources->book = sources->root.filePath("报表.xlsx");
+        ASSERT_TRUE(testing::saveThroughExcel(fods, sources->book, 51));
+        const QString fodp = sources->root.filePath("slides.fodp");
+        ASSERT_TRUE(testing::writeFlatSlides(
+            fodp, {{"第一页", "微软雅黑", {}, false}, {"第二页", "宋体", "备注", false}}));
+        sources->slides = sources->root.filePath("演示.pptx");
+        ASSERT_TRUE(testing::saveThroughPowerPoint(fodp, sources->slides, 24));
         sources->text = sources->root.filePath("说明.txt");
         QFile txt(sources->text);
         ASSERT_TRUE(txt.open(QIODevice::WriteOnly));
@@ -145,6 +158,32 @@ Seen see(const CliRun& r, const Work& w) {
         s.frames.push_back(swf.error.empty() ? swf.frameCount : -1);
     }
     return s;
+}
+
+// A request of workbooks and presentations runs on the service as anywhere else.
+TEST(OfficeService, AServedRequestConvertsWorkbooksAndPresentations) {
+    Service service;
+    ASSERT_TRUE(service.start());
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(service.runtime.path()));
+    QTemporaryDir out;
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    q.outputBase = out.path() + "/";
+    q.sfth = "y";
+    for (const QString& source : {sources->book, sources->slides}) {
+        const QFileInfo f(source);
+        q.rows.append(BatchRow{f.fileName(), f.absolutePath() + "/", {}});
+    }
+    const ServiceAnswer answer = runOnOfficeService(q, 10000);
+    qputenv("XDG_RUNTIME_DIR", saved);
+    ASSERT_EQ(answer.state, ServiceAnswer::State::Done);
+    ASSERT_EQ(answer.result.rows.size(), 2);
+    for (const auto& row : answer.result.rows) {
+        EXPECT_EQ(row.result, BatchResult::Success) << int(row.reason);
+    }
+    EXPECT_EQ(pdfPages(out.filePath("报表.pdf")), 2);
+    EXPECT_EQ(pdfPages(out.filePath("演示.pdf")), 2);
 }
 
 TEST(OfficeService, CallsEndTheSameWithTheServiceAndWithout) {
