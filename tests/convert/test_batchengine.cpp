@@ -249,7 +249,7 @@ TEST(BatchEngine, EachRowComesToItsResultAndReason) {
     const QList<Case> cases{
         {"a document", BatchMode::Pdf, put("a.doc"), none, BatchResult::Success, FailReason::None},
         {"a file that is no office document", BatchMode::Pdf, put("b.pdf", "%PDF-1.4\n"), none,
-         BatchResult::Failure, FailReason::UnknownKind},
+         BatchResult::Failure, FailReason::WrongType},
         {"bytes under a Word name that no office reads as a document", BatchMode::Xps,
          put("n.doc", QByteArray("\x01\x9c\0\xfe\x07 noise", 12)), none, BatchResult::Failure,
          FailReason::UnknownKind},

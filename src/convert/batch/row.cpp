@@ -213,9 +213,13 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
     const DocKind kind = q.mode == BatchMode::Copy ? DocKind::Unknown : rowKind(filey1, q.awordhz);
     const bool byList = kind == DocKind::Word && contentKind(filey1) == DocKind::Unknown &&
                         kindByExtension(filey1) == DocKind::Unknown;
+    // A name no office claims keeps the type refusal it always had; only bytes under an
+    // office name that no office reads are an unknown kind.
     auto unknown = [&] {
-        return QFileInfo(filey1).isFile() ? ConvertOutcome::failed(FailReason::UnknownKind)
-                                          : ConvertOutcome::failed(FailReason::SourceMissing);
+        if (!QFileInfo(filey1).isFile()) return ConvertOutcome::failed(FailReason::SourceMissing);
+        return ConvertOutcome::failed(kindByExtension(filey1) == DocKind::Unknown
+                                          ? FailReason::WrongType
+                                          : FailReason::UnknownKind);
     };
     auto toFixed = [&](const QString& fhz, const QString& into, int gs) {
         if (kind == DocKind::Unknown) return unknown();

@@ -568,7 +568,7 @@ TEST(BatchRun, StatusLineCountsTheRunAsItGoesAndSumsItUpWithTheReasons) {
 
     const QString end = b.w.statusLine->text();
     EXPECT_TRUE(end.startsWith("成功 2，失败 2，用时 ")) << (end).toStdString();
-    EXPECT_TRUE(end.contains("无法识别的文档类型 1")) << (end).toStdString();
+    EXPECT_TRUE(end.contains("不转换此类型文件 1")) << (end).toStdString();
     EXPECT_TRUE(end.contains("未生成输出文件 1")) << (end).toStdString();
     EXPECT_EQ(b.texts(), QStringList{"转换结束"}) << "the end message stays as it was";
 

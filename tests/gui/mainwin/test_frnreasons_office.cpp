@@ -176,7 +176,7 @@ TEST(FailedRows, GoingOnEveryRowSaysWhyAndTheExportsSayItToo) {
                                "random.docx:失败:文件已损坏或无法识别",
                                "locked.docx:失败:文件有密码保护",
                                "locked.doc:失败:文件有密码保护",
-                               "c.pdf:失败:无法识别的文档类型",
+                               "c.pdf:失败:不转换此类型文件",
                                "ro/good.docx:失败:输出目录无法写入",
                                "gone.docx:失败:源文件不存在"};
     EXPECT_EQ(rows, expected);
@@ -202,12 +202,12 @@ TEST(FailedRows, GoingOnEveryRowSaysWhyAndTheExportsSayItToo) {
               (QStringList{"good.docx:", "slow.docx:转换超时",
                            "notes.txt:", "truncated.docx:文件已损坏或无法识别",
                            "random.docx:文件已损坏或无法识别", "locked.docx:文件有密码保护",
-                           "locked.doc:文件有密码保护", "c.pdf:无法识别的文档类型",
+                           "locked.doc:文件有密码保护", "c.pdf:不转换此类型文件",
                            "good.docx:输出目录无法写入", "gone.docx:源文件不存在"}));
     const auto book = testing::readZip(readAll(xlsx));
     const QString strings = QString::fromUtf8(book.value("xl/sharedStrings.xml"));
     for (const char* text : {"原因", "转换超时", "文件已损坏或无法识别", "文件有密码保护",
-                             "无法识别的文档类型", "输出目录无法写入", "源文件不存在"}) {
+                             "不转换此类型文件", "输出目录无法写入", "源文件不存在"}) {
         EXPECT_TRUE(strings.contains(QString::fromUtf8(text))) << text;
     }
 

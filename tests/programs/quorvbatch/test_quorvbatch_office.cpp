@@ -179,7 +179,7 @@ TEST_F(Quorvbatch, AFolderWithBadFilesSaysPerFileWhatHappenedAndEndsWith4) {
     const std::map<QString, Expected> failed{
         {m + "/损坏.docx", {"damaged", "文件已损坏或无法识别"}},
         {m + "/加密.docx", {"password", "文件有密码保护"}},
-        {m + "/说明.txt", {"unknown-kind", "无法识别的文档类型"}},
+        {m + "/说明.txt", {"wrong-type", "不转换此类型文件"}},
     };
     for (const auto& [source, e] : failed) {
         const QJsonObject o = lineOf(r.lines, source);
@@ -228,7 +228,7 @@ TEST_F(Quorvbatch, EachKindGoesToItsOwnApplicationAndWhatIsNoDocumentIsRefused) 
         {k + "/演示.pptx", {"ok", {}, 2}},
         {k + "/通知.doc", {"ok", {}, 1}},
         {k + "/乱码.doc", {"failed", "unknown-kind", 0}},
-        {k + "/说明.txt", {"failed", "unknown-kind", 0}},
+        {k + "/说明.txt", {"failed", "wrong-type", 0}},
     };
     for (const QString mode : {"pdf", "copy"}) {
         const BatchRun r = runBatch(work, {"--mode", mode, "--jobs", "2", "--out", mode, k});
@@ -247,7 +247,9 @@ TEST_F(Quorvbatch, EachKindGoesToItsOwnApplicationAndWhatIsNoDocumentIsRefused) 
                 EXPECT_EQ(o.value("pages").toInt(), e.pages) << what;
                 EXPECT_EQ(pdfPages(o.value("output").toString()), e.pages) << what;
             } else {
-                EXPECT_EQ(o.value("reasonText").toString(), "无法识别的文档类型") << what;
+                EXPECT_EQ(o.value("reasonText").toString(),
+                          e.reason == "wrong-type" ? "不转换此类型文件" : "无法识别的文档类型")
+                    << what;
                 EXPECT_TRUE(o.value("output").isNull()) << what;
             }
         }
