@@ -213,7 +213,9 @@ TEST(RealBatchRun, OfdThroughEachDocumentsPdf) {
     }
     EXPECT_TRUE(QDir(b.dir.path() + "/pdf").entryList(QDir::Files).isEmpty())
         << "intermediate PDFs of successful rows are gone";
-    // A second run keeps the first's files and numbers its own.
+    // A second run that keeps files of the same name numbers its own.
+    writeSetting(b.profile, Key::Sfth, "n");
+    globals().sfth = "n";
     EXPECT_EQ(b.runIn(OutputMode::Ofd), (QStringList{"a.doc:成功", "c.pdf:成功",
                                                      "sub/子文档.doc:成功", "报告 一.docx:成功"}));
     EXPECT_TRUE(checks::ofdReads(b.outPath("0a.ofd"), 1));
