@@ -491,6 +491,16 @@ QStringList zipMemberNames(const QByteArray& bytes, bool* ok) {
     return names;
 }
 
+std::optional<QByteArray> zipMember(const QByteArray& bytes, const QString& name) {
+    const Bytes b{reinterpret_cast<const uchar*>(bytes.constData()), quint64(bytes.size())};
+    const std::optional<QList<ZipEntry>> entries = zipEntries(b);
+    if (!entries) return std::nullopt;
+    for (const ZipEntry& e : *entries) {
+        if (e.name == name) return readMember(b, e);
+    }
+    return std::nullopt;
+}
+
 FailReason documentBytesProblem(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
     const bool wordBinary = ext == QLatin1String("doc") || ext == QLatin1String("dot");

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "core/failreason.h"
 
@@ -41,5 +42,9 @@ DocKind documentKind(const QString& path);
 // The names of the members of a zip archive, or nothing when the bytes are not a complete
 // zip archive (a truncated one loses its central directory at the end).
 QStringList zipMemberNames(const QByteArray& bytes, bool* ok);
+
+// The bytes of a member of at most 1 MiB, stored or deflated, of a complete zip archive;
+// nothing when there is no such member or it does not read whole.
+std::optional<QByteArray> zipMember(const QByteArray& bytes, const QString& name);
 
 }  // namespace quorv

@@ -12,6 +12,7 @@ enum class OutputKind {
     Pdf,   // opens, with at least one page
     Xps,   // a zip package holding a fixed document sequence
     Swf,   // a whole SWF header with at least one frame
+    Ofd,   // a whole OFD package with as many pages as the PDF it was made from
     Text,  // any other saved format: not empty unless the source is
 };
 

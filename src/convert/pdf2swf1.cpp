@@ -20,11 +20,6 @@ QStringList pdf2swfArguments(const QString& pdfname, const QString& swfPath, con
     return args;
 }
 
-namespace {
-
-// The first free numbered name for `name` in `folder`, taken by creating it empty, so that
-// conversions running at once (other processes too) never pick the same one. Empty when
-// nothing can be created there.
 QString reserveFreeName(const QString& folder, const QString& name) {
     for (int tries = 0; tries < 1000; ++tries) {
         const QString path = folder + fzmccf(folder, name);
@@ -38,8 +33,6 @@ QString reserveFreeName(const QString& folder, const QString& name) {
     }
     return QString();
 }
-
-}  // namespace
 
 ConvertOutcome pdf2swf1(const QString& pdfname, const QString& npath, bool keepExisting,
                         const SwfTool& tool, int timeoutMs) {

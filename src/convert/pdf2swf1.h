@@ -15,6 +15,11 @@ inline constexpr int kSwfToolTimeoutMs = 10 * 60 * 1000;
 QStringList pdf2swfArguments(const QString& pdfname, const QString& swfPath, const QString& flashv,
                              const QString& langd);
 
+// The first free numbered name for `name` in `folder`, taken by creating it empty, so that
+// conversions running at once (other processes too) never pick the same one. Empty when
+// nothing can be created there.
+QString reserveFreeName(const QString& folder, const QString& name);
+
 // The tool and its settings, as the request carries them.
 struct SwfTool {
     QString program;

@@ -47,13 +47,21 @@ bool isPdfOutputKey(Key key) { return key >= Key::Pdfdk && key <= Key::Blfj; }
 
 const KeyInfo& keyInfo(Key key) { return kKeys[static_cast<size_t>(key)]; }
 
-QString bundledPdf2swfPath() {
+namespace {
+
+QString besideProgram(const QString& name) {
     // Before the application object exists, the running program's file says where it is.
     const QString dir = QCoreApplication::instance()
                             ? QCoreApplication::applicationDirPath()
                             : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-    return dir + QStringLiteral("/quorv-pdf2swf");
+    return dir + QLatin1Char('/') + name;
 }
+
+}  // namespace
+
+QString bundledPdf2swfPath() { return besideProgram(QStringLiteral("quorv-pdf2swf")); }
+
+QString bundledPdf2ofdPath() { return besideProgram(QStringLiteral("quorv-pdf2ofd")); }
 
 QString fileDefault(Key key) {
     switch (key) {

@@ -77,6 +77,8 @@ QString readerDefault(Key key, Reader reader);
 // The tool started for PDF to SWF when the settings name none: quorv-pdf2swf beside
 // the running program.
 QString bundledPdf2swfPath();
+// The tool started for PDF to OFD: quorv-pdf2ofd beside the running program.
+QString bundledPdf2ofdPath();
 
 // Office instances a batch or a content search runs at once: the pool key when it holds
 // a number from 1 to 16, else defaultPoolSize().

@@ -31,6 +31,8 @@ QString failReasonText(FailReason reason) {
             return QStringLiteral("未生成输出文件");
         case FailReason::SwfFailed:
             return QStringLiteral("PDF转SWF失败");
+        case FailReason::OfdFailed:
+            return QStringLiteral("PDF转OFD失败");
         case FailReason::BlankInName:
             return QStringLiteral("文件名含空格");
         case FailReason::UnknownKind:

@@ -19,6 +19,7 @@ enum class FailReason {
     OutputUnwritable,   // nothing can be written into the output folder
     NoOutput,           // every step answered, but no output file came
     SwfFailed,          // the PDF-to-SWF tool failed
+    OfdFailed,          // the PDF-to-OFD tool failed
     BlankInName,        // SWF mode refuses names with a blank
     UnknownKind,        // neither the bytes nor the name show a Word, Excel or PowerPoint file
     NothingToPrint,     // a workbook or presentation with no visible content to print

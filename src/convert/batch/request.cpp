@@ -21,6 +21,7 @@ const QList<ModeInfo>& batchModes() {
         {BatchMode::Swf, "swf", true, OutputKind::Swf, "swf", -1},
         {BatchMode::Copy, "copy", true, std::nullopt, "", -1},
         {BatchMode::Find, "find", false, std::nullopt, "", -1},
+        {BatchMode::Ofd, "ofd", true, OutputKind::Ofd, "ofd", -1},
     };
     return modes;
 }
@@ -62,8 +63,11 @@ BatchRequest requestFromSettings(BatchMode mode, const GlobalSettings& g,
     } else if (mode == BatchMode::Pdf) {
         q.pdfa = pdfaPart(g.profile);
     }
-    if (mode == BatchMode::Swf) {
+    if (mode == BatchMode::Swf || mode == BatchMode::Ofd) {
         q.pdfp = g.ap_path + QStringLiteral("/pdf/");
+    }
+    if (mode == BatchMode::Ofd) q.ofdTool = bundledPdf2ofdPath();
+    if (mode == BatchMode::Swf) {
         q.swf = o.swf.value_or(SwfTool{readSetting(g.profile, Key::Swftprg, Reader::SwfService),
                                        readSetting(g.profile, Key::Flashv, Reader::SwfService),
                                        readSetting(g.profile, Key::Langd, Reader::SwfService)});
@@ -84,7 +88,9 @@ QString requestProblem(const BatchRequest& q) {
         return QStringLiteral("PDF/A 只用于 pdf 输出，不能用于 ") + QLatin1String(mode.name);
     }
     if (mode.writes && q.outputBase.isEmpty()) return QStringLiteral("缺少输出目录");
-    if (q.mode == BatchMode::Swf && q.pdfp.isEmpty()) return QStringLiteral("缺少中间 PDF 目录");
+    if ((q.mode == BatchMode::Swf || q.mode == BatchMode::Ofd) && q.pdfp.isEmpty()) {
+        return QStringLiteral("缺少中间 PDF 目录");
+    }
     return QString();
 }
 

@@ -17,7 +17,7 @@ namespace quorv {
 
 // Find looks for a text in each row's document instead of converting it: Success means
 // found.
-enum class BatchMode { Pdf, Xps, Custom, Swf, Copy, Find };
+enum class BatchMode { Pdf, Xps, Custom, Swf, Copy, Find, Ofd };
 
 // What a mode is called where a request is written down (quorvbatch's --mode, the JSON
 // the office service reads), and what it writes.
@@ -51,13 +51,14 @@ struct BatchRequest {
     QString wordExt;  // Custom: extension and Word save format
     int wordFormat = 0;
     int pdfa = 0;  // Pdf: the outputs conform to PDF/A-1b, 2b or 3b; 0: plain PDF
-    QString pdfp;  // SWF: folder of the intermediate PDFs, ending in "/"
-    // SWF: an intermediate PDF replaces one of the same name, its folder made when missing
+    QString pdfp;  // SWF, OFD: folder of the intermediate PDFs, ending in "/"
+    // SWF, OFD: an intermediate PDF replaces one of the same name, its folder made when missing
     // (else sfth decides, and the folder must be there); names with a blank are converted
     // (else they are refused, as the tool's command line has always been).
     bool replaceIntermediate = false;
     bool blankNamesTaken = false;
     SwfTool swf;       // SWF: the tool and its settings
+    QString ofdTool;   // OFD: the PDF to OFD tool
     QString findText;  // Find: the text looked for
     int poolSize = 1;
     // A row that raises an error is recorded as failed with its reason and the run goes

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QJsonArray>
 
+#include "core/defaults.h"
 #include "core/passwords.h"
 
 namespace quorv {
@@ -73,6 +74,8 @@ std::optional<BatchRequest> requestFromJson(const QJsonObject& j) {
     q.blankNamesTaken = j.value("blankNamesTaken").toBool();
     const QJsonArray swf = j.value("swf").toArray();
     q.swf = SwfTool{swf.at(0).toString(), swf.at(1).toString(), swf.at(2).toString()};
+    // Never a program the caller names: the tool installed beside the service.
+    if (q.mode == BatchMode::Ofd) q.ofdTool = bundledPdf2ofdPath();
     q.findText = j.value("findText").toString();
     q.poolSize = j.value("poolSize").toInt(1);
     q.goOn = j.value("goOn").toBool();

@@ -12,6 +12,7 @@
 #include "convert/docbytes.h"
 #include "convert/officeconvert.h"
 #include "convert/outputcheck.h"
+#include "convert/pdf2ofd1.h"
 #include "convert/wordconvert.h"
 #include "core/filenames.h"
 
@@ -188,6 +189,10 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
             mayReplace(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
             mayReplace(filegszh(filey1, QStringLiteral("swf"), folder));
             break;
+        case BatchMode::Ofd:
+            mayReplace(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
+            mayReplace(filegszh(filey1, QStringLiteral("ofd"), folder));
+            break;
         case BatchMode::Copy:
         case BatchMode::Find:
             break;
@@ -253,15 +258,25 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
             }
             break;
         }
-        case BatchMode::Swf: {
+        case BatchMode::Swf:
+        case BatchMode::Ofd: {
             const bool keep = q.sfth == QLatin1String("n");
-            if (!q.blankNamesTaken && row.filey.contains(QLatin1Char(' '))) {
+            // Both go through the document's PDF; only the tool run on it differs.
+            const bool ofd = q.mode == BatchMode::Ofd;
+            const OutputKind outKind = ofd ? OutputKind::Ofd : OutputKind::Swf;
+            const FailReason toolFailed = ofd ? FailReason::OfdFailed : FailReason::SwfFailed;
+            auto tool = [&](const QString& pdf) {
+                return ofd ? pdf2ofd1(pdf, folder, keep, q.ofdTool)
+                           : pdf2swf1(pdf, folder, keep, q.swf);
+            };
+            // The blank rule is the SWF tool's command line; the OFD tool takes any name.
+            if (!ofd && !q.blankNamesTaken && row.filey.contains(QLatin1Char(' '))) {
                 out.result = BatchResult::Blank;
                 out.reason = FailReason::BlankInName;
             } else if (qfilehz(filey1) == QLatin1String("pdf")) {
-                take(pdf2swf1(filey1, folder, keep, q.swf), OutputKind::Swf, filey1);
-                if (out.reason == FailReason::SwfFailed) {
-                    out.reason = writeFailure(filey1, folder, FailReason::SwfFailed);
+                take(tool(filey1), outKind, filey1);
+                if (out.reason == toolFailed) {
+                    out.reason = writeFailure(filey1, folder, toolFailed);
                 }
             } else if (!q.replaceIntermediate && !QFileInfo(q.pdfp).isDir()) {
                 // The window makes the intermediate folder when the settings are saved,
@@ -281,10 +296,9 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
                                         OutputKind::Pdf, filey1);
                 if (!out.intermediate.isEmpty()) {
                     // The tool has ended when this returns, so the PDF is no longer read.
-                    take(pdf2swf1(out.intermediate, folder, keep, q.swf), OutputKind::Swf,
-                         out.intermediate);
-                    if (out.reason == FailReason::SwfFailed) {
-                        out.reason = writeFailure(out.intermediate, folder, FailReason::SwfFailed);
+                    take(tool(out.intermediate), outKind, out.intermediate);
+                    if (out.reason == toolFailed) {
+                        out.reason = writeFailure(out.intermediate, folder, toolFailed);
                     }
                 }
             }

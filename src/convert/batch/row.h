@@ -23,7 +23,7 @@ enum class BatchNotice {
 // What a row came to.
 struct RowOutcome {
     BatchResult result = BatchResult::Failure;
-    QString intermediate;  // SWF: the PDF this row wrote
+    QString intermediate;  // SWF, OFD: the PDF this row wrote
     QString output;        // the row's output file, when it succeeded
     std::optional<BatchNotice> notice;
     FailReason reason = FailReason::None;

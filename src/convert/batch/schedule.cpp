@@ -39,7 +39,8 @@ QStringList batchRowKeys(const BatchRequest& request, const BatchRow& row) {
     const QString stem = nameStem(row.filey);
     QStringList keys{cleanFolder(batchOutputFolder(request, row)) + stem};
     // The intermediate PDFs of all rows share one folder.
-    if (request.mode == BatchMode::Swf) keys << cleanFolder(request.pdfp) + stem;
+    if (request.mode == BatchMode::Swf || request.mode == BatchMode::Ofd)
+        keys << cleanFolder(request.pdfp) + stem;
     return keys;
 }
 

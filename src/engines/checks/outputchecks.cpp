@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -36,7 +37,53 @@ std::optional<int> frameCount(const uchar* body, qsizetype size) {
     return int(body[rect + 2]) | int(body[rect + 3]) << 8;
 }
 
+// The text of every element named `element` (whatever its namespace prefix), or the value
+// of its `attribute`, in order; nothing when the XML does not read to its end.
+std::optional<QStringList> xmlValues(const QByteArray& xml, QStringView element,
+                                     QStringView attribute) {
+    QXmlStreamReader r(xml);
+    QStringList values;
+    while (!r.atEnd()) {
+        if (r.readNext() != QXmlStreamReader::StartElement || r.name() != element) continue;
+        values << (attribute.isEmpty() ? r.readElementText().trimmed()
+                                       : r.attributes().value(attribute.toString()).toString());
+    }
+    if (r.hasError()) return std::nullopt;
+    return values;
+}
+
+// A location inside the package: from its root when it starts with "/", else from `folder`.
+QString packagePath(const QString& folder, const QString& loc) {
+    if (loc.startsWith(QLatin1Char('/'))) return loc.mid(1);
+    return folder + loc;
+}
+
+QString folderOf(const QString& member) { return member.left(member.lastIndexOf('/') + 1); }
+
 }  // namespace
+
+bool ofdReads(const QString& path, std::optional<int> pages) {
+    if (pages && *pages < 1) return false;
+    const QByteArray bytes = readAll(path);
+    bool whole = false;
+    const QStringList names = zipMemberNames(bytes, &whole);
+    if (!whole) return false;
+    const std::optional<QByteArray> ofd = zipMember(bytes, QStringLiteral("OFD.xml"));
+    const std::optional<QStringList> roots = ofd ? xmlValues(*ofd, u"DocRoot", {}) : std::nullopt;
+    if (!roots || roots->isEmpty()) return false;
+    const QString docPath = packagePath(QString(), roots->first());
+    const std::optional<QByteArray> doc = zipMember(bytes, docPath);
+    const std::optional<QStringList> locs =
+        doc ? xmlValues(*doc, u"Page", u"BaseLoc") : std::nullopt;
+    if (!locs || locs->isEmpty() || (pages && locs->size() != *pages)) return false;
+    // A page whose content is missing does not open in a reader.
+    for (const QString& loc : *locs) {
+        QString content = packagePath(folderOf(docPath), loc);
+        if (!content.endsWith(QLatin1String(".xml"))) content += QStringLiteral("/Content.xml");
+        if (!names.contains(content)) return false;
+    }
+    return true;
+}
 
 int pdfPageCount(const QString& path, const QString& openPassword) {
     // A broken file is an answer here, not a message on standard error. One document
@@ -129,6 +176,12 @@ bool outputReads(const QString& output, OutputKind kind, const QString& source) 
             return xpsReads(output);
         case OutputKind::Swf:
             return swfReads(output);
+        case OutputKind::Ofd: {
+            // A source that is no PDF (a resumed batch checks against the document, its PDF
+            // long gone) leaves only the package itself to check.
+            const int pages = pdfPageCount(source);
+            return pages > 0 ? ofdReads(output, pages) : ofdReads(output);
+        }
         case OutputKind::Text:
             return QFileInfo(output).size() > 0 || QFileInfo(source).size() == 0;
     }

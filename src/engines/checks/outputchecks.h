@@ -4,6 +4,7 @@
 // only the file; none changes it.
 
 #include <QString>
+#include <optional>
 
 #include "convert/outputcheck.h"
 
@@ -21,7 +22,11 @@ bool xpsReads(const QString& path);
 // An uncompressed (FWS) or zlib-compressed (CWS) SWF as long as its header says, with at
 // least one frame.
 bool swfReads(const QString& path);
-// The check of one kind; Text: not empty unless the source is.
+// A complete OFD package: OFD.xml names a Document.xml whose page tree lists `pages` pages
+// (without a count, at least one), each with its content in the package.
+bool ofdReads(const QString& path, std::optional<int> pages = std::nullopt);
+// The check of one kind; Ofd: as many pages as `source` when it is a PDF that opens; Text: not
+// empty unless the source is.
 bool outputReads(const QString& output, OutputKind kind, const QString& source);
 
 }  // namespace quorv::checks

@@ -50,6 +50,8 @@ std::optional<BatchMode> batchMode(OutputMode mode) {
             return BatchMode::Custom;
         case OutputMode::Swf:
             return BatchMode::Swf;
+        case OutputMode::Ofd:
+            return BatchMode::Ofd;
         case OutputMode::Original:
             return BatchMode::Copy;
         case OutputMode::None:
@@ -127,7 +129,7 @@ void frnBatchRun(w_frn& w) {
         requestFromSettings(batchMode(mode).value_or(BatchMode::Copy), g, overrides);
     request.outputBase = base;
     request.keepSubfolders = w.cbx_3->isChecked();
-    if (mode == OutputMode::Swf) QDir().mkpath(request.pdfp);
+    if (mode == OutputMode::Swf || mode == OutputMode::Ofd) QDir().mkpath(request.pdfp);
     // The window holds what its last run used.
     if (mode == OutputMode::Custom) {
         g.wsavehz = request.wordExt;

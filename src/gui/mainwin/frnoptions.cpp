@@ -25,6 +25,7 @@ OutputMode outputModeFromScgs(const QString& scgs) {
     if (scgs == QLatin1String("2")) return OutputMode::Xps;
     if (scgs == QLatin1String("3")) return OutputMode::Custom;
     if (scgs == QLatin1String("4")) return OutputMode::Swf;
+    if (scgs == QLatin1String("6")) return OutputMode::Ofd;
     return OutputMode::Original;
 }
 

@@ -6,7 +6,7 @@
 namespace quorv {
 
 // Output modes of the five radio buttons, by their scgs value.
-enum class OutputMode { None = 0, Pdf = 1, Xps = 2, Custom = 3, Swf = 4, Original = 5 };
+enum class OutputMode { None = 0, Pdf = 1, Xps = 2, Custom = 3, Swf = 4, Original = 5, Ofd = 6 };
 
 // The items of the file-type list ddlb_1, from item 1.
 const QStringList& fileTypeItems();

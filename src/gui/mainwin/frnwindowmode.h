@@ -26,8 +26,8 @@ class WindowMode {
           lockField_(field == FolderFieldLocked) {
         if (lockField_) w_.em_1->setEnabled(false);
         const std::initializer_list<QWidget*> inputs{
-            w_.pb_1,  w_.cb_4,  w_.rb_5,  w_.rb_8, w_.rb_9, w_.rb_6, w_.rb_10, w_.ddlb_1,
-            w_.cbx_2, w_.cbx_4, w_.cbx_3, w_.cb_1, w_.cb_2, w_.cb_3, w_.cb_5};
+            w_.pb_1,   w_.cb_4,  w_.rb_5,  w_.rb_8,  w_.rb_9, w_.rb_6, w_.rb_7, w_.rb_10,
+            w_.ddlb_1, w_.cbx_2, w_.cbx_4, w_.cbx_3, w_.cb_1, w_.cb_2, w_.cb_3, w_.cb_5};
         for (QWidget* c : inputs) {
             locked_.emplace_back(c, c->isEnabled());
             c->setEnabled(false);

@@ -126,6 +126,7 @@ void w_frn::createControls() {
     get(rb_9, "rb_9");
     get(rb_8, "rb_8");
     get(rb_6, "rb_6");
+    get(rb_7, "rb_7");
     get(rb_5, "rb_5");
     get(sle_2, "sle_2");
     get(st_1, "st_1");
@@ -186,7 +187,7 @@ void w_frn::createControls() {
         b->setAutoExclusive(false);
         filterGroup_.addButton(b);
     }
-    for (QRadioButton* b : {rb_5, rb_8, rb_9, rb_6, rb_10}) {
+    for (QRadioButton* b : {rb_5, rb_8, rb_9, rb_6, rb_7, rb_10}) {
         b->setAutoExclusive(false);
         outputGroup_.addButton(b);
     }
@@ -404,6 +405,7 @@ OutputMode w_frn::outputMode() const {
     if (rb_8->isChecked()) return OutputMode::Xps;
     if (rb_9->isChecked()) return OutputMode::Custom;
     if (rb_6->isChecked()) return OutputMode::Swf;
+    if (rb_7->isChecked()) return OutputMode::Ofd;
     if (rb_10->isChecked()) return OutputMode::Original;
     return OutputMode::None;
 }
@@ -421,6 +423,9 @@ void w_frn::setOutputMode(OutputMode mode) {
             break;
         case OutputMode::Swf:
             rb_6->setChecked(true);
+            break;
+        case OutputMode::Ofd:
+            rb_7->setChecked(true);
             break;
         case OutputMode::Original:
             rb_10->setChecked(true);

@@ -110,6 +110,7 @@ class w_frn : public QWidget {
     QRadioButton* rb_9;
     QRadioButton* rb_8;
     QRadioButton* rb_6;
+    QRadioButton* rb_7;
     QRadioButton* rb_5;
     QLineEdit* sle_2;
     QLabel* st_1;

@@ -50,7 +50,7 @@ QString batchUsage() {
         "  --since \"yyyy-mm-dd hh:mm:ss\"  只取此时间之后修改的文件\n"
         "  --hidden                包括隐藏文件\n"
         "  --keep-subfolders       输出保留子文件夹\n"
-        "  --mode pdf|xps|custom|swf|copy  输出格式（默认 pdf）\n"
+        "  --mode pdf|xps|custom|swf|ofd|copy  输出格式（默认 pdf）\n"
         "  --out 文件夹            输出目录（必填）\n"
         "  --replace               替换同名文件（默认编号另存）\n"
         "  --pdfa none|1b|2b|3b    PDF 输出的 PDF/A 归档格式（默认取设置）\n"

@@ -310,7 +310,7 @@ int Run::exec() {
     request_ = requestFromSettings(o_.mode, g_, overrides);
     request_.outputBase = work_ + QStringLiteral("rows/");
     request_.keepSubfolders = true;
-    if (o_.mode == BatchMode::Swf) {
+    if (o_.mode == BatchMode::Swf || o_.mode == BatchMode::Ofd) {
         request_.pdfp = work_ + QStringLiteral("pdf/");
         request_.replaceIntermediate = true;
     }
@@ -459,6 +459,8 @@ QString failReasonName(FailReason reason) {
             return QStringLiteral("no-output");
         case FailReason::SwfFailed:
             return QStringLiteral("swf-failed");
+        case FailReason::OfdFailed:
+            return QStringLiteral("ofd-failed");
         case FailReason::BlankInName:
             return QStringLiteral("blank-in-name");
         case FailReason::UnknownKind:

@@ -110,6 +110,65 @@ TEST(OutputChecks, ATextIsEmptyOnlyWhenItsSourceIs) {
     EXPECT_TRUE(checks::outputReads(full, OutputKind::Text, full));
 }
 
+// An OFD package as the tool lays it out: OFD.xml naming the document, its page tree, and
+// one content part per page. `listed` pages in the tree, `contents` of them with a part.
+QByteArray ofdBytes(int listed, int contents, const QByteArray& docRoot = "Doc_0/Document.xml") {
+    QByteArray pages;
+    for (int i = 0; i < listed; ++i) {
+        pages += "<ofd:Page ID=\"" + QByteArray::number(i + 2) + "\" BaseLoc=\"Pages/Page_" +
+                 QByteArray::number(i) + "/Content.xml\"/>";
+    }
+    QList<QPair<QByteArray, QByteArray>> members{
+        {"OFD.xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ofd:OFD "
+         "xmlns:ofd=\"http://www.ofdspec.org/2016\" Version=\"1.0\" DocType=\"OFD\">"
+         "<ofd:DocBody><ofd:DocInfo><ofd:DocID>x</ofd:DocID></ofd:DocInfo><ofd:DocRoot>" +
+             docRoot + "</ofd:DocRoot></ofd:DocBody></ofd:OFD>"},
+        {"Doc_0/Document.xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ofd:Document "
+         "xmlns:ofd=\"http://www.ofdspec.org/2016\"><ofd:CommonData><ofd:MaxUnitID>9"
+         "</ofd:MaxUnitID></ofd:CommonData><ofd:Pages>" +
+             pages + "</ofd:Pages></ofd:Document>"}};
+    for (int i = 0; i < contents; ++i) {
+        members.append({"Doc_0/Pages/Page_" + QByteArray::number(i) + "/Content.xml",
+                        "<ofd:Page xmlns:ofd=\"http://www.ofdspec.org/2016\"/>"});
+    }
+    return zipBytes(members);
+}
+
+TEST(OutputChecks, AnOfdReadsWholeWithThePagesOfItsPdf) {
+    Files files;
+    const QString pdf = files.put("source.pdf", pdfBytes(2));
+    const QByteArray good = ofdBytes(2, 2);
+    const QList<Case> cases{
+        {"two pages from a two-page PDF", good, true},
+        {"a root named from the package root", ofdBytes(2, 2, "/Doc_0/Document.xml"), true},
+        {"cut short: the central directory is gone", good.left(good.size() - 30), false},
+        {"cut in half", good.left(good.size() / 2), false},
+        {"one page fewer than the PDF", ofdBytes(1, 1), false},
+        {"one page more than the PDF", ofdBytes(3, 3), false},
+        {"a page listed without its content", ofdBytes(2, 1), false},
+        {"a root naming no document", ofdBytes(2, 2, "Doc_1/Document.xml"), false},
+        {"a zip without OFD.xml", zipBytes({{"Doc_0/Document.xml", "<a/>"}}), false},
+        {"a PDF under an OFD name", pdfBytes(2), false},
+        {"empty", QByteArray(), false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString path = files.put(QString("out%1.ofd").arg(n++), c.bytes);
+        EXPECT_EQ(checks::outputReads(path, OutputKind::Ofd, pdf), c.reads) << c.what;
+        EXPECT_EQ(QFile(path).size(), c.bytes.size()) << c.what << ": a check changes nothing";
+    }
+    // Checked again against its document (a resumed batch), whose PDF is gone: the package
+    // must still be whole and have pages.
+    const QString docx = files.put("source.docx", "a document");
+    EXPECT_TRUE(checks::outputReads(files.put("good.ofd", good), OutputKind::Ofd, docx));
+    EXPECT_FALSE(checks::outputReads(files.put("none.ofd", ofdBytes(0, 0)), OutputKind::Ofd, docx));
+    EXPECT_FALSE(checks::outputReads(files.put("cut.ofd", good.left(good.size() - 30)),
+                                     OutputKind::Ofd, docx));
+    EXPECT_FALSE(checks::outputReads(files.dir.filePath("missing.ofd"), OutputKind::Ofd, pdf));
+}
+
 TEST(OutputChecks, TheProgramsBackendChecksEveryOutput) {
     Files files;
     const QString cut = files.put("cut.pdf", pdfBytes(1).left(100));

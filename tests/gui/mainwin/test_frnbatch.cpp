@@ -424,9 +424,9 @@ TEST(BatchRun, ARunStartsWithoutAnyEarlierResultOrSelection) {
 
 TEST(BatchRun, InputControlsAreDisabledWhileItRunsAndEnabledOnEveryWayOut) {
     BatchWindow b;
-    const std::vector<QWidget*> inputs{b.w.pb_1,  b.w.cb_4,  b.w.rb_5,   b.w.rb_8,  b.w.rb_9,
-                                       b.w.rb_6,  b.w.rb_10, b.w.ddlb_1, b.w.cbx_2, b.w.cbx_4,
-                                       b.w.cbx_3, b.w.cb_1,  b.w.cb_2,   b.w.cb_3,  b.w.cb_5};
+    const std::vector<QWidget*> inputs{
+        b.w.pb_1,   b.w.cb_4,  b.w.rb_5,  b.w.rb_8,  b.w.rb_9, b.w.rb_6, b.w.rb_7, b.w.rb_10,
+        b.w.ddlb_1, b.w.cbx_2, b.w.cbx_4, b.w.cbx_3, b.w.cb_1, b.w.cb_2, b.w.cb_3, b.w.cb_5};
     const auto enabled = [&] {
         QStringList on;
         for (QWidget* c : inputs) {

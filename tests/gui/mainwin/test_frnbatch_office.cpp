@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <QXmlStreamReader>
 #include <QtTest/QTest>
 #include <atomic>
 #include <chrono>
@@ -20,6 +21,7 @@
 
 #include "convert/automation.h"
 #include "core/defaults.h"
+#include "engines/checks/outputchecks.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
@@ -177,6 +179,47 @@ TEST(RealBatchRun, SwfAndUnchangedCopies) {
         const QString name = QString::fromUtf8(rel);
         EXPECT_EQ(readAll(b.outPath(name)), readAll(sources->folder + "/" + name)) << rel;
     }
+}
+
+// The text an OFD package carries in its pages' TextCode elements, without whitespace.
+QString ofdText(const QMap<QString, QByteArray>& package) {
+    QString text;
+    for (auto it = package.begin(); it != package.end(); ++it) {
+        if (!it.key().endsWith("/Content.xml")) continue;
+        QXmlStreamReader r(it.value());
+        while (!r.atEnd()) {
+            if (r.readNext() == QXmlStreamReader::StartElement && r.name() == u"TextCode") {
+                text += r.readElementText();
+            }
+        }
+    }
+    return text.remove(QRegularExpression("\\s"));
+}
+
+TEST(RealBatchRun, OfdThroughEachDocumentsPdf) {
+    RealBatch b;
+    ASSERT_TRUE(QDir(b.dir.path() + "/pdf").removeRecursively());
+    QTest::mouseClick(b.w.rb_7, Qt::LeftButton);
+    ASSERT_EQ(b.w.outputMode(), OutputMode::Ofd);
+    // The OFD tool takes names with a blank, which SWF mode refuses.
+    EXPECT_EQ(b.runIn(OutputMode::Ofd), (QStringList{"a.doc:成功", "c.pdf:成功",
+                                                     "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    const QList<QPair<const char*, QString>> made{
+        {"a.ofd", kAlpha}, {"c.ofd", kPdf}, {"sub/子文档.ofd", kSub}, {"报告 一.ofd", kReport}};
+    for (const auto& [rel, text] : made) {
+        const QString path = b.outPath(QString::fromUtf8(rel));
+        EXPECT_TRUE(checks::ofdReads(path, 1)) << rel;
+        EXPECT_EQ(ofdText(testing::readZip(readAll(path))), QString(text).remove(' ')) << rel;
+    }
+    EXPECT_TRUE(QDir(b.dir.path() + "/pdf").entryList(QDir::Files).isEmpty())
+        << "intermediate PDFs of successful rows are gone";
+    // A second run that keeps files of the same name numbers its own.
+    writeSetting(b.profile, Key::Sfth, "n");
+    globals().sfth = "n";
+    EXPECT_EQ(b.runIn(OutputMode::Ofd), (QStringList{"a.doc:成功", "c.pdf:成功",
+                                                     "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    EXPECT_TRUE(checks::ofdReads(b.outPath("0a.ofd"), 1));
+    EXPECT_TRUE(checks::ofdReads(b.outPath("a.ofd"), 1));
 }
 
 TEST(RealBatchRun, DocumentTheOfficeCannotOpenEndsTheInstanceBeforeTheReport) {

@@ -41,7 +41,7 @@ TEST(Layout, UnitsToDesignPixels) {
 
 TEST(Layout, ControlTableIsCompleteAndInsideTheWindow) {
     const auto& all = frnControls();
-    ASSERT_EQ(all.size(), 37u);
+    ASSERT_EQ(all.size(), 38u);
     EXPECT_STREQ(all.front().name, "em_1");
     EXPECT_STREQ(all.back().name, "gb_2");
     QSet<QString> names;
@@ -50,7 +50,7 @@ TEST(Layout, ControlTableIsCompleteAndInsideTheWindow) {
         EXPECT_LE(c.x + c.width, kFrnWidthUnits) << c.name;
         EXPECT_LE(c.y + c.height, kFrnHeightUnits) << c.name;
     }
-    EXPECT_EQ(names.size(), 37);
+    EXPECT_EQ(names.size(), 38);
     EXPECT_FALSE(kindScalesFont(ControlKind::ProgressBar));
     EXPECT_FALSE(kindScalesFont(ControlKind::Grid));
     EXPECT_TRUE(kindScalesFont(ControlKind::GroupBox));

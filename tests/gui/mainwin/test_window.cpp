@@ -41,6 +41,7 @@ TEST(MainWindow, EveryControlWithKindCaptionAndDesignPosition) {
         {"st_2", "QLabel", ""},
         {"cb_4", "QPushButton", "设置"},
         {"rb_10", "QRadioButton", "原格式"},
+        {"rb_7", "QRadioButton", "ofd"},
         {"rb_9", "QRadioButton", "自定义"},
         {"rb_8", "QRadioButton", "xps"},
         {"rb_6", "QRadioButton", "swf"},

@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <map>
 
 #include "batch_run.h"
@@ -16,12 +18,14 @@
 #include "convert/folderscan.h"
 #include "convert/kind_docs.h"
 #include "core/ini.h"
+#include "engines/checks/outputchecks.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
 #include "engines/office/officesession.h"
 #include "fakes/pdfa_checks.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
+#include "gui/mainwin/zipread.h"
 #include "programs/quorvbatch/batchoptions.h"
 
 namespace quorv {
@@ -364,6 +368,36 @@ TEST_F(Quorvbatch, EveryModeAgainstTheRealEngine) {
     ASSERT_GE(swf.size(), 8);
     EXPECT_EQ(int(swf[3]), 9);
     EXPECT_EQ(readAll(path("copy/good.docx")), readAll(sources->docx));
+}
+
+TEST_F(Quorvbatch, OfdModeWritesAnOfdOfThePdfsPagesAndText) {
+    const BatchRun pdf = runBatch(work, {"--mode", "pdf", "--out", "pdf", sources->docx});
+    ASSERT_EQ(pdf.status, kBatchAllDone) << pdf.err.toStdString();
+    const int pages = checks::pdfPageCount(path("pdf/good.pdf"));
+    ASSERT_EQ(pages, 2);
+
+    const BatchRun r = runBatch(work, {"--mode", "ofd", "--out", "ofd", sources->docx});
+    EXPECT_EQ(r.status, kBatchAllDone) << r.err.toStdString();
+    EXPECT_EQ(outputs(path("ofd")), QStringList{"good.ofd"}) << "no intermediate PDF is left";
+    EXPECT_EQ(r.lines.value(0).value("output").toString(), path("ofd/good.ofd"));
+    EXPECT_TRUE(checks::ofdReads(path("ofd/good.ofd"), pages));
+    const QMap<QString, QByteArray> package = testing::readZip(readAll(path("ofd/good.ofd")));
+    QString text;
+    for (auto it = package.begin(); it != package.end(); ++it) {
+        if (!it.key().endsWith("/Content.xml")) continue;
+        QXmlStreamReader xml(it.value());
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"TextCode") {
+                text += xml.readElementText();
+            }
+        }
+    }
+    EXPECT_EQ(text.remove(QRegularExpression("\\s")), "批量转换secondpage");
+
+    const BatchRun again =
+        runBatch(work, {"--mode", "ofd", "--out", "ofd", "--resume", sources->docx});
+    EXPECT_EQ(again.status, kBatchAllDone) << again.err.toStdString();
+    EXPECT_EQ(again.lines.value(0).value("status").toString(), "skipped");
 }
 
 TEST_F(Quorvbatch, PdfaComesFromTheSettingsUnlessTheOptionSaysOtherwise) {
