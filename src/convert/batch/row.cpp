@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QtDebug>
 #include <vector>
 
 #include "convert/automation.h"
+#include "convert/backend.h"
 #include "convert/contentfind.h"
 #include "convert/outputcheck.h"
 #include "convert/wordconvert.h"
@@ -67,6 +69,16 @@ void removeBroken(const QString& output, const QString& source,
                   const std::vector<Earlier>& earlier) {
     if (samePath(output, source) || leftAsItWas(output, earlier)) return;
     QFile::remove(output);
+}
+
+// Adds the watermark and protection to a written PDF through the program's backend.
+bool rewritePdf(const QString& path, const PdfOptions& options) {
+    const ConvertBackend& b = backend();
+    QString error;
+    if (b.postProcessPdf && b.postProcessPdf(path, options, &error)) return true;
+    // The reason names the file and the library's complaint, never a password.
+    qWarning().noquote() << "PDF watermark/protection failed:" << path << error;
+    return false;
 }
 
 RowOutcome findInRow(const BatchRequest& q, const QString& path, RowWorker& state) {
@@ -157,10 +169,18 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
     // An output that does not read is none, and so is an earlier file of its name that
     // nothing wrote over (a replacing run finds it there at once): the row fails as one
     // that wrote nothing.
-    auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source) {
+    // `post`: what is done to a PDF output before its check; the check then opens it
+    // with the open password. A PDF that cannot get them is not left unprotected.
+    auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source,
+                    const PdfOptions& post = {}) {
         ConvertOutcome taken = c;
-        if (c.written() &&
-            (leftAsItWas(c.output, earlier) || !outputReads(c.output, kind, source))) {
+        if (c.written() && leftAsItWas(c.output, earlier)) {
+            taken = ConvertOutcome::failed(FailReason::NoOutput);
+        } else if (c.written() && post.rewritesOutputs() && !rewritePdf(c.output, post)) {
+            removeBroken(c.output, source, earlier);
+            taken = ConvertOutcome::failed(FailReason::PdfRewriteFailed);
+        } else if (c.written() &&
+                   !outputReads(c.output, kind, source, post.protection.openPassword)) {
             removeBroken(c.output, source, earlier);
             taken = ConvertOutcome::failed(FailReason::NoOutput);
         }
@@ -173,8 +193,8 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
         case BatchMode::Find:  // searched above
             break;
         case BatchMode::Pdf:
-            take(word2xps(filey1, QStringLiteral("pdf"), folder, 17, word), OutputKind::Pdf,
-                 filey1);
+            take(word2xps(filey1, QStringLiteral("pdf"), folder, 17, word), OutputKind::Pdf, filey1,
+                 q.pdf);
             break;
         case BatchMode::Xps:
             take(word2xps(filey1, QStringLiteral("xps"), folder, 18, word), OutputKind::Xps,
@@ -182,7 +202,7 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
             break;
         case BatchMode::Custom:
             take(word2any(filey1, q.wordExt, folder, q.wordFormat, word),
-                 outputKindOfFormat(q.wordFormat), filey1);
+                 outputKindOfFormat(q.wordFormat), filey1, q.pdf);
             break;
         case BatchMode::Copy: {
             const QString name =

@@ -22,6 +22,7 @@ bool xpsReads(const QString& path);
 // least one frame.
 bool swfReads(const QString& path);
 // The check of one kind; Text: not empty unless the source is.
-bool outputReads(const QString& output, OutputKind kind, const QString& source);
+bool outputReads(const QString& output, OutputKind kind, const QString& source,
+                 const QString& openPassword = QString());
 
 }  // namespace quorv::checks
