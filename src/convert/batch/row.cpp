@@ -81,6 +81,14 @@ bool rewritePdf(const QString& path, const PdfOptions& options) {
     return false;
 }
 
+// The options for a PDF that is only a step towards another format: its watermark goes
+// on to the final file; a password would only keep the converting tool out.
+PdfOptions watermarkOnly(const PdfOptions& options) {
+    PdfOptions o;
+    o.watermark = options.watermark;
+    return o;
+}
+
 RowOutcome findInRow(const BatchRequest& q, const QString& path, RowWorker& state) {
     RowOutcome out;
     out.result = BatchResult::Failure;
@@ -236,7 +244,7 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
                     take(q.replaceIntermediate
                              ? word2pdf(filey1, q.pdfp, q.passwords)
                              : word2xps(filey1, QStringLiteral("pdf"), q.pdfp, 17, word),
-                         OutputKind::Pdf, filey1);
+                         OutputKind::Pdf, filey1, watermarkOnly(q.pdf));
                 if (!out.intermediate.isEmpty()) {
                     // The tool has ended when this returns, so the PDF is no longer read.
                     take(pdf2swf1(out.intermediate, folder, keep, q.swf), OutputKind::Swf,
