@@ -201,10 +201,10 @@ TEST(RequestFromSettings, PdfOptionsTakeEachOverrideAndStayOffWhereNoPdfIsMade) 
     EXPECT_EQ(over.pdf.merge.fileName, "合同");
     EXPECT_FALSE(over.pdf.merge.keepParts);
 
-    const BatchRequest xps = requestFromSettings(BatchMode::Xps, g);
-    EXPECT_EQ(xps.pdf.watermark.text, "内部资料");
-    EXPECT_FALSE(xps.pdf.merge.on) << "XPS files are not merged into a PDF";
-    for (BatchMode m : {BatchMode::Copy, BatchMode::Find}) {
+    const BatchRequest swf = requestFromSettings(BatchMode::Swf, g);
+    EXPECT_EQ(swf.pdf.watermark.text, "内部资料");
+    EXPECT_FALSE(swf.pdf.merge.on) << "SWF files are not merged into a PDF";
+    for (BatchMode m : {BatchMode::Xps, BatchMode::Copy, BatchMode::Find}) {
         const BatchRequest q = requestFromSettings(m, g);
         EXPECT_FALSE(q.pdf.rewritesOutputs() || q.pdf.merge.on) << modeName(m).toStdString();
     }

@@ -12,13 +12,13 @@ constexpr int kWordPdf = 17;
 constexpr int kWordXps = 18;
 
 // The settings' PDF options with the program's own choices over them, for the modes whose
-// outputs are, or are made from, a PDF.
+// outputs are, or are made from, a PDF the run writes.
 PdfOptions pdfOptionsFor(const BatchRequest& q, const QString& profile,
                          const RequestOverrides::Pdf& o) {
+    // An XPS is drawn from a PDF that stays inside the office's conversion: nothing of
+    // these reaches it.
     const std::optional<OutputKind> kind = outputKindOf(q);
-    const bool fromPdf =
-        kind == OutputKind::Pdf || q.mode == BatchMode::Xps || q.mode == BatchMode::Swf;
-    if (!fromPdf) return {};
+    if (kind != OutputKind::Pdf && q.mode != BatchMode::Swf) return {};
     PdfOptions p = readPdfOptions(profile);
     PdfProtection& pr = p.protection;
     PdfWatermark& w = p.watermark;
