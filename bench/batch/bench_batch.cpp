@@ -7,6 +7,10 @@
 //
 //   bench_batch [N [ROUNDS]]   (defaults 200 and 1; with more rounds the best of each
 //                               counts)
+//   bench_batch --pdf-options [N [ROUNDS]]   the default pool, readied, with the PDF
+//                               options off and then on (open password, every restriction,
+//                               a tiled Chinese watermark); last line "pdf_options_ratio
+//                               <on / off>"
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +28,7 @@
 #include "convert/batch/run.h"
 #include "core/defaults.h"
 #include "core/globals.h"
+#include "core/pdfoptions.h"
 #include "core/quorvapp.h"
 #include "engines/office/officebackend.h"
 #include "engines/office/officepool.h"
@@ -39,11 +44,12 @@ using namespace quorv;
 // (the office instance's start and end included). `warm`: the instances were readied
 // when the rows came, as the window does, and are running at the click (not timed).
 bool measureOurs(const QStringList& files, const QString& outDir, int pool, double* seconds,
-                 bool warm = false) {
+                 bool warm = false, const PdfOptions& pdf = {}) {
     testing::ScriptedDesktop desktop;
     w_frn w(desktop);
     w.open(QSize(1280, 768));
     writeSetting(globals().profile, Key::Pool, QString::number(pool));
+    writePdfOptions(globals().profile, pdf);
     testing::setRows(w, files);
     w.sle_2->setText(outDir);
     w.setOutputMode(OutputMode::Pdf);
@@ -70,6 +76,36 @@ bool measureOurs(const QStringList& files, const QString& outDir, int pool, doub
     return true;
 }
 
+// The default pool, readied, with the PDF options off and on, the same files each time.
+int measurePdfOptions(const QStringList& files, const QString& tmp, int rounds) {
+    const int pool = defaultPoolSize();
+    PdfOptions on;
+    on.protection = {QStringLiteral("开门123"), QStringLiteral("权限456"), true, true, true};
+    on.watermark.text = QStringLiteral("内部资料");
+    double bestOff = 0, bestOn = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const QString off = tmp + QStringLiteral("/off%1").arg(round);
+        const QString with = tmp + QStringLiteral("/on%1").arg(round);
+        QDir().mkpath(off);
+        QDir().mkpath(with);
+        double offSec = 0, onSec = 0;
+        // Alternating which goes first keeps a warming machine from favouring one side.
+        const bool offFirst = round % 2 == 0;
+        if (offFirst && !measureOurs(files, off, pool, &offSec, true)) return 1;
+        if (!measureOurs(files, with, pool, &onSec, true, on)) return 1;
+        if (!offFirst && !measureOurs(files, off, pool, &offSec, true)) return 1;
+        std::printf("round %d: off %.3f s, on %.3f s\n", round + 1, offSec, onSec);
+        if (round == 0 || offSec < bestOff) bestOff = offSec;
+        if (round == 0 || onSec < bestOn) bestOn = onSec;
+    }
+    std::printf("files %d, rounds %d, pool %d\n", int(files.size()), rounds, pool);
+    std::printf("pdf options off %.3f s\n", bestOff);
+    std::printf("pdf options on %.3f s (open password, no print/copy/change, tiled watermark)\n",
+                bestOn);
+    std::printf("pdf_options_ratio %.3f\n", bestOff > 0 ? bestOn / bestOff : 0.0);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,10 +116,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     });
     office::installOfficeBackend();
+    const bool pdfOptions = argc > 1 && QString::fromLocal8Bit(argv[1]) == "--pdf-options";
+    if (pdfOptions) {
+        --argc;
+        ++argv;
+    }
     const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 200;
     const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
     if (n <= 0 || rounds <= 0) {
-        std::fprintf(stderr, "usage: bench_batch [N [ROUNDS]]\n");
+        std::fprintf(stderr, "usage: bench_batch [--pdf-options] [N [ROUNDS]]\n");
         return 2;
     }
     QTemporaryDir tmp;
@@ -94,6 +135,7 @@ int main(int argc, char** argv) {
 
     const QStringList files = bench::makeBenchDocx(tmp.path(), src, n);
     if (files.isEmpty()) return 1;
+    if (pdfOptions) return measurePdfOptions(files, tmp.path(), rounds);
     const QString profile = bench::readySofficeProfile(tmp.path(), files.front());
 
     // Two independent soffice processes need two profiles.

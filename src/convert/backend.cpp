@@ -30,8 +30,9 @@ void warmWorkerOffices(int n, int idleMs) {
     if (const ConvertBackend& b = backend(); b.warmWorkerOffices) b.warmWorkerOffices(n, idleMs);
 }
 
-bool outputReads(const QString& output, OutputKind kind, const QString& source) {
-    return backend().outputReads(output, kind, source);
+bool outputReads(const QString& output, OutputKind kind, const QString& source,
+                 const QString& openPassword) {
+    return backend().outputReads(output, kind, source, openPassword);
 }
 
 }  // namespace quorv

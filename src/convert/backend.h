@@ -6,11 +6,14 @@
 // none installed ends the program at once: running without output checks would pass
 // broken files as converted.
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
 #include "convert/outputcheck.h"
+#include "core/pdfoptions.h"
 
 namespace quorv {
 
@@ -21,6 +24,19 @@ class WorkerOffice {
     virtual ~WorkerOffice() = default;
 };
 
+// One PDF of a merge and its top-level bookmark.
+struct PdfPart {
+    QString path;
+    QString title;
+};
+
+struct PdfMergeOutcome {
+    bool written = false;
+    int pages = 0;
+    QStringList leftOut;  // titles of the parts that did not open
+    QString error;        // why nothing was written
+};
+
 struct ConvertBackend {
     // `localLinks`: the request's choice, for the instance the worker's office starts.
     std::function<std::unique_ptr<WorkerOffice>(bool localLinks)> openWorkerOffice;
@@ -28,7 +44,19 @@ struct ConvertBackend {
     // for `idleMs` end (negative: the time set before). n = 0 ends those ready and unused.
     // Empty: nothing is readied ahead and the first rows start their own.
     std::function<void(int n, int idleMs)> warmWorkerOffices;
-    std::function<bool(const QString& output, OutputKind kind, const QString& source)> outputReads;
+    // `openPassword`: the one a protected PDF output opens with; empty for none.
+    std::function<bool(const QString& output, OutputKind kind, const QString& source,
+                       const QString& openPassword)>
+        outputReads;
+    // Rewrites a written PDF in place with the options' watermark and protection; false
+    // (the file as it was, the reason in *error) when that fails. Empty: the program
+    // cannot, and a request that asks for it fails its rows.
+    std::function<bool(const QString& path, const PdfOptions& options, QString* error)>
+        postProcessPdf;
+    // Writes the parts, in order, into one PDF at target with the protection.
+    std::function<PdfMergeOutcome(const QList<PdfPart>& parts, const QString& target,
+                                  const PdfProtection& protection)>
+        mergePdfs;
     // How long a conversion waits for its output file once the office said it is written.
     int outputWaitMs = 60 * 1000;
 };

@@ -19,7 +19,8 @@ enum class OutputKind {
 // The kind of what a Word save or export format writes.
 OutputKind outputKindOfFormat(int wordFormat);
 
-// Whether the backend's check passes the output.
-bool outputReads(const QString& output, OutputKind kind, const QString& source);
+// Whether the backend's check passes the output; a protected PDF opens with openPassword.
+bool outputReads(const QString& output, OutputKind kind, const QString& source,
+                 const QString& openPassword = QString());
 
 }  // namespace quorv

@@ -41,6 +41,8 @@ QString failReasonText(FailReason reason) {
             return QStringLiteral("没有可打印的内容");
         case FailReason::NoSuchFormat:
             return QStringLiteral("此类文档不能存为该格式");
+        case FailReason::PdfRewriteFailed:
+            return QStringLiteral("加水印或加密失败");
         case FailReason::Unknown:
             return QStringLiteral("转换出错");
     }

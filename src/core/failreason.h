@@ -24,6 +24,7 @@ enum class FailReason {
     UnknownKind,        // neither the bytes nor the name show a Word, Excel or PowerPoint file
     NothingToPrint,     // a workbook or presentation with no visible content to print
     NoSuchFormat,       // the chosen save format does not exist for this kind of document
+    PdfRewriteFailed,   // the PDF was written, but its watermark or protection could not be added
     Unknown,            // an error without a known cause
 };
 

@@ -540,5 +540,102 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     EXPECT_EQ(readAll(out.filePath("c.pdf")), "an old file, not a PDF");
 }
 
+// What the rows ask of the program's PDF rewrite and check: a PDF output gets the whole
+// options and is checked with the open password; an SWF's intermediate PDF gets only the
+// watermark; a PDF that cannot be rewritten fails its row and is not left unprotected.
+TEST(BatchEngine, PdfOutputsAreRewrittenBeforeTheirCheckAndAStepPdfOnlyMarked) {
+    testing::FakeOfficeServer office;
+    QTemporaryDir src, out, pdf;
+    for (const char* name : {"a.doc", "b.doc"}) writeFile(src.filePath(name), "x");
+    QList<PdfOptions> rewrites;
+    QStringList checkedWith;
+    bool rewriteFails = false;
+    testing::BackendChange change([&](ConvertBackend& b) {
+        b.postProcessPdf = [&](const QString&, const PdfOptions& o, QString* error) {
+            rewrites << o;
+            if (rewriteFails && error) *error = "disk full";
+            return !rewriteFails;
+        };
+        b.outputReads = [&](const QString&, OutputKind, const QString&, const QString& pw) {
+            checkedWith << pw;
+            return true;
+        };
+    });
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    q.outputBase = out.path() + "/";
+    q.sfth = "y";
+    q.pdf.protection.openPassword = "开门";
+    q.pdf.protection.noPrint = true;
+    q.pdf.watermark.text = "内部资料";
+    q.rows = {BatchRow{"a.doc", src.path() + "/", {}}};
+    EXPECT_EQ(TestRun(q).run(), QStringList{"0:0"});
+    ASSERT_EQ(rewrites.size(), 1);
+    EXPECT_EQ(rewrites[0].protection.openPassword, "开门");
+    EXPECT_TRUE(rewrites[0].protection.noPrint);
+    EXPECT_EQ(checkedWith, QStringList{"开门"});
+
+    rewrites.clear();
+    BatchRequest swf = q;
+    swf.mode = BatchMode::Swf;
+    swf.pdfp = pdf.path() + "/";
+    swf.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
+    swf.rows = {BatchRow{"b.doc", src.path() + "/", {}}};
+    EXPECT_EQ(TestRun(swf).run(), QStringList{"0:0"});
+    ASSERT_EQ(rewrites.size(), 1);
+    EXPECT_FALSE(rewrites[0].protection.any()) << "the SWF tool must read its PDF";
+    EXPECT_EQ(rewrites[0].watermark.text, "内部资料");
+
+    rewriteFails = true;
+    QFile::remove(out.filePath("a.pdf"));
+    QList<FailReason> reasons;
+    EXPECT_EQ(TestRun(q).run(nullptr, &reasons), QStringList{"0:1"});
+    EXPECT_EQ(reasons, QList<FailReason>{FailReason::PdfRewriteFailed});
+    EXPECT_FALSE(QFileInfo::exists(out.filePath("a.pdf"))) << "no unprotected file stays";
+}
+
+// The merge at a run's end: the successful rows in list order under their names, the
+// others named as left out, the parts removed only when asked, nothing on a stopped run.
+TEST(RunMerge, TakesTheConvertedInOrderAndNothingWhenInterrupted) {
+    QTemporaryDir out;
+    for (const char* name : {"a.pdf", "c.pdf"}) writeFile(out.filePath(name), "%PDF");
+    QList<PdfPart> merged;
+    QString target;
+    testing::BackendChange change([&](ConvertBackend& b) {
+        b.mergePdfs = [&](const QList<PdfPart>& parts, const QString& to, const PdfProtection&) {
+            merged = parts;
+            target = to;
+            PdfMergeOutcome m;
+            m.written = true;
+            m.pages = int(parts.size());
+            return m;
+        };
+    });
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    q.outputBase = out.path() + "/";
+    q.pdf.merge = {true, "全部", false};
+    const QList<RunOutput> rows{
+        {"a.doc", out.filePath("a.pdf")}, {"b.doc", {}}, {"c.doc", out.filePath("c.pdf")}};
+
+    const MergedRun stopped = mergeRunOutputs(q, rows, true);
+    EXPECT_TRUE(stopped.asked);
+    EXPECT_FALSE(stopped.written);
+    EXPECT_TRUE(merged.isEmpty());
+
+    const MergedRun m = mergeRunOutputs(q, rows, false);
+    EXPECT_TRUE(m.written);
+    EXPECT_EQ(target, out.filePath("全部.pdf"));
+    ASSERT_EQ(merged.size(), 2);
+    EXPECT_EQ(merged[0].title, "a.doc");
+    EXPECT_EQ(merged[1].title, "c.doc");
+    EXPECT_EQ(m.leftOut, QStringList{"b.doc"});
+    EXPECT_EQ(m.text(), "已合并为一个PDF：全部.pdf\n未合并 1 个：b.doc");
+    EXPECT_FALSE(QFileInfo::exists(out.filePath("a.pdf"))) << "parts removed as asked";
+
+    q.pdf.merge.on = false;
+    EXPECT_FALSE(mergeRunOutputs(q, rows, false).asked);
+}
+
 }  // namespace
 }  // namespace quorv

@@ -9,6 +9,7 @@
 #include "convert/batch/run.h"
 #include "core/defaults.h"
 #include "core/ini.h"
+#include "core/pdfoptions.h"
 #include "gtest/gtest.h"
 
 namespace quorv {
@@ -53,6 +54,26 @@ TEST(RequestProblem, ContradictoryRequestsAreRefusedWithTheirReason) {
          [](BatchRequest& q) { q.blankNamesTaken = q.replaceIntermediate = true; }, ""},
         {"PDF/A on an SWF run, whose PDFs are only a step", BatchMode::Swf,
          [](BatchRequest& q) { q.pdfa = 1; }, "PDF/A 只用于 pdf 输出，不能用于 swf"},
+        {"PDF/A with an open password", BatchMode::Pdf,
+         [](BatchRequest& q) {
+             q.pdfa = 2;
+             q.pdf.protection.openPassword = "x";
+         },
+         "PDF/A归档格式不能加密，请去掉密码和权限限制"},
+        {"PDF/A with printing forbidden", BatchMode::Pdf,
+         [](BatchRequest& q) {
+             q.pdfa = 3;
+             q.pdf.protection.noPrint = true;
+         },
+         "PDF/A归档格式不能加密，请去掉密码和权限限制"},
+        {"a watermark too small to read", BatchMode::Pdf,
+         [](BatchRequest& q) {
+             q.pdf.watermark.text = "内部";
+             q.pdf.watermark.size = 2;
+         },
+         "水印字号应为 6 到 200"},
+        {"an invisible watermark", BatchMode::Pdf,
+         [](BatchRequest& q) { q.pdf.watermark.opacity = 0; }, "水印不透明度应为 1 到 100"},
     };
     for (const Case& c : cases) {
         BatchRequest q = usable(c.mode);
@@ -143,6 +164,50 @@ TEST(RequestFromSettings, ReadsTheSettingsAndTakesTheOverrides) {
     o.pdfa = 3;
     EXPECT_FALSE(requestProblem(requestFromSettings(BatchMode::Xps, g, o)).isEmpty())
         << "a part asked for with XPS is kept for the check to refuse";
+}
+
+// The PDF options come from the settings with each given override over them, and only for
+// the modes whose outputs are or come from a PDF; only PDF outputs are merged.
+TEST(RequestFromSettings, PdfOptionsTakeEachOverrideAndStayOffWhereNoPdfIsMade) {
+    QTemporaryDir ap;
+    GlobalSettings g;
+    g.ap_path = ap.path();
+    g.profile = profilePathFor(ap.path());
+    PdfOptions set;
+    set.protection.openPassword = "settings";
+    set.protection.noCopy = true;
+    set.watermark.text = "内部资料";
+    set.merge.on = true;
+    set.merge.fileName = "全部";
+    ASSERT_EQ(writePdfOptions(g.profile, set), 1);
+
+    const BatchRequest pdf = requestFromSettings(BatchMode::Pdf, g);
+    EXPECT_EQ(pdf.pdf.protection.openPassword, "settings");
+    EXPECT_TRUE(pdf.pdf.protection.noCopy);
+    EXPECT_EQ(pdf.pdf.watermark.text, "内部资料");
+    EXPECT_TRUE(pdf.pdf.merge.on);
+
+    RequestOverrides o;
+    o.pdf.openPassword = "given";
+    o.pdf.noPrint = true;
+    o.pdf.watermarkTiled = false;
+    o.pdf.mergeFile = "合同";
+    o.pdf.keepParts = false;
+    const BatchRequest over = requestFromSettings(BatchMode::Pdf, g, o);
+    EXPECT_EQ(over.pdf.protection.openPassword, "given");
+    EXPECT_TRUE(over.pdf.protection.noPrint);
+    EXPECT_TRUE(over.pdf.protection.noCopy) << "what is not given stays the settings'";
+    EXPECT_FALSE(over.pdf.watermark.tiled);
+    EXPECT_EQ(over.pdf.merge.fileName, "合同");
+    EXPECT_FALSE(over.pdf.merge.keepParts);
+
+    const BatchRequest swf = requestFromSettings(BatchMode::Swf, g);
+    EXPECT_EQ(swf.pdf.watermark.text, "内部资料");
+    EXPECT_FALSE(swf.pdf.merge.on) << "SWF files are not merged into a PDF";
+    for (BatchMode m : {BatchMode::Xps, BatchMode::Copy, BatchMode::Find}) {
+        const BatchRequest q = requestFromSettings(m, g);
+        EXPECT_FALSE(q.pdf.rewritesOutputs() || q.pdf.merge.on) << modeName(m).toStdString();
+    }
 }
 
 // A program that installs no backend would run without output checks: it ends at once.

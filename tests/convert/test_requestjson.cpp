@@ -43,15 +43,43 @@ TEST(RequestJson, ARequestArrivesAsItWasSentWithItsPathsMadeAbsolute) {
     EXPECT_TRUE(r->goOn);
     EXPECT_EQ(r->pdfa, 2);
 
+    EXPECT_FALSE(r->pdf.rewritesOutputs() || r->pdf.merge.on);
+
     // A tool named without a folder is found on the PATH, wherever the run happens.
     q.swf.program = "pdf2swf";
     EXPECT_EQ(withAbsolutePaths(q, "/work/here").swf.program, "pdf2swf");
+}
+
+TEST(RequestJson, ThePdfOptionsArriveWholeAndNoPasswordCrossesAsPlainText) {
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    PdfOptions& p = q.pdf;
+    p.protection = {"开门 123", "权限pw", true, false, true};
+    p.watermark = {"内部资料", 60, 80, false};
+    p.merge = {true, "合同", false};
+    const QByteArray wire = QJsonDocument(requestToJson(q)).toJson();
+    EXPECT_FALSE(wire.contains("开门 123")) << wire.constData();
+    EXPECT_FALSE(wire.contains("权限pw")) << wire.constData();
+    const std::optional<BatchRequest> r = requestFromJson(QJsonDocument::fromJson(wire).object());
+    ASSERT_TRUE(r);
+    const PdfOptions& b = r->pdf;
+    EXPECT_EQ(b.protection.openPassword, "开门 123");
+    EXPECT_EQ(b.protection.permissionsPassword, "权限pw");
+    EXPECT_TRUE(b.protection.noPrint && !b.protection.noCopy && b.protection.noChange);
+    EXPECT_EQ(b.watermark.text, "内部资料");
+    EXPECT_EQ(b.watermark.size, 60);
+    EXPECT_EQ(b.watermark.opacity, 80);
+    EXPECT_FALSE(b.watermark.tiled);
+    EXPECT_TRUE(b.merge.on);
+    EXPECT_EQ(b.merge.fileName, "合同");
+    EXPECT_FALSE(b.merge.keepParts);
 }
 
 TEST(RequestJson, AnOutcomeKeepsItsErrorReportAndReasons) {
     BatchRunResult out;
     out.rows = {{BatchResult::Failure, FailReason::Password}, {BatchResult::Success, {}}};
     out.intermediates = {"/p/a.pdf"};
+    out.outputs = {"", "/o/b.pdf"};
     out.messages = {"quorv.automation: failed"};
     RuntimeError e(kErrCallFailed, "Word.application", "documents.open", 0);
     e.setReason(FailReason::Password);
@@ -60,6 +88,7 @@ TEST(RequestJson, AnOutcomeKeepsItsErrorReportAndReasons) {
     const std::optional<BatchRunResult> back = runResultFromJson(runResultToJson(out));
     ASSERT_TRUE(back);
     ASSERT_EQ(back->rows.size(), 2);
+    EXPECT_EQ(back->outputs, out.outputs) << "what a merge at the caller's end needs";
     EXPECT_EQ(back->rows[0].result, BatchResult::Failure);
     EXPECT_EQ(back->rows[0].reason, FailReason::Password);
     EXPECT_EQ(back->rows[1].result, BatchResult::Success);

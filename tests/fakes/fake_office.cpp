@@ -438,7 +438,8 @@ void FakeOfficeServer::setOutputFor(const QString& fileName, Output output) {
 void FakeOfficeServer::setOutputsChecked(bool on) {
     ConvertBackend b = backend();
     b.outputReads =
-        on ? previousCheck_ : [](const QString&, OutputKind, const QString&) { return true; };
+        on ? previousCheck_
+           : [](const QString&, OutputKind, const QString&, const QString&) { return true; };
     installBackend(std::move(b));
 }
 void FakeOfficeServer::setFindResult(bool found) { state_->findResult = found; }

@@ -11,6 +11,36 @@ namespace {
 constexpr int kWordPdf = 17;
 constexpr int kWordXps = 18;
 
+// The settings' PDF options with the program's own choices over them, for the modes whose
+// outputs are, or are made from, a PDF the run writes.
+PdfOptions pdfOptionsFor(const BatchRequest& q, const QString& profile,
+                         const RequestOverrides::Pdf& o) {
+    // An XPS is drawn from a PDF that stays inside the office's conversion: nothing of
+    // these reaches it.
+    const std::optional<OutputKind> kind = outputKindOf(q);
+    if (kind != OutputKind::Pdf && q.mode != BatchMode::Swf) return {};
+    PdfOptions p = readPdfOptions(profile);
+    PdfProtection& pr = p.protection;
+    PdfWatermark& w = p.watermark;
+    pr.openPassword = o.openPassword.value_or(pr.openPassword);
+    pr.permissionsPassword = o.permissionsPassword.value_or(pr.permissionsPassword);
+    pr.noPrint = o.noPrint.value_or(pr.noPrint);
+    pr.noCopy = o.noCopy.value_or(pr.noCopy);
+    pr.noChange = o.noChange.value_or(pr.noChange);
+    w.text = o.watermark.value_or(w.text);
+    w.size = o.watermarkSize.value_or(w.size);
+    w.opacity = o.watermarkOpacity.value_or(w.opacity);
+    w.tiled = o.watermarkTiled.value_or(w.tiled);
+    if (o.mergeFile) {
+        p.merge.on = true;
+        p.merge.fileName = *o.mergeFile;
+    }
+    p.merge.keepParts = o.keepParts.value_or(p.merge.keepParts);
+    // Only PDF outputs are merged.
+    if (kind != OutputKind::Pdf) p.merge.on = false;
+    return p;
+}
+
 }  // namespace
 
 const QList<ModeInfo>& batchModes() {
@@ -77,6 +107,7 @@ BatchRequest requestFromSettings(BatchMode mode, const GlobalSettings& g,
     q.passwords = readOpenPasswords(g.profile);
     // Off unless the program asks: the service's callers never follow links.
     q.localLinks = o.localLinks.value_or(false);
+    q.pdf = pdfOptionsFor(q, g.profile, o.pdf);
     return q;
 }
 
@@ -86,6 +117,16 @@ QString requestProblem(const BatchRequest& q) {
     if (q.pdfa < 0 || q.pdfa > 3) return QStringLiteral("PDF/A 格式无效");
     if (q.pdfa > 0 && q.mode != BatchMode::Pdf) {
         return QStringLiteral("PDF/A 只用于 pdf 输出，不能用于 ") + QLatin1String(mode.name);
+    }
+    if (const QString why = pdfOptionsRefusal(q.pdfa, q.pdf); !why.isEmpty()) return why;
+    if (q.pdf.watermark.size < PdfWatermark::kMinSize ||
+        q.pdf.watermark.size > PdfWatermark::kMaxSize) {
+        return QStringLiteral("水印字号应为 %1 到 %2")
+            .arg(PdfWatermark::kMinSize)
+            .arg(PdfWatermark::kMaxSize);
+    }
+    if (q.pdf.watermark.opacity < 1 || q.pdf.watermark.opacity > 100) {
+        return QStringLiteral("水印不透明度应为 1 到 100");
     }
     if (mode.writes && q.outputBase.isEmpty()) return QStringLiteral("缺少输出目录");
     if ((q.mode == BatchMode::Swf || q.mode == BatchMode::Ofd) && q.pdfp.isEmpty()) {

@@ -12,6 +12,7 @@
 #include "convert/outputcheck.h"
 #include "convert/pdf2swf1.h"
 #include "core/globals.h"
+#include "core/pdfoptions.h"
 
 namespace quorv {
 
@@ -68,6 +69,8 @@ struct BatchRequest {
     QStringList passwords;
     // Links in the documents to the user's own files are followed (never the network).
     bool localLinks = false;
+    // What is done to PDF outputs (and to the PDF an XPS or SWF is made from) once written.
+    PdfOptions pdf;
 };
 
 // The check an output of this request passes, or none when it writes no converted file.
@@ -83,6 +86,17 @@ struct RequestOverrides {
     std::optional<QString> sfth;
     std::optional<SwfTool> swf;
     std::optional<bool> localLinks;
+    // Each set one replaces the settings' value.
+    struct Pdf {
+        std::optional<QString> openPassword;
+        std::optional<QString> permissionsPassword;
+        std::optional<bool> noPrint, noCopy, noChange;
+        std::optional<QString> watermark;
+        std::optional<int> watermarkSize, watermarkOpacity;
+        std::optional<bool> watermarkTiled;
+        std::optional<QString> mergeFile;  // set: the run's PDFs are merged under this name
+        std::optional<bool> keepParts;
+    } pdf;
 };
 
 // A request of `mode` without rows, every option read from the settings the way a batch

@@ -25,6 +25,44 @@ QString absolute(const QString& path, const QString& folder, bool keepSlash) {
     return p;
 }
 
+// The PDF options, the passwords in the stored form of the settings.
+QJsonObject pdfOptionsToJson(const PdfOptions& o) {
+    const PdfProtection& p = o.protection;
+    const PdfWatermark& w = o.watermark;
+    auto hidden = [](const QString& pw) {
+        return pw.isEmpty() ? QString() : encodeOpenPasswords({pw});
+    };
+    return QJsonObject{
+        {"open", hidden(p.openPassword)},
+        {"permissions", hidden(p.permissionsPassword)},
+        {"forbid", QJsonArray{p.noPrint, p.noCopy, p.noChange}},
+        {"watermark", QJsonArray{w.text, w.size, w.opacity, w.tiled}},
+        {"merge", QJsonArray{o.merge.on, o.merge.fileName, o.merge.keepParts}},
+    };
+}
+
+PdfOptions pdfOptionsFromJson(const QJsonObject& j) {
+    PdfOptions o;
+    PdfProtection& p = o.protection;
+    PdfWatermark& w = o.watermark;
+    p.openPassword = decodeOpenPasswords(j.value("open").toString()).value(0);
+    p.permissionsPassword = decodeOpenPasswords(j.value("permissions").toString()).value(0);
+    const QJsonArray forbid = j.value("forbid").toArray();
+    p.noPrint = forbid.at(0).toBool();
+    p.noCopy = forbid.at(1).toBool();
+    p.noChange = forbid.at(2).toBool();
+    const QJsonArray mark = j.value("watermark").toArray();
+    w.text = mark.at(0).toString();
+    w.size = mark.at(1).toInt(w.size);
+    w.opacity = mark.at(2).toInt(w.opacity);
+    w.tiled = mark.at(3).toBool(w.tiled);
+    const QJsonArray merge = j.value("merge").toArray();
+    o.merge.on = merge.at(0).toBool();
+    o.merge.fileName = merge.at(1).toString();
+    o.merge.keepParts = merge.at(2).toBool(true);
+    return o;
+}
+
 }  // namespace
 
 QJsonObject requestToJson(const BatchRequest& q) {
@@ -49,6 +87,7 @@ QJsonObject requestToJson(const BatchRequest& q) {
         {"goOn", q.goOn},
         // In the stored form of the settings, so that no password crosses as plain text.
         {"dkmm", encodeOpenPasswords(q.passwords)},
+        {"pdf", pdfOptionsToJson(q.pdf)},
     };
 }
 
@@ -80,6 +119,7 @@ std::optional<BatchRequest> requestFromJson(const QJsonObject& j) {
     q.poolSize = j.value("poolSize").toInt(1);
     q.goOn = j.value("goOn").toBool();
     q.passwords = decodeOpenPasswords(j.value("dkmm").toString());
+    q.pdf = pdfOptionsFromJson(j.value("pdf").toObject());
     return q;
 }
 
@@ -90,6 +130,7 @@ QJsonObject runResultToJson(const BatchRunResult& r) {
     }
     QJsonObject j{{"rows", rows},
                   {"intermediates", QJsonArray::fromStringList(r.intermediates)},
+                  {"outputs", QJsonArray::fromStringList(r.outputs)},
                   {"messages", QJsonArray::fromStringList(r.messages)}};
     if (r.error) {
         const ErrorRecord& e = r.error->record();
@@ -117,6 +158,8 @@ std::optional<BatchRunResult> runResultFromJson(const QJsonObject& j) {
         r.intermediates.append(v.toString());
     }
     for (const QJsonValue& v : j.value("messages").toArray()) r.messages.append(v.toString());
+    for (const QJsonValue& v : j.value("outputs").toArray()) r.outputs.append(v.toString());
+    r.outputs.resize(r.rows.size());
     if (j.value("error").isObject()) {
         const QJsonObject e = j.value("error").toObject();
         const std::optional<FailReason> reason = reasonNumbered(e.value("reason"));

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QtDebug>
 #include <vector>
 
 #include "convert/automation.h"
+#include "convert/backend.h"
 #include "convert/contentfind.h"
 #include "convert/docbytes.h"
 #include "convert/officeconvert.h"
@@ -106,6 +108,24 @@ DocKind rowKind(const QString& path, const QString& awordhz) {
     return opensText && looksLikeText(path) ? byName : DocKind::Unknown;
 }
 
+// Adds the watermark and protection to a written PDF through the program's backend.
+bool rewritePdf(const QString& path, const PdfOptions& options) {
+    const ConvertBackend& b = backend();
+    QString error;
+    if (b.postProcessPdf && b.postProcessPdf(path, options, &error)) return true;
+    // The reason names the file and the library's complaint, never a password.
+    qWarning().noquote() << "PDF watermark/protection failed:" << path << error;
+    return false;
+}
+
+// The options for a PDF that is only a step towards another format: its watermark goes
+// on to the final file; a password would only keep the converting tool out.
+PdfOptions watermarkOnly(const PdfOptions& options) {
+    PdfOptions o;
+    o.watermark = options.watermark;
+    return o;
+}
+
 RowOutcome findInRow(const BatchRequest& q, const QString& path, RowWorker& state) {
     RowOutcome out;
     out.result = BatchResult::Failure;
@@ -201,10 +221,18 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
     // An output that does not read is none, and so is an earlier file of its name that
     // nothing wrote over (a replacing run finds it there at once): the row fails as one
     // that wrote nothing.
-    auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source) {
+    // `post`: what is done to a PDF output before its check; the check then opens it
+    // with the open password. A PDF that cannot get them is not left unprotected.
+    auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source,
+                    const PdfOptions& post = {}) {
         ConvertOutcome taken = c;
-        if (c.written() &&
-            (leftAsItWas(c.output, earlier) || !outputReads(c.output, kind, source))) {
+        if (c.written() && leftAsItWas(c.output, earlier)) {
+            taken = ConvertOutcome::failed(FailReason::NoOutput);
+        } else if (c.written() && post.rewritesOutputs() && !rewritePdf(c.output, post)) {
+            removeBroken(c.output, source, earlier);
+            taken = ConvertOutcome::failed(FailReason::PdfRewriteFailed);
+        } else if (c.written() &&
+                   !outputReads(c.output, kind, source, post.protection.openPassword)) {
             removeBroken(c.output, source, earlier);
             taken = ConvertOutcome::failed(FailReason::NoOutput);
         }
@@ -235,7 +263,7 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
         case BatchMode::Find:  // searched above
             break;
         case BatchMode::Pdf:
-            take(toFixed(QStringLiteral("pdf"), folder, 17), OutputKind::Pdf, filey1);
+            take(toFixed(QStringLiteral("pdf"), folder, 17), OutputKind::Pdf, filey1, q.pdf);
             break;
         case BatchMode::Xps:
             take(toFixed(QStringLiteral("xps"), folder, 18), OutputKind::Xps, filey1);
@@ -244,7 +272,7 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
             take(kind == DocKind::Unknown ? unknown()
                  : byList ? wordKind2any(filey1, q.wordExt, folder, q.wordFormat, word)
                           : office2any(filey1, q.wordExt, folder, q.wordFormat, word),
-                 outputKindOfFormat(q.wordFormat), filey1);
+                 outputKindOfFormat(q.wordFormat), filey1, q.pdf);
             break;
         case BatchMode::Copy: {
             const QString name =
@@ -293,7 +321,7 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
                 }
                 out.intermediate = take(wordPdf ? word2pdf(filey1, q.pdfp, q.passwords)
                                                 : toFixed(QStringLiteral("pdf"), q.pdfp, 17),
-                                        OutputKind::Pdf, filey1);
+                                        OutputKind::Pdf, filey1, watermarkOnly(q.pdf));
                 if (!out.intermediate.isEmpty()) {
                     // The tool has ended when this returns, so the PDF is no longer read.
                     take(tool(out.intermediate), outKind, out.intermediate);

@@ -27,7 +27,8 @@ struct BatchRunResult {
         BatchResult result = BatchResult::Failure;
         FailReason reason = FailReason::None;
     };
-    QList<Row> rows;  // in request order
+    QList<Row> rows;      // in request order
+    QStringList outputs;  // in request order: the file each successful row wrote
     QStringList intermediates;
     std::optional<RuntimeError> error;
     QStringList messages;  // what the rows logged, where the runner kept it
@@ -82,6 +83,33 @@ class BatchRun : public QObject {
     BatchRunResult result_;
     bool finished_ = false;
 };
+
+// One row's part in a merge: its name in the list and the PDF it wrote (empty: none).
+struct RunOutput {
+    QString title;
+    QString output;
+};
+
+// What the merge at a run's end came to.
+struct MergedRun {
+    bool asked = false;  // the request asks for one merged PDF
+    bool written = false;
+    QString target;
+    int pages = 0;
+    QStringList leftOut;  // rows not in the merged file: not converted, or not opening
+    QString error;        // why no file was written
+
+    // The run's outcome in the window's words; empty when no merge was asked for.
+    QString text() const;
+};
+
+// Merges the PDFs the rows wrote, in list order, each under its name, into the output
+// folder under the request's merge name; the parts are removed afterwards when the
+// request does not keep them. A run that was interrupted merges nothing.
+MergedRun mergeRunOutputs(const BatchRequest& request, const QList<RunOutput>& rows,
+                          bool interrupted);
+// The same for a run's own result, the rows named as the request names them.
+MergedRun mergeRunOutputs(const BatchRequest& request, const BatchRunResult& run);
 
 // Runs a request on an engine of this thread to its end.
 BatchRunResult runToEnd(const BatchRequest& request, const RunCallbacks& callbacks = {});

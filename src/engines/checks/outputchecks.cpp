@@ -168,10 +168,11 @@ bool swfReads(const QString& path) {
     return frames && *frames > 0;
 }
 
-bool outputReads(const QString& output, OutputKind kind, const QString& source) {
+bool outputReads(const QString& output, OutputKind kind, const QString& source,
+                 const QString& openPassword) {
     switch (kind) {
         case OutputKind::Pdf:
-            return pdfReads(output);
+            return pdfReads(output, openPassword);
         case OutputKind::Xps:
             return xpsReads(output);
         case OutputKind::Swf:

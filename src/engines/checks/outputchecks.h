@@ -27,6 +27,7 @@ bool swfReads(const QString& path);
 bool ofdReads(const QString& path, std::optional<int> pages = std::nullopt);
 // The check of one kind; Ofd: as many pages as `source` when it is a PDF that opens; Text: not
 // empty unless the source is.
-bool outputReads(const QString& output, OutputKind kind, const QString& source);
+bool outputReads(const QString& output, OutputKind kind, const QString& source,
+                 const QString& openPassword = QString());
 
 }  // namespace quorv::checks

@@ -6,6 +6,8 @@
 #include "engines/office/officepool.h"
 #include "engines/office/officesession.h"
 #include "engines/office/servers.h"
+#include "engines/pdf/pdfmerge.h"
+#include "engines/pdf/pdfpost.h"
 
 namespace quorv::office {
 
@@ -43,7 +45,20 @@ void installOfficeBackend(bool warmAhead) {
         return std::make_unique<SessionWorkerOffice>(localLinks);
     };
     if (warmAhead) b.warmWorkerOffices = warmPool;
-    b.outputReads = checks::outputReads;
+    b.outputReads = [](const QString& output, OutputKind kind, const QString& source,
+                       const QString& openPassword) {
+        return checks::outputReads(output, kind, source, openPassword);
+    };
+    b.postProcessPdf = [](const QString& path, const PdfOptions& options, QString* error) {
+        return pdf::postProcessPdf(path, options, error);
+    };
+    b.mergePdfs = [](const QList<PdfPart>& parts, const QString& target,
+                     const PdfProtection& protection) {
+        QList<pdf::MergePart> in;
+        for (const PdfPart& p : parts) in.append({p.path, p.title});
+        const pdf::MergeOutcome m = pdf::mergePdfs(in, target, protection);
+        return PdfMergeOutcome{m.written, m.pages, m.leftOut, m.error};
+    };
     installBackend(std::move(b));
 }
 

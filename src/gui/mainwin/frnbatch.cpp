@@ -62,7 +62,8 @@ std::optional<BatchMode> batchMode(OutputMode mode) {
 
 // Runs the rows on the engine while the window goes on answering; the results go into the
 // list as they come. False when the run was stopped before its end.
-bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates) {
+bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates,
+               MergedRun& merged) {
     FileListModel& list = w.list();
     int done = 0;
     const BatchRunResult run = runInWindow(
@@ -78,6 +79,7 @@ bool runEngine(w_frn& w, const BatchRequest& request, QStringList& intermediates
     // skipped.
     if (run.stopped || !run.refusal.isEmpty()) return false;
     intermediates = run.intermediates;
+    merged = mergeRunOutputs(request, run);
     return true;
 }
 
@@ -149,10 +151,11 @@ void frnBatchRun(w_frn& w) {
     }
 
     QStringList intermediates;
+    MergedRun merged;
     if (!batchMode(mode)) {
         // No output mode chosen: nothing is written, every row counts as passed.
         w.vpb_1->setValue(row_zs);
-    } else if (!runEngine(w, request, intermediates)) {
+    } else if (!runEngine(w, request, intermediates, merged)) {
         return;
     }
 
@@ -161,7 +164,9 @@ void frnBatchRun(w_frn& w) {
     for (const QString& pdf : intermediates) QFile::remove(pdf);
 
     windowMode.restore();
-    desktop.messageBox(kPrompt, QStringLiteral("转换结束"));
+    const QString mergeText = merged.text();
+    desktop.messageBox(kPrompt, mergeText.isEmpty() ? QStringLiteral("转换结束")
+                                                    : QStringLiteral("转换结束\n") + mergeText);
 
     if (datedCopy) {
         const QString now =

@@ -1,6 +1,7 @@
 #include "programs/quorvbatch/batchoptions.h"
 
 #include <QDateTime>
+#include <QFile>
 
 namespace quorv {
 
@@ -34,6 +35,23 @@ std::optional<int> pdfaChoice(const QString& name) {
     return std::nullopt;
 }
 
+// The first line of a password file, without its line end; empty when it cannot be read.
+std::optional<QString> passwordFromFile(const QString& path) {
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) return std::nullopt;
+    QString line = QString::fromUtf8(f.readLine());
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    return line;
+}
+
+// A number in [low, high], else none.
+std::optional<int> numberIn(const QString& text, int low, int high) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < low || n > high) return std::nullopt;
+    return n;
+}
+
 bool validSince(const QString& text) {
     return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid();
 }
@@ -58,7 +76,19 @@ QString batchUsage() {
         "  --go-on | --no-go-on    出错后继续（默认继续）\n"
         "  --local-links           显示文档链接的本机图片（从不联网）\n"
         "  --resume                跳过日志中已完成的文件\n"
-        "  --shard K/N             只转换 N 份中的第 K 份\n");
+        "  --shard K/N             只转换 N 份中的第 K 份\n"
+        "  --open-password 密码    PDF 的打开密码（他人可从进程列表看到，宜用下两种）\n"
+        "  --open-password-file 文件  从文件第一行读打开密码\n"
+        "  --permissions-password 密码 | --permissions-password-file 文件  PDF 的权限密码\n"
+        "                          （也可用环境变量 QUORVBATCH_OPEN_PASSWORD、\n"
+        "                          QUORVBATCH_PERMISSIONS_PASSWORD）\n"
+        "  --forbid print,copy,change  PDF 禁止打印、复制、修改\n"
+        "  --watermark 文字        每页加文字水印\n"
+        "  --watermark-size N      水印字号（6-200）\n"
+        "  --watermark-opacity N   水印不透明度（1-100）\n"
+        "  --watermark-single      水印只在页面中间加一次（默认平铺）\n"
+        "  --merge 文件名          把成功的 PDF 按列表顺序合并为一个PDF，放在输出目录\n"
+        "  --merge-drop-parts      合并后删除各个 PDF\n");
 }
 
 ParsedOptions parseBatchOptions(const QStringList& arguments) {
@@ -123,6 +153,56 @@ ParsedOptions parseBatchOptions(const QStringList& arguments) {
             }
             o.shard = k;
             o.shards = n;
+        } else if (a == QLatin1String("--open-password") ||
+                   a == QLatin1String("--permissions-password")) {
+            if (!value(v)) return fail(a + " 缺少密码");
+            (a == QLatin1String("--open-password") ? o.pdf.openPassword
+                                                   : o.pdf.permissionsPassword) = v;
+        } else if (a == QLatin1String("--open-password-file") ||
+                   a == QLatin1String("--permissions-password-file")) {
+            value(v);
+            const std::optional<QString> password = passwordFromFile(v);
+            if (!password) return fail("无法读取密码文件：" + v);
+            (a == QLatin1String("--open-password-file") ? o.pdf.openPassword
+                                                        : o.pdf.permissionsPassword) = password;
+        } else if (a == QLatin1String("--forbid")) {
+            if (!value(v) || v.isEmpty()) return fail("--forbid 应为 print、copy、change：" + v);
+            for (const QString& what : v.split(QLatin1Char(','))) {
+                if (what == QLatin1String("print")) {
+                    o.pdf.noPrint = true;
+                } else if (what == QLatin1String("copy")) {
+                    o.pdf.noCopy = true;
+                } else if (what == QLatin1String("change")) {
+                    o.pdf.noChange = true;
+                } else {
+                    return fail("--forbid 应为 print、copy、change：" + v);
+                }
+            }
+        } else if (a == QLatin1String("--watermark")) {
+            if (!value(v)) return fail("--watermark 缺少文字");
+            o.pdf.watermark = v;
+        } else if (a == QLatin1String("--watermark-size")) {
+            value(v);
+            o.pdf.watermarkSize = numberIn(v, PdfWatermark::kMinSize, PdfWatermark::kMaxSize);
+            if (!o.pdf.watermarkSize) {
+                return fail(QStringLiteral("--watermark-size 应为 %1 到 %2：")
+                                .arg(PdfWatermark::kMinSize)
+                                .arg(PdfWatermark::kMaxSize) +
+                            v);
+            }
+        } else if (a == QLatin1String("--watermark-opacity")) {
+            value(v);
+            o.pdf.watermarkOpacity = numberIn(v, 1, 100);
+            if (!o.pdf.watermarkOpacity) return fail("--watermark-opacity 应为 1 到 100：" + v);
+        } else if (a == QLatin1String("--watermark-single")) {
+            o.pdf.watermarkTiled = false;
+        } else if (a == QLatin1String("--merge")) {
+            if (!value(v) || mergedFileName(v).isEmpty() || v.trimmed().isEmpty()) {
+                return fail("--merge 文件名无效：" + v);
+            }
+            o.pdf.mergeFile = v;
+        } else if (a == QLatin1String("--merge-drop-parts")) {
+            o.pdf.keepParts = false;
         } else if (a == QLatin1String("--")) {
             o.inputs << arguments.mid(i + 1);
             break;
@@ -136,6 +216,15 @@ ParsedOptions parseBatchOptions(const QStringList& arguments) {
     if (!type.isEmpty()) o.szf = typeChoice(type);
     if (!o.since.isEmpty()) o.szf = QStringLiteral("6");
     if (o.out.isEmpty()) return fail("缺少 --out 输出目录");
+    if (!o.pdf.openPassword && qEnvironmentVariableIsSet(kOpenPasswordEnv)) {
+        o.pdf.openPassword = qEnvironmentVariable(kOpenPasswordEnv);
+    }
+    if (!o.pdf.permissionsPassword && qEnvironmentVariableIsSet(kPermissionsPasswordEnv)) {
+        o.pdf.permissionsPassword = qEnvironmentVariable(kPermissionsPasswordEnv);
+    }
+    if (o.pdf.keepParts && !*o.pdf.keepParts && !o.pdf.mergeFile) {
+        return fail("--merge-drop-parts 需要 --merge");
+    }
     if (o.inputs.isEmpty() && o.filesFrom.isEmpty()) return fail("没有源文件");
     return ParsedOptions{o, QString()};
 }

@@ -36,7 +36,14 @@ struct BatchOptions {
     bool localLinks = false;  // links in documents to local files are followed
     int shard = 1;            // K of --shard K/N, from 1
     int shards = 1;
+    // The PDF options given; the settings' own for the rest. Passwords also come from a
+    // file or the environment, which other users cannot read the way they read a command line.
+    RequestOverrides::Pdf pdf;
 };
+
+// The environment variables quorvbatch takes the passwords from when no option gives them.
+inline constexpr char kOpenPasswordEnv[] = "QUORVBATCH_OPEN_PASSWORD";
+inline constexpr char kPermissionsPasswordEnv[] = "QUORVBATCH_PERMISSIONS_PASSWORD";
 
 // The options of an argument list, or the reason (in the user's words) why it is unusable.
 struct ParsedOptions {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -55,6 +56,7 @@ struct Item {
     FailReason reason = FailReason::None;
     QElapsedTimer clock;
     qint64 ms = 0;
+    QString output;  // where a converted or skipped file's output is
 };
 
 QString optionsText(const BatchOptions& o, const BatchRequest& q) {
@@ -65,6 +67,21 @@ QString optionsText(const BatchOptions& o, const BatchRequest& q) {
     // Only when asked for, so that journals of plain runs still match.
     if (q.pdfa > 0) parts << QStringLiteral("pdfa%1").arg(q.pdfa);
     if (q.localLinks) parts << QStringLiteral("locallinks");
+    // Whether there are passwords, never what they are.
+    const PdfProtection& p = q.pdf.protection;
+    if (p.any()) {
+        parts << QStringLiteral("protect:%1%2%3%4%5")
+                     .arg(p.openPassword.isEmpty() ? "" : "o",
+                          p.permissionsPassword.isEmpty() ? "" : "w", p.noPrint ? "p" : "",
+                          p.noCopy ? "c" : "", p.noChange ? "m" : "");
+    }
+    const PdfWatermark& w = q.pdf.watermark;
+    if (w.any()) {
+        parts << QStringLiteral("watermark:%1:%2:%3:%4")
+                     .arg(w.size)
+                     .arg(w.opacity)
+                     .arg(w.tiled ? "tiled" : "single", w.text);
+    }
     return parts.join(QLatin1Char('|'));
 }
 
@@ -74,7 +91,7 @@ bool outputReadable(const QString& path, const BatchRequest& q, const QString& s
     const QFileInfo f(path);
     if (!f.isFile() || !f.isReadable()) return false;
     const std::optional<OutputKind> kind = outputKindOf(q);
-    return !kind || outputReads(path, *kind, source);
+    return !kind || outputReads(path, *kind, source, q.pdf.protection.openPassword);
 }
 
 class Run {
@@ -91,6 +108,7 @@ class Run {
     void placeReady(int group);
     void progress(bool last);
     JournalEntry entryFor(const Item& item) const;
+    bool mergeOutputs(bool interrupted);
 
     const BatchOptions& o_;
     const GlobalSettings& g_;
@@ -256,7 +274,9 @@ void Run::place(int job) {
         }
     }
     if (item.result == BatchResult::Success) {
-        if (qfilehz(output) == QLatin1String("pdf")) pages = checks::pdfPageCount(output);
+        if (qfilehz(output) == QLatin1String("pdf")) {
+            pages = checks::pdfPageCount(output, request_.pdf.protection.openPassword);
+        }
     } else {
         if (item.reason == FailReason::None) item.reason = FailReason::Unknown;
         entry.output.clear();
@@ -266,9 +286,31 @@ void Run::place(int job) {
         if (failureRetryable(item.reason)) anyRetryable_ = true;
     }
     journal_->append(entry);
+    item.output = output;
     emitLine(item,
              item.result == BatchResult::Success ? QStringLiteral("ok") : QStringLiteral("failed"),
              output, pages);
+}
+
+// The run's PDFs as one file, in list order, reported as one JSON line of its own; false
+// when a merge was asked for and not written.
+bool Run::mergeOutputs(bool interrupted) {
+    BatchRequest q = request_;
+    q.outputBase = out_;
+    QList<RunOutput> rows;
+    for (const Item& item : items_) rows.append({item.source.row.filey, item.output});
+    const MergedRun m = mergeRunOutputs(q, rows, interrupted);
+    if (!m.asked) return true;
+    const QJsonObject o{{"merge", m.target},
+                        {"status", m.written ? QStringLiteral("ok") : QStringLiteral("failed")},
+                        {"pages", m.written ? QJsonValue(m.pages) : QJsonValue()},
+                        {"leftOut", QJsonArray::fromStringList(m.leftOut)},
+                        {"error", m.error.isEmpty() ? QJsonValue() : QJsonValue(m.error)}};
+    const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    std::fwrite(line.constData(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    printErr(m.text());
+    return m.written;
 }
 
 void Run::placeReady(int group) {
@@ -305,6 +347,7 @@ int Run::exec() {
     overrides.goOn = o_.goOn;
     overrides.pdfa = o_.pdfa;
     overrides.localLinks = o_.localLinks;
+    overrides.pdf = o_.pdf;
     // Each row writes into an empty folder of its own; the name is decided when it is placed.
     overrides.sfth = QStringLiteral("y");
     request_ = requestFromSettings(o_.mode, g_, overrides);
@@ -377,10 +420,14 @@ int Run::exec() {
     for (Item& item : items_) {
         if (!item.skip) continue;
         const QString output = out_ + item.previous.output;
+        item.output = output;
         emitLine(item, QStringLiteral("skipped"), output,
-                 qfilehz(output) == QLatin1String("pdf") ? checks::pdfPageCount(output) : 0);
+                 qfilehz(output) == QLatin1String("pdf")
+                     ? checks::pdfPageCount(output, request_.pdf.protection.openPassword)
+                     : 0);
     }
 
+    bool interrupted = false;
     if (!request_.rows.isEmpty()) {
         QObject context;
         RunCallbacks callbacks;
@@ -398,6 +445,7 @@ int Run::exec() {
                 &context, [this, group = item.group] { placeReady(group); }, Qt::QueuedConnection);
         };
         const BatchRunResult run = runToEnd(request_, callbacks);
+        interrupted = run.stopped;
         // The placements still queued when the last row ended.
         for (int group = 0; group < static_cast<int>(groups_.size()); ++group) placeReady(group);
         if (run.raised) {
@@ -408,6 +456,7 @@ int Run::exec() {
     progress(true);
     journal_->compact();
     QDir(work_).removeRecursively();
+    if (!mergeOutputs(interrupted)) anyFailed_ = true;
     if (anyRetryable_) return kBatchSomeRetryable;
     if (anyFailed_) return kBatchSomeFailed;
     return kBatchAllDone;
@@ -469,6 +518,8 @@ QString failReasonName(FailReason reason) {
             return QStringLiteral("nothing-to-print");
         case FailReason::NoSuchFormat:
             return QStringLiteral("no-such-format");
+        case FailReason::PdfRewriteFailed:
+            return QStringLiteral("pdf-rewrite-failed");
         case FailReason::Unknown:
             return QStringLiteral("unknown");
     }

@@ -7,6 +7,7 @@
 
 #include "convert/folderscan.h"
 #include "core/defaults.h"
+#include "core/pdfoptions.h"
 #include "fakes/fake_office.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
@@ -227,6 +228,21 @@ TEST(BatchRun, PdfOutputsCarryThePdfaPartOfTheSettingsAndXpsNone) {
     EXPECT_EQ(lastExport().size(), 3);
     EXPECT_EQ(lastExport()[1].toInt(), 18);
     EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
+}
+
+TEST(BatchRun, AnArchiveWithAPasswordIsRefusedBeforeAnyRowRuns) {
+    BatchWindow b;
+    b.addRow("", "a.doc");
+    b.w.setOutputMode(OutputMode::Pdf);
+    writeSetting(b.profile, Key::Pdfa, "2");
+    PdfOptions pdf;
+    pdf.protection.openPassword = "x";
+    ASSERT_EQ(writePdfOptions(b.profile, pdf), 1);
+    b.run();
+    EXPECT_EQ(b.texts(), QStringList{"PDF/A归档格式不能加密，请去掉密码和权限限制"});
+    EXPECT_TRUE(b.opened().isEmpty());
+    EXPECT_TRUE(b.outFiles().isEmpty());
+    b.expectRestored();
 }
 
 struct SwfWindow : BatchWindow {

@@ -110,6 +110,71 @@ TEST(QuorvbatchOptions, UnusableRequestsSayWhy) {
     }
 }
 
+TEST(QuorvbatchPdfOptions, EachOptionSetsItsOwnAndLeavesTheRestToTheSettings) {
+    const BatchOptions none = parsed({"--out", "o", "i"});
+    EXPECT_FALSE(none.pdf.openPassword || none.pdf.watermark || none.pdf.mergeFile ||
+                 none.pdf.noPrint || none.pdf.keepParts);
+    const BatchOptions o = parsed(
+        {"--open-password", "开门", "--permissions-password", "p w", "--forbid", "print,change",
+         "--watermark", "内部资料", "--watermark-size", "60", "--watermark-opacity", "100",
+         "--watermark-single", "--merge", "全部", "--merge-drop-parts", "--out", "o", "i"});
+    EXPECT_EQ(o.pdf.openPassword, "开门");
+    EXPECT_EQ(o.pdf.permissionsPassword, "p w");
+    EXPECT_EQ(o.pdf.noPrint, true);
+    EXPECT_FALSE(o.pdf.noCopy.has_value());
+    EXPECT_EQ(o.pdf.noChange, true);
+    EXPECT_EQ(o.pdf.watermark, "内部资料");
+    EXPECT_EQ(o.pdf.watermarkSize, 60);
+    EXPECT_EQ(o.pdf.watermarkOpacity, 100);
+    EXPECT_EQ(o.pdf.watermarkTiled, false);
+    EXPECT_EQ(o.pdf.mergeFile, "全部");
+    EXPECT_EQ(o.pdf.keepParts, false);
+    EXPECT_EQ(o.inputs, QStringList{"i"});
+}
+
+TEST(QuorvbatchPdfOptions, PasswordsComeFromAFileOrTheEnvironmentOutOfSightOfPs) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath("pw"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("秘密 1\r\nsecond line\n");
+    f.close();
+    const BatchOptions fromFile = parsed({"--open-password-file", f.fileName(), "--out", "o", "i"});
+    EXPECT_EQ(fromFile.pdf.openPassword, "秘密 1");
+
+    qputenv(kOpenPasswordEnv, "env-open");
+    qputenv(kPermissionsPasswordEnv, "env-perm");
+    const BatchOptions fromEnv = parsed({"--out", "o", "i"});
+    // An option given wins over the environment.
+    const BatchOptions given = parsed({"--open-password", "given", "--out", "o", "i"});
+    qunsetenv(kOpenPasswordEnv);
+    qunsetenv(kPermissionsPasswordEnv);
+    EXPECT_EQ(fromEnv.pdf.openPassword, "env-open");
+    EXPECT_EQ(fromEnv.pdf.permissionsPassword, "env-perm");
+    EXPECT_EQ(given.pdf.openPassword, "given");
+    EXPECT_FALSE(parsed({"--out", "o", "i"}).pdf.openPassword.has_value());
+}
+
+TEST(QuorvbatchPdfOptions, UnusableValuesAreRefused) {
+    const QList<QStringList> bad{
+        {"--forbid", "print,fly", "--out", "o", "i"},                    // no such permission
+        {"--forbid", "", "--out", "o", "i"},                             //
+        {"--watermark-size", "5", "--out", "o", "i"},                    // below the smallest size
+        {"--watermark-size", "201", "--out", "o", "i"},                  //
+        {"--watermark-opacity", "0", "--out", "o", "i"},                 // invisible
+        {"--watermark-opacity", "x", "--out", "o", "i"},                 //
+        {"--merge", "../up", "--out", "o", "i"},                         // would leave the folder
+        {"--merge", "", "--out", "o", "i"},                              //
+        {"--merge-drop-parts", "--out", "o", "i"},                       // nothing merged to keep
+        {"--open-password-file", "/nonexistent/pw", "--out", "o", "i"},  // unreadable
+        {"--open-password"},                                             // value missing
+    };
+    for (const QStringList& args : bad) {
+        const ParsedOptions p = parseBatchOptions(args);
+        EXPECT_FALSE(p.options) << args.join(' ').toStdString();
+        EXPECT_FALSE(p.error.isEmpty()) << args.join(' ').toStdString();
+    }
+}
+
 TEST(QuorvbatchShards, EveryNameThatCouldClaimOneOutputFallsInOneShare) {
     // "0a.doc" can be given the name "0a.pdf" that a.doc's numbered copy would take.
     const QString key = shardKey(QString(), "a.doc");
@@ -301,6 +366,12 @@ TEST_F(QuorvbatchRefused, AnUnknownOptionShowsTheUsage) {
 
 TEST_F(QuorvbatchRefused, AListThatCannotBeRead) {
     expectRefused({"--out", "out", "--files-from", "none.txt"}, "无法读取文件列表：none.txt");
+}
+
+TEST_F(QuorvbatchRefused, AnArchiveCannotBeEncrypted) {
+    expectRefused({"--pdfa", "2b", "--open-password", "x", "--out", "out", "in"},
+                  "PDF/A归档格式不能加密");
+    expectRefused({"--pdfa", "1b", "--watermark", "内部", "--out", "out", "in"}, "PDF/A-1b");
 }
 
 TEST_F(QuorvbatchRefused, AnOutputFolderThatIsAFile) {

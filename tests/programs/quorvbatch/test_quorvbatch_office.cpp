@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -421,6 +422,77 @@ TEST_F(Quorvbatch, PdfaComesFromTheSettingsUnlessTheOptionSaysOtherwise) {
                   .value("status")
                   .toString(),
               "skipped");
+}
+
+// A program's standard output, with its exit status.
+QString programOutput(const QString& program, const QStringList& args, int* status = nullptr) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(60000);
+    if (status) *status = p.exitCode();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+TEST_F(Quorvbatch, AProtectedWatermarkedPdfOpensOnlyWithItsPasswordAndKeepsItsText) {
+    const BatchRun r =
+        runBatch(work, {"--open-password", "开门123", "--forbid", "print,copy", "--watermark",
+                        "内部资料", "--watermark-single", "--out", "out", sources->docx});
+    ASSERT_EQ(r.status, kBatchAllDone) << r.err.toStdString();
+    const QString pdf = path("out/good.pdf");
+    EXPECT_EQ(r.lines.value(0).value("pages").toInt(), 2);
+
+    const QString encryption =
+        programOutput("qpdf", {"--password=开门123", "--show-encryption", pdf});
+    EXPECT_TRUE(encryption.contains("AESv3")) << encryption.toStdString();
+    EXPECT_TRUE(encryption.contains("print low resolution: not allowed"))
+        << encryption.toStdString();
+    EXPECT_TRUE(encryption.contains("extract for any purpose: not allowed"))
+        << encryption.toStdString();
+
+    int status = 0;
+    programOutput("pdftotext", {pdf, "-"}, &status);
+    EXPECT_NE(status, 0) << "opened without the password";
+    const QString text = programOutput("pdftotext", {"-upw", "开门123", pdf, "-"}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(text.contains("批量 转换")) << text.toStdString();
+    EXPECT_TRUE(text.contains("second page"));
+    // Search and copy see the watermark at most once a page.
+    EXPECT_LE(text.count("内部资料"), 2) << text.toStdString();
+
+    // Nothing the run keeps names the password.
+    for (const QString& f : filesBelow(path("out"))) {
+        if (f.endsWith(".pdf")) continue;
+        EXPECT_FALSE(QString::fromUtf8(readAll(path("out/") + f)).contains("开门123"))
+            << f.toStdString();
+    }
+    EXPECT_FALSE(r.out.contains("开门123"));
+    EXPECT_FALSE(r.err.contains("开门123"));
+}
+
+TEST_F(Quorvbatch, AMergeTakesTheConvertedInListOrderAndNamesTheOneLeftOut) {
+    ASSERT_TRUE(copyFile(sources->docx, path("in/乙.docx")));
+    ASSERT_TRUE(putBytes(path("in/坏.docx"), readAll(sources->docx).left(1500)));
+    ASSERT_TRUE(copyFile(sources->docx, path("in/甲.docx")));
+    const BatchRun r = runBatch(work, {"--merge", "合同", "--merge-drop-parts", "--out", "out",
+                                       path("in/乙.docx"), path("in/坏.docx"), path("in/甲.docx")});
+    EXPECT_EQ(r.status, kBatchSomeFailed) << r.err.toStdString();
+    const QJsonObject merged = r.lines.value(r.lines.size() - 1);
+    EXPECT_EQ(merged.value("merge").toString(), path("out/合同.pdf"));
+    EXPECT_EQ(merged.value("status").toString(), "ok");
+    EXPECT_EQ(merged.value("pages").toInt(), 4);
+    EXPECT_EQ(merged.value("leftOut").toArray().toVariantList(), QVariantList{"坏.docx"});
+    EXPECT_TRUE(r.err.contains("坏.docx")) << r.err.toStdString();
+    // The parts went as asked; the merged file holds their pages.
+    EXPECT_EQ(outputs(path("out")), QStringList{"合同.pdf"});
+    EXPECT_EQ(programOutput("qpdf", {"--show-npages", path("out/合同.pdf")}).trimmed(), "4");
+    const QJsonArray top =
+        QJsonDocument::fromJson(
+            programOutput("qpdf", {"--json", "--json-key=outlines", path("out/合同.pdf")}).toUtf8())
+            .object()["outlines"]
+            .toArray();
+    QStringList titles;
+    for (const QJsonValue& o : top) titles << o.toObject()["title"].toString();
+    EXPECT_EQ(titles, (QStringList{"乙.docx", "甲.docx"}));
 }
 
 TEST_F(Quorvbatch, ResumeRedoesAnOutputThatNoLongerReads) {
