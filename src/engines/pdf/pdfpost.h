@@ -13,8 +13,8 @@ namespace quorv::pdf {
 
 // Rewrites the PDF at `path` in place with the watermark and the protection of `options`
 // (nothing to do: true, the file untouched). The new file replaces the old one only once
-// it has been written whole and reopens with the open password with the same page count;
-// otherwise the old file stays and the reason is in *error. Encryption is AES-256.
+// it has been written whole; otherwise the old file stays and the reason is in *error.
+// Whether it reads is the output check's to say. Encryption is AES-256.
 bool postProcessPdf(const QString& path, const PdfOptions& options, QString* error = nullptr);
 
 // Sets AES-256 encryption with the passwords and restrictions of `protection` on a
