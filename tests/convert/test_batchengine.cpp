@@ -493,8 +493,8 @@ TEST(BatchEngine, ABrokenOutputFailsItsRowAndIsRemoved) {
         << "the PDF cut short is gone too";
 }
 
-// A broken file is removed only when this row wrote it: one that was there before and
-// that the office did not write over stays, though the row fails.
+// A row that writes nothing or a broken file fails and leaves an earlier file of its
+// output's name as it was.
 TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     testing::FakeOfficeServer office;
     office.setOutputsChecked(true);
@@ -532,12 +532,17 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     EXPECT_EQ(readAll(good), earlier);
     QFile::remove(good);
     office.setWritesOutput(true);
-    EXPECT_EQ(runOne("b.doc", "y"), "0:1 未生成输出文件") << "written over, then cut short";
+    EXPECT_EQ(runOne("b.doc", "y"), "0:1 未生成输出文件") << "a replacing file cut short";
     EXPECT_EQ(runOne("c.doc", "n"), "0:1 未生成输出文件") << "a numbered new file cut short";
     shortWait.reset();
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), (QStringList{"a.pdf", "c.pdf"}));
-    EXPECT_EQ(readAll(out.filePath("a.pdf")), "an old file, not a PDF");
-    EXPECT_EQ(readAll(out.filePath("c.pdf")), "an old file, not a PDF");
+    // A broken output never reaches its name, so the earlier file it would have replaced
+    // is not lost, and nothing half-written is left beside it.
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden |
+                                         QDir::NoDotAndDotDot),
+              (QStringList{"a.pdf", "b.pdf", "c.pdf"}));
+    for (const char* name : {"a.pdf", "b.pdf", "c.pdf"}) {
+        EXPECT_EQ(readAll(out.filePath(name)), "an old file, not a PDF") << name;
+    }
 }
 
 // What the rows ask of the program's PDF rewrite and check: a PDF output gets the whole

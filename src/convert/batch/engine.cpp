@@ -1,6 +1,7 @@
 #include "convert/batch/engine.h"
 
 #include <QMetaObject>
+#include <QSet>
 #include <algorithm>
 
 #include "convert/backend.h"
@@ -20,6 +21,17 @@ BatchEngine::~BatchEngine() { joinWorkers(); }
 
 void BatchEngine::start() {
     backend();  // a program without one ends here, before any row
+    // What a run that died left half-placed in this run's targets.
+    if (modeInfo(request_.mode).writes) {
+        QSet<QString> targets;
+        for (const BatchRow& row : std::as_const(request_.rows)) {
+            targets.insert(batchOutputFolder(request_, row));
+        }
+        if (request_.mode == BatchMode::Swf || request_.mode == BatchMode::Ofd) {
+            targets.insert(request_.pdfp);
+        }
+        for (const QString& folder : std::as_const(targets)) clearLeftoverParts(folder);
+    }
     const int n = std::min<int>(request_.poolSize, std::max<int>(1, request_.rows.size()));
     task_.assign(n, std::nullopt);
     busy_.assign(n, false);
@@ -95,6 +107,12 @@ void BatchEngine::workerLoop(int worker) {
             task_[worker].reset();
         }
         RowOutcome outcome;
+        state.placing = {};
+        if (placing_) {
+            state.placing = [this, index](const QString& written, const QString& target) {
+                return placing_(index, written, target);
+            };
+        }
         try {
             outcome = runBatchRow(request_, request_.rows.at(index), state);
             // Without its office no later row can succeed either.

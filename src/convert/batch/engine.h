@@ -29,6 +29,12 @@ class BatchEngine : public QObject {
 
     // Asked on the owner's thread before each row starts; false stops the run.
     void setStartGate(std::function<bool()> gate) { gate_ = std::move(gate); }
+    // Told on a worker's thread just before a row's output takes its final name; false
+    // leaves it unplaced and fails the row.
+    void setPlacing(std::function<bool(int index, const QString& written, const QString& target)>
+                        placing) {
+        placing_ = std::move(placing);
+    }
 
     void start();
     // No new row starts; rows in flight finish and report.
@@ -70,6 +76,7 @@ class BatchEngine : public QObject {
     BatchRequest request_;
     BatchSchedule schedule_;
     std::function<bool()> gate_;
+    std::function<bool(int, const QString&, const QString&)> placing_;
     bool stopping_ = false;
     bool finished_ = false;
     int inFlight_ = 0;

@@ -1,7 +1,5 @@
 #include "convert/batch/row.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "convert/automation.h"
+#include "convert/batch/placement.h"
 #include "convert/backend.h"
 #include "convert/contentfind.h"
 #include "convert/docbytes.h"
@@ -32,46 +31,6 @@ FailReason writeFailure(const QString& source, const QString& folder, FailReason
     if (!QFileInfo(source).isFile()) return FailReason::SourceMissing;
     if (!folderTakesFiles(folder)) return FailReason::OutputUnwritable;
     return otherwise;
-}
-
-// Which file a path names and when it last changed; writing into a file or over it, by
-// any means, gives it a new change time. Equal stamps: the file was left as it was.
-struct FileStamp {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    time_t changed = 0;
-    long changedNs = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
-    return {true, st.st_dev, st.st_ino, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
-}
-
-// A file a row may write over, as it was before the row.
-struct Earlier {
-    QString path;
-    FileStamp stamp;
-};
-
-// Whether an output is a file that was there before the row and that the row left as it
-// was: the conversion wrote nothing, however good the old file is.
-bool leftAsItWas(const QString& output, const std::vector<Earlier>& earlier) {
-    for (const Earlier& e : earlier) {
-        if (e.stamp.exists && samePath(e.path, output) && stampOf(output) == e.stamp) return true;
-    }
-    return false;
-}
-
-// Removes a broken output, unless it is the source or a file the row left as it was:
-// those belong to the user.
-void removeBroken(const QString& output, const QString& source,
-                  const std::vector<Earlier>& earlier) {
-    if (samePath(output, source) || leftAsItWas(output, earlier)) return;
-    QFile::remove(output);
 }
 
 // Whether a file's first bytes are text (any 8-bit encoding, GBK too): no NUL and no
@@ -192,54 +151,39 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
     const WordOptions word{q.awordhz, q.sfth, q.pdfa, q.passwords};
-    // The names a replacing row writes over (a numbered output is always a new file).
-    std::vector<Earlier> earlier;
-    auto mayReplace = [&](const QString& path) { earlier.push_back({path, stampOf(path)}); };
-    switch (q.mode) {
-        case BatchMode::Pdf:
-            mayReplace(filegszh(filey1, QStringLiteral("pdf"), folder));
-            break;
-        case BatchMode::Xps:
-            mayReplace(filegszh(filey1, QStringLiteral("xps"), folder));
-            break;
-        case BatchMode::Custom:
-            mayReplace(filegszh(filey1, q.wordExt, folder));
-            break;
-        case BatchMode::Swf:
-            mayReplace(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
-            mayReplace(filegszh(filey1, QStringLiteral("swf"), folder));
-            break;
-        case BatchMode::Ofd:
-            mayReplace(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
-            mayReplace(filegszh(filey1, QStringLiteral("ofd"), folder));
-            break;
-        case BatchMode::Copy:
-        case BatchMode::Find:
-            break;
-    }
+    const bool replace = q.sfth == QLatin1String("y");
     RowOutcome out;
-    // An output that does not read is none, and so is an earlier file of its name that
-    // nothing wrote over (a replacing run finds it there at once): the row fails as one
-    // that wrote nothing.
-    // `post`: what is done to a PDF output before its check; the check then opens it
-    // with the open password. A PDF that cannot get them is not left unprotected.
+    // Every output is written into a part folder beside its target, checked there and only
+    // then renamed into place: the target never holds a half-written or unchecked file,
+    // whatever happens to the run.
+    OutputPart part(folder);
+    OutputPart stepPart(q.pdfp);
+    // `post`: what is done to a PDF output before its check; the check then opens it with
+    // the open password. A PDF that cannot get them is not left unprotected.
     auto take = [&](const ConvertOutcome& c, OutputKind kind, const QString& source,
-                    const PdfOptions& post = {}) {
+                    OutputPart& into, bool replaces, const PdfOptions& post = {},
+                    const PlaceHook& hook = {}) {
         ConvertOutcome taken = c;
-        if (c.written() && leftAsItWas(c.output, earlier)) {
-            taken = ConvertOutcome::failed(FailReason::NoOutput);
-        } else if (c.written() && post.rewritesOutputs() && !rewritePdf(c.output, post)) {
-            removeBroken(c.output, source, earlier);
+        if (c.written() && post.rewritesOutputs() && !rewritePdf(c.output, post)) {
             taken = ConvertOutcome::failed(FailReason::PdfRewriteFailed);
         } else if (c.written() &&
                    !outputReads(c.output, kind, source, post.protection.openPassword)) {
-            removeBroken(c.output, source, earlier);
             taken = ConvertOutcome::failed(FailReason::NoOutput);
+        } else if (c.written()) {
+            const OutputPart::Placed placed = into.place(c.output, replaces, source, hook);
+            taken = {placed.path, placed.reason};
         }
         out.result = taken.written() ? BatchResult::Success : BatchResult::Failure;
         out.reason = taken.reason;
         out.output = taken.output;
         return taken.output;
+    };
+    // The part folder a conversion writes into, or the reason there is none.
+    auto partOf = [&](OutputPart& p, const QString& source, const QString& target) {
+        const QString f = p.folder();
+        return std::make_pair(f, f.isEmpty() ? writeFailure(source, target,
+                                                            FailReason::OutputUnwritable)
+                                             : FailReason::None);
     };
     // Each kind goes to its own application; a file of no kind is refused before any
     // office sees it, and one only the user's Word list names goes to Word as before.
@@ -254,29 +198,38 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
                                           ? FailReason::WrongType
                                           : FailReason::UnknownKind);
     };
-    auto toFixed = [&](const QString& fhz, const QString& into, int gs) {
+    auto toFixed = [&](const QString& fhz, OutputPart& p, const QString& target, int gs) {
         if (kind == DocKind::Unknown) return unknown();
+        const auto [into, why] = partOf(p, filey1, target);
+        if (into.isEmpty()) return ConvertOutcome::failed(why);
         return byList ? wordKind2xps(filey1, fhz, into, gs, word)
                       : office2xps(filey1, fhz, into, gs, word);
+    };
+    auto toAny = [&] {
+        if (kind == DocKind::Unknown) return unknown();
+        const auto [into, why] = partOf(part, filey1, folder);
+        if (into.isEmpty()) return ConvertOutcome::failed(why);
+        return byList ? wordKind2any(filey1, q.wordExt, into, q.wordFormat, word)
+                      : office2any(filey1, q.wordExt, into, q.wordFormat, word);
     };
     switch (q.mode) {
         case BatchMode::Find:  // searched above
             break;
         case BatchMode::Pdf:
-            take(toFixed(QStringLiteral("pdf"), folder, 17), OutputKind::Pdf, filey1, q.pdf);
+            take(toFixed(QStringLiteral("pdf"), part, folder, 17), OutputKind::Pdf, filey1, part,
+                 replace, q.pdf, state.placing);
             break;
         case BatchMode::Xps:
-            take(toFixed(QStringLiteral("xps"), folder, 18), OutputKind::Xps, filey1);
+            take(toFixed(QStringLiteral("xps"), part, folder, 18), OutputKind::Xps, filey1, part,
+                 replace, {}, state.placing);
             break;
         case BatchMode::Custom:
-            take(kind == DocKind::Unknown ? unknown()
-                 : byList ? wordKind2any(filey1, q.wordExt, folder, q.wordFormat, word)
-                          : office2any(filey1, q.wordExt, folder, q.wordFormat, word),
-                 outputKindOfFormat(q.wordFormat), filey1, q.pdf);
+            take(toAny(), outputKindOfFormat(q.wordFormat), filey1, part, replace, q.pdf,
+                 state.placing);
             break;
         case BatchMode::Copy: {
-            const QString name =
-                q.sfth == QLatin1String("y") ? row.filey : fzmccf(folder, row.filey);
+            // A copy comes into place whole by itself (see copyIntoPlace).
+            const QString name = replace ? row.filey : fzmccf(folder, row.filey);
             out.result =
                 copyIntoPlace(filey1, folder + name) ? BatchResult::Success : BatchResult::Failure;
             if (out.result == BatchResult::Failure) {
@@ -288,24 +241,26 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
         }
         case BatchMode::Swf:
         case BatchMode::Ofd: {
-            const bool keep = q.sfth == QLatin1String("n");
             // Both go through the document's PDF; only the tool run on it differs.
             const bool ofd = q.mode == BatchMode::Ofd;
             const OutputKind outKind = ofd ? OutputKind::Ofd : OutputKind::Swf;
             const FailReason toolFailed = ofd ? FailReason::OfdFailed : FailReason::SwfFailed;
             auto tool = [&](const QString& pdf) {
-                return ofd ? pdf2ofd1(pdf, folder, keep, q.ofdTool)
-                           : pdf2swf1(pdf, folder, keep, q.swf);
+                const auto [into, why] = partOf(part, pdf, folder);
+                if (into.isEmpty()) return ConvertOutcome::failed(why);
+                return ofd ? pdf2ofd1(pdf, into, false, q.ofdTool)
+                           : pdf2swf1(pdf, into, false, q.swf);
+            };
+            auto convertPdf = [&](const QString& pdf) {
+                take(tool(pdf), outKind, pdf, part, replace, {}, state.placing);
+                if (out.reason == toolFailed) out.reason = writeFailure(pdf, folder, toolFailed);
             };
             // The blank rule is the SWF tool's command line; the OFD tool takes any name.
             if (!ofd && !q.blankNamesTaken && row.filey.contains(QLatin1Char(' '))) {
                 out.result = BatchResult::Blank;
                 out.reason = FailReason::BlankInName;
             } else if (qfilehz(filey1) == QLatin1String("pdf")) {
-                take(tool(filey1), outKind, filey1);
-                if (out.reason == toolFailed) {
-                    out.reason = writeFailure(filey1, folder, toolFailed);
-                }
+                convertPdf(filey1);
             } else if (!q.replaceIntermediate && !QFileInfo(q.pdfp).isDir()) {
                 // The window makes the intermediate folder when the settings are saved,
                 // never here; a replacing export (the command line's) makes its own.
@@ -315,20 +270,24 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
                 // The command line's export replaces an earlier intermediate PDF: word2pdf
                 // for a Word document, as quorvcli has always made it, else the same here.
                 const bool wordPdf = q.replaceIntermediate && kind == DocKind::Word && !byList;
-                if (q.replaceIntermediate && !wordPdf && kind != DocKind::Unknown) {
+                // An earlier intermediate must not outlive a failed export as if it were
+                // this one's.
+                if (q.replaceIntermediate && kind != DocKind::Unknown) {
                     QDir().mkpath(q.pdfp);
                     QFile::remove(filegszh(filey1, QStringLiteral("pdf"), q.pdfp));
                 }
-                out.intermediate = take(wordPdf ? word2pdf(filey1, q.pdfp, q.passwords)
-                                                : toFixed(QStringLiteral("pdf"), q.pdfp, 17),
-                                        OutputKind::Pdf, filey1, watermarkOnly(q.pdf));
-                if (!out.intermediate.isEmpty()) {
-                    // The tool has ended when this returns, so the PDF is no longer read.
-                    take(tool(out.intermediate), outKind, out.intermediate);
-                    if (out.reason == toolFailed) {
-                        out.reason = writeFailure(out.intermediate, folder, toolFailed);
-                    }
+                ConvertOutcome pdf;
+                if (wordPdf) {
+                    const auto [into, why] = partOf(stepPart, filey1, q.pdfp);
+                    pdf = into.isEmpty() ? ConvertOutcome::failed(why)
+                                         : word2pdf(filey1, into, q.passwords);
+                } else {
+                    pdf = toFixed(QStringLiteral("pdf"), stepPart, q.pdfp, 17);
                 }
+                out.intermediate = take(pdf, OutputKind::Pdf, filey1, stepPart,
+                                        replace || q.replaceIntermediate, watermarkOnly(q.pdf));
+                // The tool has ended when this returns, so the PDF is no longer read.
+                if (!out.intermediate.isEmpty()) convertPdf(out.intermediate);
             }
             break;
         }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "convert/batch/placement.h"
 #include "convert/batch/request.h"
 #include "core/failreason.h"
 
@@ -37,6 +38,7 @@ struct RowWorker {
     ~RowWorker();
     std::unique_ptr<OleObject> word;
     bool failed = false;  // after an error the rest of the run does not happen
+    PlaceHook placing;    // told before each output of a row takes its name
     // Quits the Word, closing what it left open; a Word that cannot answer is let go.
     void quitWord();
     // Lets the Word go before the worker's office ends; after an error the rest of the

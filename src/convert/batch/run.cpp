@@ -49,6 +49,7 @@ void BatchRun::start() {
             if (callbacks_.stopWhen()) stop();
         });
     }
+    if (callbacks_.placing) e->setPlacing(callbacks_.placing);
     connect(e, &BatchEngine::rowStarted, this, [this](int index) {
         if (callbacks_.rowStarted) callbacks_.rowStarted(index);
     });

@@ -48,6 +48,9 @@ struct RunCallbacks {
     // The output file of a row that succeeded, just before its rowFinished.
     std::function<void(int index, const QString& output)> rowWritten;
     std::function<void(BatchNotice notice)> notice;
+    // On the row's worker thread, just before its output takes its final name: false
+    // leaves the output unplaced and fails the row. quorvbatch's journal notes it here.
+    std::function<bool(int index, const QString& written, const QString& target)> placing;
     // Asked before each row starts and while rows run: true starts no further row, and
     // the rows in flight finish and report.
     std::function<bool()> stopWhen;

@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "convert/batch/run.h"
@@ -49,9 +50,7 @@ struct Item {
     Source source;
     JournalEntry previous;  // the journal's entry when the file is skipped
     bool skip = false;
-    int group = -1;  // the files that may claim one output name, placed in list order
     // Set as the engine reports.
-    bool finished = false;
     BatchResult result = BatchResult::Failure;
     FailReason reason = FailReason::None;
     QElapsedTimer clock;
@@ -104,8 +103,8 @@ class Run {
     bool addInput(const QString& input, bool listed);
     void addFile(const QString& path);
     void emitLine(const Item& item, const QString& status, const QString& output, int pages);
-    void place(int job);
-    void placeReady(int group);
+    bool placing(int job, const QString& written, const QString& target);
+    void finish(int job);
     void progress(bool last);
     JournalEntry entryFor(const Item& item) const;
     bool mergeOutputs(bool interrupted);
@@ -118,12 +117,10 @@ class Run {
     QSet<QString> seen_;
     std::vector<Item> items_;
     std::vector<int> jobItem_;  // engine row -> item
-    std::vector<std::vector<int>> groups_;
-    std::vector<size_t> groupNext_;
-    BatchRequest request_;  // what the engine runs: each row into a folder of its own
-    BatchRequest final_;    // where the window would have put the outputs
+    BatchRequest request_;
     QString options_;
     std::unique_ptr<Journal> journal_;
+    std::mutex journalLock_;  // rows note their renames from the workers' threads
     int done_ = 0;
     bool anyFailed_ = false;
     bool anyRetryable_ = false;
@@ -239,57 +236,46 @@ void Run::progress(bool last) {
     std::fflush(stderr);
 }
 
-// Moves a finished row's output from its private folder to the name the window would have
-// given it, so that nothing half-written ever carries that name.
-void Run::place(int job) {
+// Notes in the journal, before a row's checked output takes its name, where it is going:
+// a run killed in between completes the rename when resumed.
+bool Run::placing(int job, const QString& written, const QString& target) {
+    JournalEntry entry = entryFor(items_[jobItem_[job]]);
+    entry.output = target.mid(out_.size());
+    entry.status = QStringLiteral("ok");
+    const std::lock_guard lock(journalLock_);
+    return journal_->appendPending(entry, written);
+}
+
+// Records a finished row and reports it.
+void Run::finish(int job) {
     Item& item = items_[jobItem_[job]];
     JournalEntry entry = entryFor(item);
-    const QString tmpFolder = request_.outputBase + request_.rows[job].zml;
-    QString natural;
-    if (item.result == BatchResult::Success) {
-        const QStringList files = QDir(tmpFolder).entryList(
-            QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-        natural = files.value(0);
-        if (natural.isEmpty()) {
-            item.result = BatchResult::Failure;
-            item.reason = FailReason::NoOutput;
-        }
+    if (item.result == BatchResult::Success && item.output.isEmpty()) {
+        item.result = BatchResult::Failure;
+        item.reason = FailReason::NoOutput;
     }
-    QString output;
     int pages = 0;
     if (item.result == BatchResult::Success) {
-        const QString folder = batchOutputFolder(final_, item.source.row);
-        QDir().mkpath(folder);
-        const QString name = o_.replace ? natural : fzmccf(folder, natural);
-        output = folder + name;
-        entry.output = output.mid(out_.size());
+        entry.output = item.output.mid(out_.size());
         entry.status = QStringLiteral("ok");
-        const QString tmp = tmpFolder + natural;
-        if (!journal_->appendPending(entry, tmp) ||
-            std::rename(QFile::encodeName(tmp).constData(),
-                        QFile::encodeName(output).constData()) != 0) {
-            item.result = BatchResult::Failure;
-            item.reason = FailReason::OutputUnwritable;
-            output.clear();
-        }
-    }
-    if (item.result == BatchResult::Success) {
-        if (qfilehz(output) == QLatin1String("pdf")) {
-            pages = checks::pdfPageCount(output, request_.pdf.protection.openPassword);
+        if (qfilehz(item.output) == QLatin1String("pdf")) {
+            pages = checks::pdfPageCount(item.output, request_.pdf.protection.openPassword);
         }
     } else {
         if (item.reason == FailReason::None) item.reason = FailReason::Unknown;
-        entry.output.clear();
+        item.output.clear();
         entry.status = QStringLiteral("failed");
         entry.reason = failReasonName(item.reason);
         anyFailed_ = true;
         if (failureRetryable(item.reason)) anyRetryable_ = true;
     }
-    journal_->append(entry);
-    item.output = output;
+    {
+        const std::lock_guard lock(journalLock_);
+        journal_->append(entry);
+    }
     emitLine(item,
              item.result == BatchResult::Success ? QStringLiteral("ok") : QStringLiteral("failed"),
-             output, pages);
+             item.output, pages);
 }
 
 // The run's PDFs as one file, in list order, reported as one JSON line of its own; false
@@ -313,12 +299,6 @@ bool Run::mergeOutputs(bool interrupted) {
     return m.written;
 }
 
-void Run::placeReady(int group) {
-    const std::vector<int>& jobs = groups_[group];
-    size_t& next = groupNext_[group];
-    while (next < jobs.size() && items_[jobItem_[jobs[next]]].finished) place(jobs[next++]);
-}
-
 int Run::exec() {
     tty_ = ::isatty(STDERR_FILENO) == 1;
     out_ = QDir::cleanPath(QDir(o_.out).absolutePath());
@@ -334,10 +314,6 @@ int Run::exec() {
         return kBatchRejected;
     }
 
-    final_.mode = o_.mode;
-    final_.outputBase = out_;
-    final_.keepSubfolders = o_.keepSubfolders;
-
     const QString share =
         o_.shards > 1 ? QStringLiteral("-%1-of-%2").arg(o_.shard).arg(o_.shards) : QString();
     work_ = out_ + QStringLiteral(".quorvbatch-work") + share + QLatin1Char('/');
@@ -348,11 +324,11 @@ int Run::exec() {
     overrides.pdfa = o_.pdfa;
     overrides.localLinks = o_.localLinks;
     overrides.pdf = o_.pdf;
-    // Each row writes into an empty folder of its own; the name is decided when it is placed.
-    overrides.sfth = QStringLiteral("y");
+    overrides.sfth = o_.replace ? QStringLiteral("y") : QStringLiteral("n");
     request_ = requestFromSettings(o_.mode, g_, overrides);
-    request_.outputBase = work_ + QStringLiteral("rows/");
-    request_.keepSubfolders = true;
+    request_.outputBase = out_;
+    request_.keepSubfolders = o_.keepSubfolders;
+    // The PDFs SWF and OFD are made from are this run's own, not the user's.
     if (o_.mode == BatchMode::Swf || o_.mode == BatchMode::Ofd) {
         request_.pdfp = work_ + QStringLiteral("pdf/");
         request_.replaceIntermediate = true;
@@ -376,10 +352,10 @@ int Run::exec() {
     } else {
         journal_->clear();
     }
-    // What a killed run left half-done is done again.
+    // What a killed run left half-done is done again; its half-placed outputs are
+    // cleared as the rows' targets are.
     QDir(work_).removeRecursively();
 
-    QHash<QString, int> groupOf;
     for (const Source& s : sources_) {
         const QString key = shardKey(o_.keepSubfolders ? s.row.zml : QString(), s.row.filey);
         if (o_.shards > 1 && shardOf(key, o_.shards) != o_.shard) continue;
@@ -399,22 +375,11 @@ int Run::exec() {
             }
         }
         if (!item.skip) {
-            const QString outKey = batchRowKeys(final_, s.row).value(0);
-            auto g = groupOf.constFind(outKey);
-            if (g == groupOf.constEnd()) {
-                g = groupOf.insert(outKey, static_cast<int>(groups_.size()));
-                groups_.emplace_back();
-            }
-            item.group = *g;
-            const int job = static_cast<int>(request_.rows.size());
-            groups_[item.group].push_back(job);
             jobItem_.push_back(static_cast<int>(items_.size()));
-            request_.rows.append(
-                BatchRow{s.row.filey, s.row.ypath, QString::number(job) + QLatin1Char('/')});
+            request_.rows.append(s.row);
         }
         items_.push_back(item);
     }
-    groupNext_.assign(groups_.size(), 0);
     clock_.start();
 
     for (Item& item : items_) {
@@ -432,22 +397,26 @@ int Run::exec() {
         QObject context;
         RunCallbacks callbacks;
         callbacks.rowStarted = [this](int job) { items_[jobItem_[job]].clock.start(); };
+        callbacks.placing = [this](int job, const QString& written, const QString& target) {
+            return placing(job, written, target);
+        };
+        callbacks.rowWritten = [this](int job, const QString& output) {
+            items_[jobItem_[job]].output = output;
+        };
         callbacks.rowFinished = [this, &context](int job, BatchResult result, FailReason reason) {
             Item& item = items_[jobItem_[job]];
-            item.finished = true;
             item.result = result;
             item.reason = result == BatchResult::Success ? FailReason::None : reason;
             item.ms = item.clock.isValid() ? item.clock.elapsed() : 0;
-            // After the engine has handed the worker its next row: the rename, the
-            // journal's fsyncs and the page count then overlap the conversions instead of
-            // holding a worker idle.
+            // After the engine has handed the worker its next row: the journal's fsync and
+            // the page count then overlap the conversions instead of holding a worker idle.
             QMetaObject::invokeMethod(
-                &context, [this, group = item.group] { placeReady(group); }, Qt::QueuedConnection);
+                &context, [this, job] { finish(job); }, Qt::QueuedConnection);
         };
         const BatchRunResult run = runToEnd(request_, callbacks);
         interrupted = run.stopped;
-        // The placements still queued when the last row ended.
-        for (int group = 0; group < static_cast<int>(groups_.size()); ++group) placeReady(group);
+        // The rows whose report was still queued when the last one ended.
+        QCoreApplication::sendPostedEvents(&context);
         if (run.raised) {
             progress(true);
             std::rethrow_exception(run.raised);
