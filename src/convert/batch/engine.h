@@ -31,8 +31,8 @@ class BatchEngine : public QObject {
     void setStartGate(std::function<bool()> gate) { gate_ = std::move(gate); }
     // Told on a worker's thread just before a row's output takes its final name; false
     // leaves it unplaced and fails the row.
-    void setPlacing(std::function<bool(int index, const QString& written, const QString& target)>
-                        placing) {
+    void setPlacing(
+        std::function<bool(int index, const QString& written, const QString& target)> placing) {
         placing_ = std::move(placing);
     }
 

@@ -79,8 +79,8 @@ OutputPart::~OutputPart() = default;
 
 QString OutputPart::folder() {
     if (!dir_) {
-        dir_ = std::make_unique<QTemporaryDir>(
-            target_ + kPartPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX"));
+        dir_ = std::make_unique<QTemporaryDir>(target_ + kPartPrefix + QString::number(::getpid()) +
+                                               QStringLiteral("-XXXXXX"));
     }
     if (!dir_->isValid()) return QString();
     return dir_->path() + QLatin1Char('/');

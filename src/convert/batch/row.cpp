@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "convert/automation.h"
-#include "convert/batch/placement.h"
 #include "convert/backend.h"
+#include "convert/batch/placement.h"
 #include "convert/contentfind.h"
 #include "convert/docbytes.h"
 #include "convert/officeconvert.h"
@@ -181,9 +181,9 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
     // The part folder a conversion writes into, or the reason there is none.
     auto partOf = [&](OutputPart& p, const QString& source, const QString& target) {
         const QString f = p.folder();
-        return std::make_pair(f, f.isEmpty() ? writeFailure(source, target,
-                                                            FailReason::OutputUnwritable)
-                                             : FailReason::None);
+        return std::make_pair(f, f.isEmpty()
+                                     ? writeFailure(source, target, FailReason::OutputUnwritable)
+                                     : FailReason::None);
     };
     // Each kind goes to its own application; a file of no kind is refused before any
     // office sees it, and one only the user's Word list names goes to Word as before.
@@ -278,9 +278,10 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
                 }
                 ConvertOutcome pdf;
                 if (wordPdf) {
-                    const auto [into, why] = partOf(stepPart, filey1, q.pdfp);
-                    pdf = into.isEmpty() ? ConvertOutcome::failed(why)
-                                         : word2pdf(filey1, into, q.passwords);
+                    // A folder that cannot be written fails in Word's export as it always
+                    // has, with its error report.
+                    const QString into = stepPart.folder();
+                    pdf = word2pdf(filey1, into.isEmpty() ? q.pdfp : into, q.passwords);
                 } else {
                     pdf = toFixed(QStringLiteral("pdf"), stepPart, q.pdfp, 17);
                 }

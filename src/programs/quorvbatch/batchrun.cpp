@@ -18,6 +18,7 @@
 #include <mutex>
 #include <vector>
 
+#include "convert/batch/placement.h"
 #include "convert/batch/run.h"
 #include "convert/folderscan.h"
 #include "convert/outputcheck.h"
@@ -349,6 +350,8 @@ int Run::exec() {
         journal_->load();
         journal_->recover(out_);
         journal_->compact();
+        // The rest of what the killed run left half-placed; rows clear their own targets.
+        clearLeftoverParts(out_);
     } else {
         journal_->clear();
     }

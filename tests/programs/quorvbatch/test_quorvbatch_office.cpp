@@ -47,12 +47,34 @@ struct Sources {
     QString many;
     QString docx;   // a good two-page document
     QString kinds;  // one file of each kind, and two that are no document
+    QString page;   // a document with a picture
 };
 Sources* sources = nullptr;
 
 bool copyFile(const QString& from, const QString& to) {
     QDir().mkpath(QFileInfo(to).absolutePath());
     return QFile::copy(from, to);
+}
+
+// A text document showing one small red picture, carried inside it.
+bool writeFlatTextWithPicture(const QString& path) {
+    const QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+        "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+        "xmlns:xlink=\"http://www.w3.org/1999/xlink\" office:version=\"1.2\" "
+        "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+        "<office:body><office:text><text:p>图文</text:p><text:p>"
+        "<draw:frame draw:name=\"pic\" text:anchor-type=\"as-char\" svg:width=\"2cm\" "
+        "svg:height=\"2cm\"><draw:image><office:binary-data>"
+        "iVBORw0KGgoAAAANSUhEUgAAAAgAAAAICAIAAABLbSncAAAAEklEQVR4nGP4z8CAFWEXHbQSACj/"
+        "P8Fu7N9hAAAAAElF"
+        "TkSuQmCC</office:binary-data></draw:image></draw:frame></text:p>"
+        "</office:text></office:body></office:document>\n";
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(xml) == xml.size();
 }
 
 bool putBytes(const QString& path, const QByteArray& bytes) {
@@ -77,6 +99,10 @@ class Env : public ::testing::Environment {
         const QString doc = sources->root.filePath("good.doc");
         ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
         ASSERT_TRUE(testing::saveThroughWord(flat, doc, 0));
+        const QString picture = sources->root.filePath("picture.fodt");
+        ASSERT_TRUE(writeFlatTextWithPicture(picture));
+        sources->page = sources->root.filePath("page.docx");
+        ASSERT_TRUE(testing::saveThroughWord(picture, sources->page, 16));
 
         const QString m = sources->mixed = sources->root.filePath("源 文件");
         ASSERT_TRUE(copyFile(sources->docx, m + "/报告.docx"));
@@ -369,6 +395,29 @@ TEST_F(Quorvbatch, EveryModeAgainstTheRealEngine) {
     ASSERT_GE(swf.size(), 8);
     EXPECT_EQ(int(swf[3]), 9);
     EXPECT_EQ(readAll(path("copy/good.docx")), readAll(sources->docx));
+}
+
+TEST_F(Quorvbatch, AWebPageComesWithItsPicturesAlsoUnderANumberedName) {
+    ASSERT_EQ(writeIniKey(path("tovk.ini"), "gsly", "wsavehz", "html"), 1);
+    ASSERT_EQ(writeIniKey(path("tovk.ini"), "gsly", "wsavely", "8"), 1);
+    for (int run = 0; run < 2; ++run) {
+        const BatchRun r = runBatch(work, {"--mode", "custom", "--out", "out", sources->page});
+        ASSERT_EQ(r.status, kBatchAllDone) << r.err.toStdString();
+    }
+    const QRegularExpression img(QStringLiteral("<img[^>]*src=\"([^\"]+)\""));
+    for (const QString page : {"page.html", "0page.html"}) {
+        const QString html = QString::fromUtf8(readAll(path("out/" + page)));
+        const QRegularExpressionMatch m = img.match(html);
+        ASSERT_TRUE(m.hasMatch()) << page.toStdString() << html.toStdString();
+        const QString picture = path("out/" + m.captured(1));
+        EXPECT_TRUE(QFileInfo(picture).isFile()) << picture.toStdString();
+        EXPECT_TRUE(readAll(picture).startsWith("\x89PNG") ||
+                    readAll(picture).startsWith("\xff\xd8"))
+            << picture.toStdString();
+    }
+    EXPECT_EQ(QDir(path("out")).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList())
+        << "no part folder is left";
 }
 
 TEST_F(Quorvbatch, OfdModeWritesAnOfdOfThePdfsPagesAndText) {
