@@ -239,10 +239,10 @@ void writeFile(const QString& path, const QByteArray& content) {
 // Files below a case's folder, '|' between them: "out/a.pdf" for a file of any bytes,
 // "out/a.doc=old target" for one with these bytes, in which "{src}" stands for the
 // source folder.
-QList<QPair<QString, std::optional<QByteArray>>> caseFiles(const QString& spec,
+QList<QPair<QString, std::optional<QByteArray>>> caseFiles(const QString& listing,
                                                            const QString& src) {
     QList<QPair<QString, std::optional<QByteArray>>> files;
-    for (const QString& f : spec.split('|', Qt::SkipEmptyParts)) {
+    for (const QString& f : listing.split('|', Qt::SkipEmptyParts)) {
         const qsizetype eq = f.indexOf('=');
         if (eq < 0) {
             files.append({f, std::nullopt});

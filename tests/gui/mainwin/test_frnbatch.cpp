@@ -89,11 +89,6 @@ struct BatchWindow : testing::WindowFixture {
         for (int i = 1; i <= l.rowCount(); ++i) r << l.cellText(i, "yy");
         return r;
     }
-    QStringList texts() const {
-        QStringList t;
-        for (const auto& m : desktop.messages) t << m.text;
-        return t;
-    }
     QStringList opened() const {
         QStringList o;
         for (const auto& c : office.calls()) {
@@ -215,6 +210,8 @@ TEST(BatchRun, EachRunTakesTheFormatAndReplaceSettingsOfTheMoment) {
     b.run();
     EXPECT_FALSE(QFileInfo::exists(b.out.path() + "/0a.doc"));
     EXPECT_EQ(readAll(b.out.path() + "/a.doc"), "source a.doc");
+    EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
+    EXPECT_EQ(b.texts().last(), "转换结束");
 }
 
 // The PDF/A part of the settings goes with each PDF export, as Word's last export
