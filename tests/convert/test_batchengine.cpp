@@ -2,17 +2,20 @@
 // output name run, what each kind of row comes to, and how a copy lands.
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <optional>
 
 #include "convert/batch/run.h"
 #include "convert/wordconvert.h"
 #include "core/failreason.h"
 #include "fakes/backend_change.h"
 #include "fakes/fake_office.h"
+#include "fakes/qt_print.h"
 #include "gtest/gtest.h"
 
 namespace quorv {
@@ -215,118 +218,16 @@ TEST(BatchEngine, AClosedGateStartsNoFurtherRowAndRowsInFlightReport) {
     EXPECT_FALSE(QFile::exists(run.out.path() + "/n2.txt")) << "row 4 never started";
 }
 
-// A stand-in SWF tool: writes the file named after -o.
+// A stand-in SWF tool: fails for a PDF named *bad*, and otherwise copies the PDF it was
+// given into the file named after -o, so that an SWF shows which PDF the tool read.
 QString writeSwfTool(const QString& path) {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(
-        "#!/bin/sh\nprev=\nfor a; do [ \"$prev\" = -o ] && printf FWS > \"$a\"; prev=$a; done\n");
+        "#!/bin/sh\nprev=\nfor a; do [ \"$prev\" = -o ] && out=$a; prev=$a; done\n"
+        "case \"$1\" in *bad*) exit 1 ;; esac\ncat \"$1\" > \"$out\"\n");
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
-}
-
-// Each kind of row and what it comes to, on the fake office: the result, and the reason
-// the list shows for a row that did not succeed.
-TEST(BatchEngine, EachRowComesToItsResultAndReason) {
-    testing::FakeOfficeServer office;
-    QTemporaryDir src, out, pdf;
-    auto put = [&](const QString& name, const QByteArray& bytes = {}) {
-        QFile f(src.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return name;
-    };
-    struct Case {
-        const char* what;
-        BatchMode mode;
-        QString name;
-        std::function<void(BatchRequest&)> adjust;
-        BatchResult result;
-        FailReason reason;
-    };
-    const QString tool = writeSwfTool(src.filePath("tool.sh"));
-    const auto none = [](BatchRequest&) {};
-    const QList<Case> cases{
-        {"a document", BatchMode::Pdf, put("a.doc"), none, BatchResult::Success, FailReason::None},
-        {"a file that is no office document", BatchMode::Pdf, put("b.pdf", "%PDF-1.4\n"), none,
-         BatchResult::Failure, FailReason::WrongType},
-        {"bytes under a Word name that no office reads as a document", BatchMode::Xps,
-         put("n.doc", QByteArray("\x01\x9c\0\xfe\x07 noise", 12)), none, BatchResult::Failure,
-         FailReason::UnknownKind},
-        {"and in SWF mode, before any intermediate PDF", BatchMode::Swf,
-         put("o.doc", QByteArray("\x02\0\0\x11", 4)), none, BatchResult::Failure,
-         FailReason::UnknownKind},
-        {"text under a Word name opens as text, as in Word", BatchMode::Pdf,
-         put("p.doc", "纯文本的通知"), none, BatchResult::Success, FailReason::None},
-        {"a type the request adds", BatchMode::Xps, put("c.txt"),
-         [](BatchRequest& q) { q.awordhz = "#txt"; }, BatchResult::Success, FailReason::None},
-        {"an office that cannot start", BatchMode::Custom, put("d.doc"),
-         [&](BatchRequest&) { office.setCreateFails(true); }, BatchResult::Failure,
-         FailReason::OfficeUnavailable},
-        {"a copy of a file that is gone", BatchMode::Copy, "gone.pdf", none, BatchResult::Failure,
-         FailReason::SourceMissing},
-        {"SWF refuses a blank in the name", BatchMode::Swf, put("e f.doc"), none,
-         BatchResult::Blank, FailReason::BlankInName},
-        {"SWF takes it when asked", BatchMode::Swf, put("g h.doc"),
-         [](BatchRequest& q) { q.blankNamesTaken = true; }, BatchResult::Success, FailReason::None},
-        {"SWF refuses a blank also when the run goes on past errors", BatchMode::Swf,
-         put("k l.doc"), [](BatchRequest& q) { q.goOn = true; }, BatchResult::Blank,
-         FailReason::BlankInName},
-        {"an office that writes no file", BatchMode::Pdf, put("m.doc"),
-         [&](BatchRequest&) { office.setWritesOutput(false); }, BatchResult::Failure,
-         FailReason::NoOutput},
-        {"a SWF tool that fails", BatchMode::Swf, put("j.pdf"),
-         [](BatchRequest& q) { q.swf.program = "/bin/false"; }, BatchResult::Failure,
-         FailReason::SwfFailed},
-    };
-    const testing::BackendChange shortWait(
-        testing::outputWait(50));  // for the office that writes no file
-    for (const Case& c : cases) {
-        office.setCreateFails(false);
-        office.setWritesOutput(true);
-        BatchRequest q;
-        q.mode = c.mode;
-        q.outputBase = out.path() + "/";
-        q.sfth = "y";
-        q.wordExt = "htm";
-        q.wordFormat = 8;
-        q.pdfp = pdf.path() + "/";
-        q.swf = SwfTool{tool, "9", {}};
-        q.rows.append(BatchRow{c.name, src.path() + "/", {}});
-        c.adjust(q);
-        TestRun e(q);
-        QList<FailReason> reasons;
-        const QStringList results = e.run(nullptr, &reasons);
-        ASSERT_EQ(results.size(), 1) << c.what;
-        EXPECT_EQ(results[0], QString("0:%1").arg(int(c.result))) << c.what;
-        EXPECT_EQ(reasons.value(0), c.reason) << c.what;
-        EXPECT_FALSE(e.error()) << c.what;
-    }
-}
-
-// Without the folder of the intermediate PDFs a Word row fails before the office is
-// asked, and a PDF row, which needs none, still converts.
-TEST(BatchEngine, WithoutItsIntermediateFolderWordRowsFailUnaskedAndPdfRowsConvert) {
-    testing::FakeOfficeServer office;
-    QTemporaryDir src, out;
-    for (const char* name : {"i.doc", "x.pdf"}) {
-        QFile f(src.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    BatchRequest q;
-    q.mode = BatchMode::Swf;
-    q.outputBase = out.path() + "/";
-    q.sfth = "y";
-    q.pdfp = src.filePath("pdf") + "/";
-    q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
-    q.rows = {BatchRow{"i.doc", src.path() + "/", {}}, BatchRow{"x.pdf", src.path() + "/", {}}};
-    TestRun e(q);
-    QList<FailReason> reasons;
-    EXPECT_EQ(e.run(nullptr, &reasons), (QStringList{"0:1", "1:0"}));
-    EXPECT_EQ(reasons, (QList<FailReason>{FailReason::OutputUnwritable, FailReason::None}));
-    EXPECT_TRUE(office.calls().isEmpty());
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"x.swf"});
-    EXPECT_FALSE(QFileInfo::exists(q.pdfp)) << "the engine makes no intermediate folder";
 }
 
 void writeFile(const QString& path, const QByteArray& content) {
@@ -335,40 +236,223 @@ void writeFile(const QString& path, const QByteArray& content) {
     f.write(content);
 }
 
-// A copy keeps an earlier file of its name unless told to replace it, starts no office,
-// and fails, leaving the source whole, when the output folder is the source's own.
-TEST(BatchEngine, ACopyKeepsOrReplacesAnEarlierFileAndNeverCopiesOntoItsSource) {
-    testing::FakeOfficeServer office;
-    QTemporaryDir src, out;
-    writeFile(src.filePath("a.doc"), "source a.doc");
-    writeFile(out.filePath("a.doc"), "old target");
-    BatchRequest q;
-    q.mode = BatchMode::Copy;
-    q.outputBase = out.path() + "/";
-    q.sfth = "n";
-    q.rows.append(BatchRow{"a.doc", src.path() + "/", {}});
-    const auto run = [&] {
+// Files below a case's folder, '|' between them: "out/a.pdf" for a file of any bytes,
+// "out/a.doc=old target" for one with these bytes, in which "{src}" stands for the
+// source folder.
+QList<QPair<QString, std::optional<QByteArray>>> caseFiles(const QString& listing,
+                                                           const QString& src) {
+    QList<QPair<QString, std::optional<QByteArray>>> files;
+    for (const QString& f : listing.split('|', Qt::SkipEmptyParts)) {
+        const qsizetype eq = f.indexOf('=');
+        if (eq < 0) {
+            files.append({f, std::nullopt});
+        } else {
+            files.append({f.left(eq), f.mid(eq + 1).replace("{src}", src).toUtf8()});
+        }
+    }
+    return files;
+}
+
+// Every file below `root` but the sources, with the temporary and hidden ones.
+QStringList filesBelow(const QString& root) {
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = QDir(root).relativeFilePath(it.next());
+        if (!path.startsWith("src/")) found << path;
+    }
+    found.sort();
+    return found;
+}
+
+// Each kind of row and what it comes to on the fake office, one row per request in a folder
+// of its own: the result, the reason the list shows for a row that did not succeed, and the
+// files the output and intermediate folders hold afterwards. With the output check on, a
+// file the office or the tool left broken is no output: the row fails as one that wrote
+// nothing and the file is gone. A copy keeps an earlier file of its name unless told to
+// replace it, and never copies onto its source. Without its intermediate folder an SWF row
+// of a document fails before the office is asked; a PDF goes to the SWF tool directly. An
+// SWF row hands its intermediate PDF back only when it succeeded; the one of a failed row
+// stays. The engine never makes the intermediate folder, but for a replacing request (the
+// command line's), whose PDF replaces an earlier one while its SWF keeps one.
+TEST(BatchEngine, EachRowComesToItsResultReasonAndFiles) {
+    using Office = testing::FakeOfficeServer;
+    using Output = Office::Output;
+    using Setup = std::function<void(BatchRequest&, Office&)>;
+    constexpr BatchResult kSuccess = BatchResult::Success, kFailure = BatchResult::Failure;
+    struct Case {
+        const char* what;
+        BatchMode mode;
+        QString row;                       // the row's file in src/
+        std::optional<QByteArray> source;  // its bytes; none: no such file
+        const char* before;                // other files there before the run
+        Setup setup;                       // the request's and the office's own settings
+        BatchResult result;
+        FailReason reason;
+        const char* after;            // every file but the sources afterwards
+        const char* handedBack = "";  // the intermediate PDFs the run hands back
+        bool unasked = false;         // the office is never asked
+    };
+    const Setup none = [](BatchRequest&, Office&) {};
+    // The registered output check on, and what the office writes for the row.
+    const auto checked = [](Output output) {
+        return [output](BatchRequest& q, Office& office) {
+            office.setOutputsChecked(true);
+            office.setOutputFor(q.rows[0].filey, output);
+        };
+    };
+    const Setup keep = [](BatchRequest& q, Office&) { q.sfth = "n"; };
+    const Setup noPdfFolder = [](BatchRequest& q, Office&) { QDir(q.pdfp).removeRecursively(); };
+    const Setup commandLine = [](BatchRequest& q, Office&) {
+        q.sfth = "n";
+        q.replaceIntermediate = true;
+        q.blankNamesTaken = true;
+    };
+    const QByteArray noise("\x01\x9c\0\xfe\x07 noise", 12);
+    const QByteArray shortNoise("\x02\0\0\x11", 4);
+    const QList<Case> cases{
+        {"a document", BatchMode::Pdf, "a.doc", "", "", none, kSuccess, FailReason::None,
+         "out/a.pdf"},
+        {"a file that is no office document", BatchMode::Pdf, "b.pdf", "%PDF-1.4\n", "", none,
+         kFailure, FailReason::WrongType, "", "", true},
+        {"bytes under a Word name that no office reads as a document", BatchMode::Xps, "n.doc",
+         noise, "", none, kFailure, FailReason::UnknownKind, "", "", true},
+        {"and in SWF mode, before any intermediate PDF", BatchMode::Swf, "o.doc", shortNoise, "",
+         none, kFailure, FailReason::UnknownKind, "", "", true},
+        {"text under a Word name opens as text, as in Word", BatchMode::Pdf, "p.doc",
+         "纯文本的通知", "", none, kSuccess, FailReason::None, "out/p.pdf"},
+        {"a type the request adds", BatchMode::Xps, "c.txt", "", "",
+         [](BatchRequest& q, Office&) { q.awordhz = "#txt"; }, kSuccess, FailReason::None,
+         "out/c.xps"},
+        {"an office that cannot start", BatchMode::Custom, "d.doc", "", "",
+         [](BatchRequest&, Office& office) { office.setCreateFails(true); }, kFailure,
+         FailReason::OfficeUnavailable, ""},
+        {"an office that writes no file", BatchMode::Pdf, "m.doc", "", "",
+         [](BatchRequest&, Office& office) { office.setWritesOutput(false); }, kFailure,
+         FailReason::NoOutput, ""},
+
+        // With the output check on.
+        {"a whole PDF", BatchMode::Pdf, "a.doc", "a", "", checked(Output::Whole), kSuccess,
+         FailReason::None, "out/a.pdf"},
+        {"a PDF cut short", BatchMode::Pdf, "b.doc", "b", "", checked(Output::CutShort), kFailure,
+         FailReason::NoOutput, ""},
+        {"an empty PDF", BatchMode::Pdf, "c.doc", "c", "", checked(Output::Empty), kFailure,
+         FailReason::NoOutput, ""},
+        {"text under a PDF name", BatchMode::Pdf, "d.doc", "d", "", checked(Output::Text), kFailure,
+         FailReason::NoOutput, ""},
+        {"a whole XPS", BatchMode::Xps, "e.doc", "e", "", checked(Output::Whole), kSuccess,
+         FailReason::None, "out/e.xps"},
+        {"an XPS cut short", BatchMode::Xps, "f.doc", "f", "", checked(Output::CutShort), kFailure,
+         FailReason::NoOutput, ""},
+        {"a web page", BatchMode::Custom, "g.doc", "g", "", checked(Output::Text), kSuccess,
+         FailReason::None, "out/g.htm"},
+        {"an empty web page", BatchMode::Custom, "h.doc", "h", "", checked(Output::Empty), kFailure,
+         FailReason::NoOutput, ""},
+        {"an empty web page of an empty source", BatchMode::Custom, "i.doc", "", "",
+         checked(Output::Empty), kSuccess, FailReason::None, "out/i.htm"},
+
+        // A copy starts no office.
+        {"a copy keeps an earlier file", BatchMode::Copy, "a.doc", "source a.doc",
+         "out/a.doc=old target", keep, kSuccess, FailReason::None,
+         "out/0a.doc=source a.doc|out/a.doc=old target", "", true},
+        {"a copy replaces an earlier file when told, leaving no temporary file", BatchMode::Copy,
+         "a.doc", "source a.doc", "out/a.doc=old target", none, kSuccess, FailReason::None,
+         "out/a.doc=source a.doc", "", true},
+        {"a copy into the source's own folder", BatchMode::Copy, "a.doc", "source a.doc", "",
+         [](BatchRequest& q, Office&) { q.outputBase = q.rows[0].ypath; }, kFailure,
+         FailReason::NoOutput, "", "", true},
+        {"a copy of a file that is gone", BatchMode::Copy, "gone.pdf", std::nullopt, "", none,
+         kFailure, FailReason::SourceMissing, "", "", true},
+
+        // SWF, with a tool that copies the PDF it reads.
+        {"a document through its intermediate PDF, which the tool read whole", BatchMode::Swf,
+         "z.doc", "z", "", none, kSuccess, FailReason::None,
+         "out/z.swf=fake output of {src}/z.doc in format 17\n|pdf/z.pdf", "pdf/z.pdf"},
+        {"a PDF goes to the tool directly", BatchMode::Swf, "x.pdf", "source x.pdf", "", none,
+         kSuccess, FailReason::None, "out/x.swf=source x.pdf", "", true},
+        {"and so does one with its extension in capitals", BatchMode::Swf, "y.PDF", "source y.PDF",
+         "", none, kSuccess, FailReason::None, "out/y.swf=source y.PDF", "", true},
+        {"SWF refuses a blank in the name", BatchMode::Swf, "e f.doc", "", "", none,
+         BatchResult::Blank, FailReason::BlankInName, "", "", true},
+        {"SWF takes it when asked", BatchMode::Swf, "g h.doc", "", "",
+         [](BatchRequest& q, Office&) { q.blankNamesTaken = true; }, kSuccess, FailReason::None,
+         "out/g h.swf|pdf/g h.pdf", "pdf/g h.pdf"},
+        {"SWF refuses a blank also when the run goes on past errors", BatchMode::Swf, "k l.doc", "",
+         "", [](BatchRequest& q, Office&) { q.goOn = true; }, BatchResult::Blank,
+         FailReason::BlankInName, "", "", true},
+        {"a SWF tool that fails on a PDF", BatchMode::Swf, "j.pdf", "", "",
+         [](BatchRequest& q, Office&) { q.swf.program = "/bin/false"; }, kFailure,
+         FailReason::SwfFailed, "", "", true},
+        {"a SWF tool that fails leaves the row's intermediate PDF", BatchMode::Swf, "bad.doc",
+         "bad", "", none, kFailure, FailReason::SwfFailed, "pdf/bad.pdf"},
+        {"so does a tool's output that is no SWF", BatchMode::Swf, "j.doc", "j", "",
+         checked(Output::Whole), kFailure, FailReason::NoOutput, "pdf/j.pdf"},
+        {"an intermediate PDF cut short is gone", BatchMode::Swf, "k.doc", "k", "",
+         checked(Output::CutShort), kFailure, FailReason::NoOutput, ""},
+        {"without the intermediate folder a document fails unasked", BatchMode::Swf, "i.doc", "",
+         "", noPdfFolder, kFailure, FailReason::OutputUnwritable, "", "", true},
+        {"and a PDF, which needs none, still converts", BatchMode::Swf, "x.pdf", "", "",
+         noPdfFolder, kSuccess, FailReason::None, "out/x.swf=", "", true},
+        {"the command line's request replaces its PDF and keeps an earlier SWF", BatchMode::Swf,
+         "a.docx", "", "pdf/a.pdf=|out/a.swf=", commandLine, kSuccess, FailReason::None,
+         "out/0a.swf=fake output of {src}/a.docx in format 17\n|out/a.swf=|"
+         "pdf/a.pdf=fake output of {src}/a.docx in format 17\n",
+         "pdf/a.pdf"},
+    };
+    QTemporaryDir tools;
+    const QString tool = writeSwfTool(tools.filePath("tool.sh"));
+    const testing::BackendChange shortWait(
+        testing::outputWait(50));  // for the office that writes no file
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Office office;
+        QTemporaryDir root;
+        const QString src = root.filePath("src");
+        for (const char* folder : {"src", "out", "pdf"}) QDir().mkpath(root.filePath(folder));
+        if (c.source) writeFile(root.filePath("src/" + c.row), *c.source);
+        for (const auto& [path, bytes] : caseFiles(c.before, src)) {
+            writeFile(root.filePath(path), bytes.value_or(QByteArray()));
+        }
+        BatchRequest q;
+        q.mode = c.mode;
+        q.outputBase = root.filePath("out") + "/";
+        q.sfth = "y";
+        q.wordExt = "htm";
+        q.wordFormat = 8;
+        q.pdfp = root.filePath("pdf") + "/";
+        q.swf = SwfTool{tool, "9", {}};
+        q.rows.append(BatchRow{c.row, src + "/", {}});
+        c.setup(q, office);
+        const bool pdfFolder = QFileInfo(q.pdfp).isDir();
+
         TestRun e(q);
         QList<FailReason> reasons;
-        const QStringList results = e.run(nullptr, &reasons);
-        return results.join(' ') + " " + QString::number(int(reasons.value(0)));
-    };
-    const QString success = QString("0:0 %1").arg(int(FailReason::None));
-    EXPECT_EQ(run(), success);
-    EXPECT_EQ(readAll(out.filePath("a.doc")), "old target");
-    EXPECT_EQ(readAll(out.filePath("0a.doc")), "source a.doc");
-
-    q.sfth = "y";
-    EXPECT_EQ(run(), success);
-    EXPECT_EQ(readAll(out.filePath("a.doc")), "source a.doc");
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-              (QStringList{"0a.doc", "a.doc"}))
-        << "no temporary file is left";
-
-    q.outputBase = src.path() + "/";
-    EXPECT_EQ(run(), QString("0:1 %1").arg(int(FailReason::NoOutput)));
-    EXPECT_EQ(readAll(src.filePath("a.doc")), "source a.doc");
-    EXPECT_TRUE(office.calls().isEmpty()) << "a copy starts nothing";
+        EXPECT_EQ(e.run(nullptr, &reasons), QStringList{QString("0:%1").arg(int(c.result))});
+        EXPECT_EQ(reasons.value(0), c.reason);
+        EXPECT_FALSE(e.error());
+        const auto after = caseFiles(c.after, src);
+        QStringList expected;
+        for (const auto& [path, bytes] : after) expected << path;
+        expected.sort();
+        EXPECT_EQ(filesBelow(root.path()), expected);
+        for (const auto& [path, bytes] : after) {
+            if (bytes) {
+                EXPECT_EQ(readAll(root.filePath(path)), *bytes) << path.toStdString();
+            }
+        }
+        if (c.source) {
+            EXPECT_EQ(readAll(root.filePath("src/" + c.row)), *c.source) << "the source";
+        }
+        QStringList handedBack;
+        for (const auto& [path, bytes] : caseFiles(c.handedBack, src)) {
+            handedBack << root.filePath(path);
+        }
+        EXPECT_EQ(e.intermediates(), handedBack);
+        EXPECT_EQ(QFileInfo(q.pdfp).isDir(), pdfFolder) << "the intermediate folder";
+        if (c.unasked) {
+            EXPECT_TRUE(office.calls().isEmpty()) << "the office was asked";
+        }
+    }
 }
 
 TEST(CopyIntoPlace, ReplacesOnlyWithACompleteCopyAndKeepsPermissions) {
@@ -393,104 +477,6 @@ TEST(CopyIntoPlace, ReplacesOnlyWithACompleteCopyAndKeepsPermissions) {
     EXPECT_EQ(readAll(s).size(), 3 << 20);
     EXPECT_EQ(QDir(d.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
               (QStringList{"s.sh", "t.sh"}));
-}
-
-// A one-row SWF request as the command line makes it: its intermediate PDF replaces an
-// earlier one, the SWF keeps an earlier one, and the PDF is handed back for removal.
-TEST(BatchEngine, ACommandLineRequestReplacesItsPdfAndKeepsTheSwf) {
-    testing::FakeOfficeServer office;
-    QTemporaryDir src, out, pdf;
-    for (const QString& f :
-         {src.filePath("a.docx"), pdf.filePath("a.pdf"), out.filePath("a.swf")}) {
-        QFile file(f);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-    BatchRequest q;
-    q.mode = BatchMode::Swf;
-    q.outputBase = out.path() + "/";
-    q.sfth = "n";
-    q.replaceIntermediate = true;
-    q.blankNamesTaken = true;
-    q.pdfp = pdf.path() + "/";
-    q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
-    q.rows.append(BatchRow{"a.docx", src.path() + "/", {}});
-    TestRun e(q);
-    EXPECT_EQ(e.run(), QStringList{"0:0"});
-    EXPECT_EQ(e.intermediates(), QStringList{pdf.filePath("a.pdf")});
-    EXPECT_EQ(QDir(pdf.path()).entryList(QDir::Files), QStringList{"a.pdf"});
-    EXPECT_EQ(readAll(out.filePath("a.swf")), QByteArray()) << "the earlier SWF is kept";
-    EXPECT_EQ(readAll(out.filePath("0a.swf")), "FWS");
-}
-
-// With the output check on, a file the office or the tool left broken is no output: the
-// row fails as one that wrote nothing and the file is gone; what reads still succeeds.
-TEST(BatchEngine, ABrokenOutputFailsItsRowAndIsRemoved) {
-    testing::FakeOfficeServer office;
-    office.setOutputsChecked(true);
-    using Output = testing::FakeOfficeServer::Output;
-    QTemporaryDir src, out, pdf;
-    struct Case {
-        const char* what;
-        BatchMode mode;
-        QString name;
-        Output output;
-        QByteArray source;
-        bool succeeds;
-        QStringList left;  // files in the output folder afterwards
-    };
-    const QList<Case> cases{
-        {"a whole PDF", BatchMode::Pdf, "a.doc", Output::Whole, "a", true, {"a.pdf"}},
-        {"a PDF cut short", BatchMode::Pdf, "b.doc", Output::CutShort, "b", false, {}},
-        {"an empty PDF", BatchMode::Pdf, "c.doc", Output::Empty, "c", false, {}},
-        {"text under a PDF name", BatchMode::Pdf, "d.doc", Output::Text, "d", false, {}},
-        {"a whole XPS", BatchMode::Xps, "e.doc", Output::Whole, "e", true, {"e.xps"}},
-        {"an XPS cut short", BatchMode::Xps, "f.doc", Output::CutShort, "f", false, {}},
-        {"a web page", BatchMode::Custom, "g.doc", Output::Text, "g", true, {"g.htm"}},
-        {"an empty web page", BatchMode::Custom, "h.doc", Output::Empty, "h", false, {}},
-        {"an empty web page of an empty source",
-         BatchMode::Custom,
-         "i.doc",
-         Output::Empty,
-         "",
-         true,
-         {"i.htm"}},
-        // The intermediate PDF reads, the tool's three bytes do not; the failed row keeps
-        // its PDF as a failed SWF row always has.
-        {"an SWF without a header", BatchMode::Swf, "j.doc", Output::Whole, "j", false, {}},
-        {"an intermediate PDF cut short",
-         BatchMode::Swf,
-         "k.doc",
-         Output::CutShort,
-         "k",
-         false,
-         {}},
-    };
-    for (const Case& c : cases) {
-        writeFile(src.filePath(c.name), c.source);
-        office.setOutputFor(c.name, c.output);
-        BatchRequest q;
-        q.mode = c.mode;
-        q.outputBase = out.path() + "/";
-        q.sfth = "y";
-        q.wordExt = "htm";
-        q.wordFormat = 8;
-        q.pdfp = pdf.path() + "/";
-        q.swf = SwfTool{writeSwfTool(src.filePath("tool.sh")), "9", {}};
-        q.rows.append(BatchRow{c.name, src.path() + "/", {}});
-        TestRun e(q);
-        QList<FailReason> reasons;
-        const QStringList results = e.run(nullptr, &reasons);
-        EXPECT_EQ(results, QStringList{QString("0:%1").arg(
-                               int(c.succeeds ? BatchResult::Success : BatchResult::Failure))})
-            << c.what;
-        EXPECT_EQ(reasons.value(0), c.succeeds ? FailReason::None : FailReason::NoOutput) << c.what;
-        QStringList left = QDir(out.path()).entryList(QDir::Files);
-        for (const QString& f : std::as_const(left)) QFile::remove(out.filePath(f));
-        EXPECT_EQ(left, c.left) << c.what;
-        EXPECT_TRUE(QFile::exists(src.filePath(c.name))) << c.what;
-    }
-    EXPECT_EQ(QDir(pdf.path()).entryList(QDir::Files), QStringList{"j.pdf"})
-        << "the PDF cut short is gone too";
 }
 
 // A row that writes nothing or a broken file fails and leaves an earlier file of its
@@ -537,9 +523,9 @@ TEST(BatchEngine, ABrokenFileTheRowDidNotWriteStays) {
     shortWait.reset();
     // A broken output never reaches its name, so the earlier file it would have replaced
     // is not lost, and nothing half-written is left beside it.
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden |
-                                         QDir::NoDotAndDotDot),
-              (QStringList{"a.pdf", "b.pdf", "c.pdf"}));
+    EXPECT_EQ(
+        QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+        (QStringList{"a.pdf", "b.pdf", "c.pdf"}));
     for (const char* name : {"a.pdf", "b.pdf", "c.pdf"}) {
         EXPECT_EQ(readAll(out.filePath(name)), "an old file, not a PDF") << name;
     }

@@ -4,14 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <memory>
 
 #include "convert/contentfind.h"
 #include "convert/kind_docs.h"
 #include "convert/officeconvert.h"
 #include "engines/office/office_docs.h"
-#include "engines/office/officeinstance.h"
-#include "engines/office/officesession.h"
+#include "fakes/made_once.h"
 #include "fakes/pdfa_checks.h"
 #include "fakes/protected_files.h"
 #include "fakes/test_files.h"
@@ -31,7 +29,6 @@ const QString kHiddenSlide = QStringLiteral("隐藏幻灯片");
 const QString kNotes = QStringLiteral("演讲者备注");
 
 struct Shared {
-    std::unique_ptr<office::OfficeSession> session;
     QTemporaryDir root;
     QString src;  // folder of the sources, ending in "/"
 };
@@ -43,40 +40,31 @@ bool copyAs(const QString& from, const QString& to) {
     return QFile::copy(source(from), source(to));
 }
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        shared = new Shared;
-        shared->session = std::make_unique<office::OfficeSession>();
-        if (qEnvironmentVariableIsSet("QUORV_KEEP_OUTPUT")) shared->root.setAutoRemove(false);
-        shared->src = shared->root.path() + "/源文件/";
-        QDir().mkpath(shared->src);
-        const QString book = source("book.fods");
-        ASSERT_TRUE(testing::writeFlatWorkbook(book, kInArea, kOutside, kHiddenSheet, kFit));
-        ASSERT_TRUE(testing::saveThroughExcel(book, source("报表.xls"), 56));
-        ASSERT_TRUE(testing::saveThroughExcel(book, source("报表.xlsx"), 51));
-        ASSERT_TRUE(testing::saveThroughExcel(source("报表.xlsx"), source("报表.ods"), 60));
-        const QString slides = source("slides.fodp");
-        ASSERT_TRUE(testing::writeFlatSlides(slides, {{kSlide1, "微软雅黑", {}, false},
-                                                      {kHiddenSlide, "宋体", {}, true},
-                                                      {kSlide3, "宋体", kNotes, false}}));
-        ASSERT_TRUE(testing::saveThroughPowerPoint(slides, source("演示.ppt"), 1));
-        ASSERT_TRUE(testing::saveThroughPowerPoint(slides, source("演示.pptx"), 24));
-        ASSERT_TRUE(testing::saveThroughPowerPoint(slides, source("演示.odp"), 35));
-        // WPS Office's names over Microsoft's formats, and a workbook package named .xls.
-        ASSERT_TRUE(copyAs("报表.xls", "报表.et"));
-        ASSERT_TRUE(copyAs("报表.xlsx", "报表.ett"));
-        ASSERT_TRUE(copyAs("演示.ppt", "演示.dps"));
-        ASSERT_TRUE(copyAs("演示.pptx", "演示.dpt"));
-        ASSERT_TRUE(copyAs("报表.xlsx", "包.xls"));
-    }
-    void TearDown() override {
-        shared->session.reset();
-        EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());
-        delete shared;
-    }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+void makeDocuments() {
+    if (qEnvironmentVariableIsSet("QUORV_KEEP_OUTPUT")) shared->root.setAutoRemove(false);
+    shared->src = shared->root.path() + "/源文件/";
+    QDir().mkpath(shared->src);
+    const QString book = source("book.fods");
+    ASSERT_TRUE(testing::writeFlatWorkbook(book, kInArea, kOutside, kHiddenSheet, kFit));
+    ASSERT_TRUE(testing::saveThroughExcel(book, source("报表.xls"), 56));
+    ASSERT_TRUE(testing::saveThroughExcel(book, source("报表.xlsx"), 51));
+    ASSERT_TRUE(testing::saveThroughExcel(source("报表.xlsx"), source("报表.ods"), 60));
+    const QString slides = source("slides.fodp");
+    ASSERT_TRUE(testing::writeFlatSlides(slides, {{kSlide1, "微软雅黑", {}, false},
+                                                  {kHiddenSlide, "宋体", {}, true},
+                                                  {kSlide3, "宋体", kNotes, false}}));
+    ASSERT_TRUE(testing::saveThroughPowerPoint(slides, source("演示.ppt"), 1));
+    ASSERT_TRUE(testing::saveThroughPowerPoint(slides, source("演示.pptx"), 24));
+    ASSERT_TRUE(testing::saveThroughPowerPoint(slides, source("演示.odp"), 35));
+    // WPS Office's names over Microsoft's formats, and a workbook package named .xls.
+    ASSERT_TRUE(copyAs("报表.xls", "报表.et"));
+    ASSERT_TRUE(copyAs("报表.xlsx", "报表.ett"));
+    ASSERT_TRUE(copyAs("演示.ppt", "演示.dps"));
+    ASSERT_TRUE(copyAs("演示.pptx", "演示.dpt"));
+    ASSERT_TRUE(copyAs("报表.xlsx", "包.xls"));
+}
+const auto* const kEnv =
+    testing::madeOnce(shared, makeDocuments, testing::AfterMaking::KeepSession);
 
 class Kinds : public ::testing::Test {
   protected:

@@ -4,13 +4,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <memory>
 
 #include "convert/pdf2swf1.h"
 #include "convert/wordconvert.h"
 #include "engines/office/office_docs.h"
-#include "engines/office/officeinstance.h"
-#include "engines/office/officesession.h"
+#include "fakes/made_once.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
@@ -21,30 +19,20 @@ namespace {
 const QString kText = QStringLiteral("转换测试 Conversion check");
 
 struct Shared {
-    std::unique_ptr<office::OfficeSession> session;
     QTemporaryDir root;
     QString docx;
 };
 Shared* shared = nullptr;
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        shared = new Shared;
-        shared->session = std::make_unique<office::OfficeSession>();
-        const QString src = shared->root.filePath("src.fodt");
-        ASSERT_TRUE(testing::writeFlatText(src, {kText}));
-        QDir().mkpath(shared->root.filePath("源 文件"));
-        shared->docx = shared->root.filePath("源 文件/报告 一.docx");
-        ASSERT_TRUE(testing::saveThroughWord(src, shared->docx, 16));
-    }
-    void TearDown() override {
-        shared->session.reset();
-        EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());
-        delete shared;
-    }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+void makeDocuments() {
+    const QString src = shared->root.filePath("src.fodt");
+    ASSERT_TRUE(testing::writeFlatText(src, {kText}));
+    QDir().mkpath(shared->root.filePath("源 文件"));
+    shared->docx = shared->root.filePath("源 文件/报告 一.docx");
+    ASSERT_TRUE(testing::saveThroughWord(src, shared->docx, 16));
+}
+const auto* const kEnv =
+    testing::madeOnce(shared, makeDocuments, testing::AfterMaking::KeepSession);
 
 class RealWord : public ::testing::Test {
   protected:

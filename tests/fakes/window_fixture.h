@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include "core/globals.h"
@@ -32,6 +33,12 @@ struct WindowFixture {
     }
     QString key(const char* section, const char* name) const {
         return readIniKey(profile, section, name, "<missing>");
+    }
+    // The text of each message shown.
+    QStringList texts() const {
+        QStringList t;
+        for (const auto& m : desktop.messages) t << m.text;
+        return t;
     }
 };
 

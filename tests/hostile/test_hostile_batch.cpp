@@ -97,11 +97,6 @@ struct HostileWindow : testing::WindowFixture {
         }
         return r;
     }
-    QStringList texts() const {
-        QStringList t;
-        for (const auto& m : desktop.messages) t << m.text;
-        return t;
-    }
     void clearOut() {
         QDir(out.path()).removeRecursively();
         QDir().mkpath(out.path());

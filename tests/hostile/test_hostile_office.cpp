@@ -20,6 +20,7 @@
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
 #include "fakes/qt_print.h"
+#include "fakes/real_window.h"
 #include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
@@ -134,42 +135,19 @@ class Env : public ::testing::Environment {
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
 
-struct RealWindow : testing::WindowFixture {
-    w_frn w{desktop};
-    QTemporaryDir out;
-
+struct RealWindow : testing::RealOfficeWindow {
     RealWindow() {
-        w.open(QSize(1280, 768));
-        w.sle_2->setText(out.path());
         globals().awordhz = QStringLiteral("#fodt");  // the macro's flat XML goes too
-        desktop.folderAnswers = {sources->folder};
-        QTest::mouseClick(w.cb_1, Qt::LeftButton);
-        desktop.messages.clear();
+        addFolder(sources->folder);
     }
     ~RealWindow() { globals().awordhz.clear(); }
-    QStringList runIn(OutputMode mode) {
-        w.setOutputMode(mode);
-        desktop.messages.clear();
-        QTest::mouseClick(w.cb_3, Qt::LeftButton);
-        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
-        QStringList r;
-        for (int i = 1; i <= w.list().rowCount(); ++i) {
-            r << w.list().cellText(i, "filey") + ":" + w.list().cellText(i, "jg");
-        }
-        return r;
-    }
-    QStringList texts() const {
-        QStringList t;
-        for (const auto& m : desktop.messages) t << m.text;
-        return t;
-    }
 };
 
 TEST(HostileOffice, HostileNamesAndMacroDocumentConvertAndSearchWithNothingRun) {
     RealWindow b;
     QDir::setCurrent(b.dir.path());
     const QString raw = QFile::decodeName(sources->rawName.mid(sources->folder.size() + 1));
-    const QStringList rows = b.runIn(OutputMode::Pdf);
+    const QStringList rows = b.run(OutputMode::Pdf);
     EXPECT_EQ(b.texts(), QStringList{"转换结束"});
     EXPECT_TRUE(rows.contains(kShellDocx + ":成功")) << rows.join('|').toStdString();
     EXPECT_TRUE(rows.contains(kNewlineDoc + ":成功")) << rows.join('|').toStdString();
@@ -226,7 +204,7 @@ TEST(HostileOffice, OutputFolderTurningReadOnlyLeavesNoPartialFile) {
     QObject::connect(&b.w.list(), &QAbstractItemModel::dataChanged, &b.w.list(), [&] {
         if (!locked && QFileInfo::exists(first)) locked = makeUnwritable(b.out.path(), true);
     });
-    const QStringList rows = b.runIn(OutputMode::Pdf);
+    const QStringList rows = b.run(OutputMode::Pdf);
     makeUnwritable(b.out.path(), false);
     if (!locked) GTEST_SKIP() << "cannot make a folder unwritable here";
     ASSERT_FALSE(rows.isEmpty());

@@ -5,14 +5,12 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <memory>
 
 #include "convert/batch/run.h"
 #include "convert/outputcheck.h"
 #include "engines/checks/outputchecks.h"
 #include "engines/office/office_docs.h"
-#include "engines/office/officeinstance.h"
-#include "engines/office/officesession.h"
+#include "fakes/made_once.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 
@@ -20,37 +18,30 @@ namespace quorv {
 namespace {
 
 struct Shared {
-    std::unique_ptr<office::OfficeSession> session;
     QTemporaryDir root;
     QString src;  // folder of the sources, ending in "/"
-};
-Shared* shared = nullptr;
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        // Results come through the event loop of the owner's thread.
+    // Results come through the event loop of the owner's thread.
+    Shared() {
         static int argc = 1;
         static char name[] = "test_outputchecks_office";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-        shared = new Shared;
-        shared->session = std::make_unique<office::OfficeSession>();
-        shared->src = shared->root.filePath("源/");
-        QDir().mkpath(shared->src);
-        const QString flat = shared->root.filePath("a.fodt");
-        ASSERT_TRUE(testing::writeFlatText(flat, {"第一页 one", "第二页 two"}));
-        ASSERT_TRUE(testing::saveThroughWord(flat, shared->src + "报告.docx", 16));
-        ASSERT_TRUE(testing::writeFlatText(flat, {"短 short"}));
-        ASSERT_TRUE(testing::saveThroughWord(flat, shared->src + "b.doc", 0));
-    }
-    void TearDown() override {
-        shared->session.reset();
-        EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());
-        delete shared;
     }
 };
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+Shared* shared = nullptr;
+
+void makeDocuments() {
+    shared->src = shared->root.filePath("源/");
+    QDir().mkpath(shared->src);
+    const QString flat = shared->root.filePath("a.fodt");
+    ASSERT_TRUE(testing::writeFlatText(flat, {"第一页 one", "第二页 two"}));
+    ASSERT_TRUE(testing::saveThroughWord(flat, shared->src + "报告.docx", 16));
+    ASSERT_TRUE(testing::writeFlatText(flat, {"短 short"}));
+    ASSERT_TRUE(testing::saveThroughWord(flat, shared->src + "b.doc", 0));
+}
+const auto* const kEnv =
+    testing::madeOnce(shared, makeDocuments, testing::AfterMaking::KeepSession);
 
 QList<BatchRunResult::Row> run(BatchRequest& q) {
     for (const char* name : {"报告.docx", "b.doc"}) q.rows.append(BatchRow{name, shared->src, {}});

@@ -20,15 +20,14 @@
 namespace quorv {
 namespace {
 
-// A stand-in for the SWF tool: logs its input, fails for inputs named *bad*, and
-// otherwise writes the PDF it was given into the SWF after a short pause, so a PDF
-// removed too early would leave an empty SWF.
+// A stand-in for the SWF tool: fails for inputs named *bad*, and otherwise writes the PDF
+// it was given into the SWF after a short pause, so a PDF removed too early would leave an
+// empty SWF.
 const char* kToolScript = R"(#!/bin/sh
 in="$1"
 out=""
 prev=""
 for a in "$@"; do [ "$prev" = "-o" ] && out="$a"; prev="$a"; done
-printf '%s\n' "$in" >> "$(dirname "$0")/inputs"
 case "$in" in *bad*) exit 1 ;; esac
 sleep 0.1
 cat "$in" > "$out"
@@ -89,11 +88,6 @@ struct BatchWindow : testing::WindowFixture {
         FileListModel& l = const_cast<w_frn&>(w).list();
         for (int i = 1; i <= l.rowCount(); ++i) r << l.cellText(i, "yy");
         return r;
-    }
-    QStringList texts() const {
-        QStringList t;
-        for (const auto& m : desktop.messages) t << m.text;
-        return t;
     }
     QStringList opened() const {
         QStringList o;
@@ -182,7 +176,9 @@ TEST(BatchRun, KeptStructureCreatesSubfoldersAndMinimisesWhenAsked) {
     EXPECT_EQ(b.outFiles(), (QStringList{"deep.pdf", "single.pdf", "top.pdf"}));
 }
 
-TEST(BatchRun, XpsAndCustomFormatReReadEachRun) {
+// Each run takes the settings of its moment: the custom format saved just before, and the
+// replace setting, which decides whether a copy keeps the earlier file of its name.
+TEST(BatchRun, EachRunTakesTheFormatAndReplaceSettingsOfTheMoment) {
     BatchWindow b;
     b.addRow("", "a.doc");
     b.w.setOutputMode(OutputMode::Xps);
@@ -202,6 +198,20 @@ TEST(BatchRun, XpsAndCustomFormatReReadEachRun) {
     EXPECT_EQ(globals().wsavehz, "txt");
     EXPECT_EQ(globals().wsavely, "2");
     EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
+
+    b.w.setOutputMode(OutputMode::Original);
+    writeFile(b.out.path() + "/a.doc", "old target");
+    globals().sfth = "n";
+    b.run();
+    EXPECT_EQ(readAll(b.out.path() + "/a.doc"), "old target");
+    EXPECT_EQ(readAll(b.out.path() + "/0a.doc"), "source a.doc");
+    globals().sfth = "y";
+    QFile::remove(b.out.path() + "/0a.doc");
+    b.run();
+    EXPECT_FALSE(QFileInfo::exists(b.out.path() + "/0a.doc"));
+    EXPECT_EQ(readAll(b.out.path() + "/a.doc"), "source a.doc");
+    EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
+    EXPECT_EQ(b.texts().last(), "转换结束");
 }
 
 // The PDF/A part of the settings goes with each PDF export, as Word's last export
@@ -254,82 +264,26 @@ struct SwfWindow : BatchWindow {
         writeSetting(profile, Key::Swftprg, tool);
         w.setOutputMode(OutputMode::Swf);
     }
-    QStringList toolInputs() const {
-        QStringList l = QString::fromUtf8(readAll(dir.path() + "/tool/inputs")).split('\n');
-        l.removeAll(QString());
-        for (QString& s : l) s = QFileInfo(s).fileName();
-        return l;
-    }
 };
 
-// An output the office left cut short or empty is no success: the row shows "失败" with
-// "未生成输出文件", and the broken file is not left in the output folder.
-TEST(BatchRun, ABrokenOutputShowsFailedWithNoOutputAndLeavesNoFile) {
-    BatchWindow b;
-    b.office.setOutputsChecked(true);
-    using Output = testing::FakeOfficeServer::Output;
-    b.office.setOutputFor("a.doc", Output::Whole);
-    b.office.setOutputFor("b.doc", Output::CutShort);
-    b.office.setOutputFor("c.doc", Output::Empty);
-    b.addRow("", "a.doc");
-    b.addRow("", "b.doc");
-    b.addRow("", "c.doc");
-    b.run();
-    EXPECT_EQ(b.results(), (QStringList{"a.doc:成功+", "b.doc:失败", "c.doc:失败"}));
-    EXPECT_EQ(b.reasons(), (QStringList{"", "未生成输出文件", "未生成输出文件"}));
-    EXPECT_EQ(b.outFiles(), QStringList{"a.pdf"});
-    EXPECT_EQ(b.texts(), QStringList{"转换结束"});
-}
-
-TEST(BatchRun, SwfModeSkipsBlanksConvertsPdfsDirectlyAndCleansUpAfterSuccess) {
+// What the list shows of an SWF run in a fresh working folder, whose intermediate folder
+// the window makes; once the run is over only the failed row's intermediate PDF stays.
+TEST(BatchRun, SwfModeShowsEachRowAndKeepsOnlyTheFailedRowsPdf) {
     SwfWindow b;
-    QDir().mkpath(b.dir.path() + "/pdf");
     b.addRow("", "my file.doc");
     b.addRow("", "x.pdf");
-    b.addRow("", "y.PDF");
     b.addRow("", "z.doc");
     b.addRow("", "bad.doc");
     b.run();
-    EXPECT_EQ(b.results(), (QStringList{"my file.doc:空格", "x.pdf:成功+", "y.PDF:成功+",
-                                        "z.doc:成功+", "bad.doc:失败"}));
-    EXPECT_EQ(b.reasons(), (QStringList{"文件名含空格", "", "", "", "PDF转SWF失败"}));
-    EXPECT_EQ(b.opened(), (QStringList{"z.doc", "bad.doc"})) << "PDFs skip the office";
-    EXPECT_EQ(b.toolInputs(), (QStringList{"x.pdf", "y.PDF", "z.pdf", "bad.pdf"}));
-    EXPECT_EQ(b.outFiles(), (QStringList{"x.swf", "y.swf", "z.swf"}));
-    EXPECT_EQ(readAll(b.out.path() + "/x.swf"), "source x.pdf");
-    // The tool read the whole intermediate PDF before it was removed.
+    EXPECT_EQ(b.results(),
+              (QStringList{"my file.doc:空格", "x.pdf:成功+", "z.doc:成功+", "bad.doc:失败"}));
+    EXPECT_EQ(b.reasons(), (QStringList{"文件名含空格", "", "", "PDF转SWF失败"}));
+    EXPECT_EQ(b.outFiles(), (QStringList{"x.swf", "z.swf"}));
+    // The tool read the whole intermediate PDF before the window removed it.
     EXPECT_TRUE(readAll(b.out.path() + "/z.swf").contains("fake output of"));
     EXPECT_EQ(QDir(b.dir.path() + "/pdf").entryList(QDir::Files), QStringList{"bad.pdf"})
         << "only the failed row's PDF stays";
     EXPECT_EQ(b.texts(), QStringList{"转换结束"});
-}
-
-TEST(BatchRun, SwfModeMakesTheIntermediateFolderOfAFreshWorkingFolder) {
-    SwfWindow b;
-    b.addRow("", "z.doc");
-    b.addRow("", "x.pdf");
-    b.run();
-    EXPECT_EQ(b.results(), (QStringList{"z.doc:成功+", "x.pdf:成功+"}));
-    EXPECT_TRUE(QFileInfo(b.dir.path() + "/pdf").isDir());
-    EXPECT_EQ(b.outFiles(), (QStringList{"x.swf", "z.swf"}));
-}
-
-// The replace setting of the moment reaches the copies: kept, then replaced.
-TEST(BatchRun, CopyModeKeepsOrReplacesTargetsAsTheSettingSays) {
-    BatchWindow b;
-    b.w.setOutputMode(OutputMode::Original);
-    b.addRow("", "a.doc");
-    writeFile(b.out.path() + "/a.doc", "old target");
-    globals().sfth = "n";
-    b.run();
-    EXPECT_EQ(b.results(), QStringList{"a.doc:成功+"});
-    EXPECT_EQ(readAll(b.out.path() + "/a.doc"), "old target");
-    EXPECT_EQ(readAll(b.out.path() + "/0a.doc"), "source a.doc");
-
-    globals().sfth = "y";
-    b.run();
-    EXPECT_EQ(readAll(b.out.path() + "/a.doc"), "source a.doc");
-    EXPECT_EQ(b.texts(), (QStringList{"转换结束", "转换结束"}));
 }
 
 TEST(BatchRun, DateChoiceWithCopyChecksTheBoxAndRecordsTheEndTime) {
@@ -587,6 +541,8 @@ TEST(BatchRun, StatusLineCountsTheRunAsItGoesAndSumsItUpWithTheReasons) {
     EXPECT_TRUE(end.contains("不转换此类型文件 1")) << (end).toStdString();
     EXPECT_TRUE(end.contains("未生成输出文件 1")) << (end).toStdString();
     EXPECT_EQ(b.texts(), QStringList{"转换结束"}) << "the end message stays as it was";
+    EXPECT_EQ(b.reasons(), (QStringList{"", "不转换此类型文件", "未生成输出文件", ""}));
+    EXPECT_EQ(b.outFiles(), (QStringList{"a.pdf", "b.pdf"})) << "no broken file is left";
 
     // Each converted row knows its output, and the row menu opens it.
     EXPECT_EQ(b.w.list().rowData(1)->output, b.out.path() + "/a.pdf");

@@ -24,9 +24,10 @@
 #include "engines/checks/outputchecks.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
-#include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
+#include "fakes/made_once.h"
 #include "fakes/qt_print.h"
+#include "fakes/real_window.h"
 #include "fakes/scripted_desktop.h"
 #include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
@@ -53,75 +54,44 @@ struct Sources {
 };
 Sources* sources = nullptr;
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        sources = new Sources;
-        sources->folder = sources->root.filePath("源");
-        const QString f = sources->folder;
-        ASSERT_TRUE(QDir().mkpath(f + "/sub"));
-        office::OfficeSession session;
-        const auto make = [&](const QString& text, const QString& out, int code) {
-            const QString flat = sources->root.filePath("flat.fodt");
-            return testing::writeFlatText(flat, {text}) &&
-                   (code == 17 ? testing::exportThroughWord(flat, out)
-                               : testing::saveThroughWord(flat, out, code));
-        };
-        ASSERT_TRUE(make(kAlpha, f + "/a.doc", 0));
-        ASSERT_TRUE(make(kReport, f + "/报告 一.docx", 16));
-        ASSERT_TRUE(make(kPdf, f + "/c.pdf", 17));
-        ASSERT_TRUE(make(kSub, f + "/sub/子文档.doc", 0));
-        sources->commented = sources->root.filePath("批注");
-        ASSERT_TRUE(QDir().mkpath(sources->commented));
-        const QString flat = sources->root.filePath("commented.fodt");
-        ASSERT_TRUE(testing::writeFlatTextWithComment(flat, kCommented, "请核对"));
-        ASSERT_TRUE(testing::saveThroughWord(flat, sources->commented + "/批注.docx", 16));
-        ASSERT_TRUE(testing::saveThroughWord(flat, sources->commented + "/批注旧.doc", 0));
-    }
-    void TearDown() override {
-        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
-        delete sources;
-    }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+void makeDocuments() {
+    sources->folder = sources->root.filePath("源");
+    const QString f = sources->folder;
+    ASSERT_TRUE(QDir().mkpath(f + "/sub"));
+    const auto make = [&](const QString& text, const QString& out, int code) {
+        const QString flat = sources->root.filePath("flat.fodt");
+        return testing::writeFlatText(flat, {text}) &&
+               (code == 17 ? testing::exportThroughWord(flat, out)
+                           : testing::saveThroughWord(flat, out, code));
+    };
+    ASSERT_TRUE(make(kAlpha, f + "/a.doc", 0));
+    ASSERT_TRUE(make(kReport, f + "/报告 一.docx", 16));
+    ASSERT_TRUE(make(kPdf, f + "/c.pdf", 17));
+    ASSERT_TRUE(make(kSub, f + "/sub/子文档.doc", 0));
+    sources->commented = sources->root.filePath("批注");
+    ASSERT_TRUE(QDir().mkpath(sources->commented));
+    const QString flat = sources->root.filePath("commented.fodt");
+    ASSERT_TRUE(testing::writeFlatTextWithComment(flat, kCommented, "请核对"));
+    ASSERT_TRUE(testing::saveThroughWord(flat, sources->commented + "/批注.docx", 16));
+    ASSERT_TRUE(testing::saveThroughWord(flat, sources->commented + "/批注旧.doc", 0));
+}
+const auto* const kEnv =
+    testing::madeOnce(sources, makeDocuments, testing::AfterMaking::EndSession);
 
-struct RealBatch : testing::WindowFixture {
-    w_frn w{desktop};
-    QTemporaryDir out;
-
+// The scanned source folder with its subfolders, kept below the output folder.
+struct RealBatch : testing::RealOfficeWindow {
     RealBatch() {
-        w.open(QSize(1280, 768));
-        QDir().mkpath(dir.path() + "/pdf");
-        writeSetting(profile, Key::Swftprg, PDF2SWF_PATH);
-        w.sle_2->setText(out.path());
         w.cbx_2->setChecked(true);  // with subfolders
         w.cbx_3->setChecked(true);  // keep them below the output folder
-        desktop.folderAnswers = {sources->folder};
-        QTest::mouseClick(w.cb_1, Qt::LeftButton);
-        desktop.messages.clear();
-    }
-    QStringList runIn(OutputMode mode) {
-        w.setOutputMode(mode);
-        QTest::mouseClick(w.cb_3, Qt::LeftButton);
-        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty()) << "the run's instance ended";
-        QStringList r;
-        for (int i = 1; i <= w.list().rowCount(); ++i) {
-            r << w.list().cellText(i, "zml") + w.list().cellText(i, "filey") + ":" +
-                     w.list().cellText(i, "jg");
-        }
-        return r;
-    }
-    QString outPath(const QString& rel) const { return out.path() + "/" + rel; }
-    QString lastMessage() const {
-        return desktop.messages.empty() ? QString() : desktop.messages.back().text;
+        addFolder(sources->folder);
     }
 };
 
 TEST(RealBatchRun, PdfXpsAndCustomFormats) {
     RealBatch b;
     ASSERT_EQ(b.w.list().rowCount(), 4);
-    EXPECT_EQ(b.runIn(OutputMode::Pdf), (QStringList{"a.doc:成功", "c.pdf:失败",
-                                                     "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    EXPECT_EQ(b.run(OutputMode::Pdf), (QStringList{"a.doc:成功", "c.pdf:失败",
+                                                   "sub/子文档.doc:成功", "报告 一.docx:成功"}));
     EXPECT_EQ(b.lastMessage(), "转换结束");
     for (const auto& [rel, text] : {std::pair{"a.pdf", kAlpha}, std::pair{"sub/子文档.pdf", kSub},
                                     std::pair{"报告 一.pdf", kReport}}) {
@@ -130,7 +100,7 @@ TEST(RealBatchRun, PdfXpsAndCustomFormats) {
         EXPECT_TRUE(pdfText(pdf).contains(text)) << rel;
     }
 
-    b.runIn(OutputMode::Xps);
+    b.run(OutputMode::Xps);
     for (const char* rel : {"a.xps", "sub/子文档.xps", "报告 一.xps"}) {
         const auto package = testing::readZip(readAll(b.outPath(QString::fromUtf8(rel))));
         EXPECT_TRUE(package.contains("[Content_Types].xml")) << rel;
@@ -143,12 +113,11 @@ TEST(RealBatchRun, PdfXpsAndCustomFormats) {
 
     writeSetting(b.profile, Key::Wsavehz, "htm");
     writeSetting(b.profile, Key::Wsavely, "8");
-    b.runIn(OutputMode::Custom);
+    b.run(OutputMode::Custom);
     writeSetting(b.profile, Key::Wsavehz, "txt");
     writeSetting(b.profile, Key::Wsavely, "2");
-    EXPECT_EQ(
-        b.runIn(OutputMode::Custom),
-        (QStringList{"a.doc:成功", "c.pdf:失败", "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    EXPECT_EQ(b.run(OutputMode::Custom), (QStringList{"a.doc:成功", "c.pdf:失败",
+                                                      "sub/子文档.doc:成功", "报告 一.docx:成功"}));
     // A web page may write the Chinese part as character references; the Latin part is plain.
     EXPECT_TRUE(QString::fromUtf8(readAll(b.outPath("sub/子文档.htm"))).contains("Sub "));
     EXPECT_TRUE(QString::fromUtf8(readAll(b.outPath("报告 一.htm"))).contains("Report "));
@@ -160,8 +129,8 @@ TEST(RealBatchRun, SwfAndUnchangedCopies) {
     RealBatch b;
     // A fresh working folder: the run makes its intermediate folder itself.
     ASSERT_TRUE(QDir(b.dir.path() + "/pdf").removeRecursively());
-    EXPECT_EQ(b.runIn(OutputMode::Swf), (QStringList{"a.doc:成功", "c.pdf:成功",
-                                                     "sub/子文档.doc:成功", "报告 一.docx:空格"}));
+    EXPECT_EQ(b.run(OutputMode::Swf), (QStringList{"a.doc:成功", "c.pdf:成功",
+                                                   "sub/子文档.doc:成功", "报告 一.docx:空格"}));
     for (const char* rel : {"a.swf", "c.swf", "sub/子文档.swf"}) {
         const testing::SwfFile swf =
             testing::readSwf(QFile::encodeName(b.outPath(QString::fromUtf8(rel))).toStdString());
@@ -173,7 +142,7 @@ TEST(RealBatchRun, SwfAndUnchangedCopies) {
         << "intermediate PDFs of successful rows are gone";
 
     EXPECT_EQ(
-        b.runIn(OutputMode::Original),
+        b.run(OutputMode::Original),
         (QStringList{"a.doc:成功", "c.pdf:成功", "sub/子文档.doc:成功", "报告 一.docx:成功"}));
     for (const char* rel : {"a.doc", "c.pdf", "sub/子文档.doc", "报告 一.docx"}) {
         const QString name = QString::fromUtf8(rel);
@@ -202,8 +171,8 @@ TEST(RealBatchRun, OfdThroughEachDocumentsPdf) {
     QTest::mouseClick(b.w.rb_7, Qt::LeftButton);
     ASSERT_EQ(b.w.outputMode(), OutputMode::Ofd);
     // The OFD tool takes names with a blank, which SWF mode refuses.
-    EXPECT_EQ(b.runIn(OutputMode::Ofd), (QStringList{"a.doc:成功", "c.pdf:成功",
-                                                     "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    EXPECT_EQ(b.run(OutputMode::Ofd), (QStringList{"a.doc:成功", "c.pdf:成功",
+                                                   "sub/子文档.doc:成功", "报告 一.docx:成功"}));
     const QList<QPair<const char*, QString>> made{
         {"a.ofd", kAlpha}, {"c.ofd", kPdf}, {"sub/子文档.ofd", kSub}, {"报告 一.ofd", kReport}};
     for (const auto& [rel, text] : made) {
@@ -216,8 +185,8 @@ TEST(RealBatchRun, OfdThroughEachDocumentsPdf) {
     // A second run that keeps files of the same name numbers its own.
     writeSetting(b.profile, Key::Sfth, "n");
     globals().sfth = "n";
-    EXPECT_EQ(b.runIn(OutputMode::Ofd), (QStringList{"a.doc:成功", "c.pdf:成功",
-                                                     "sub/子文档.doc:成功", "报告 一.docx:成功"}));
+    EXPECT_EQ(b.run(OutputMode::Ofd), (QStringList{"a.doc:成功", "c.pdf:成功",
+                                                   "sub/子文档.doc:成功", "报告 一.docx:成功"}));
     EXPECT_TRUE(checks::ofdReads(b.outPath("0a.ofd"), 1));
     EXPECT_TRUE(checks::ofdReads(b.outPath("a.ofd"), 1));
 }
@@ -238,7 +207,7 @@ TEST(RealBatchRun, DocumentTheOfficeCannotOpenEndsTheInstanceBeforeTheReport) {
         runningAtReport = OfficeInstance::runningPids();
         b.desktop.messageBox(t, s);
     });
-    EXPECT_EQ(b.runIn(OutputMode::Pdf), (QStringList{"b.doc:成功", "vanished.doc:失败"}));
+    EXPECT_EQ(b.run(OutputMode::Pdf), (QStringList{"b.doc:成功", "vanished.doc:失败"}));
     EXPECT_TRUE(runningAtReport.isEmpty());
     EXPECT_TRUE(b.lastMessage().contains("35")) << b.lastMessage().toStdString();
     EXPECT_EQ(b.desktop.busyDepth, 0);
@@ -255,12 +224,12 @@ TEST(RealBatchRun, DocumentsWithAReviewCommentInEveryWordMode) {
         b.w.list().setCell(row, "filey", QString::fromUtf8(name));
     }
     const QStringList done{"批注.docx:成功", "批注旧.doc:成功"};
-    EXPECT_EQ(b.runIn(OutputMode::Pdf), done);
+    EXPECT_EQ(b.run(OutputMode::Pdf), done);
     EXPECT_EQ(b.lastMessage(), "转换结束");
     for (const char* rel : {"批注.pdf", "批注旧.pdf"}) {
         EXPECT_TRUE(pdfText(b.outPath(QString::fromUtf8(rel))).contains(kCommented)) << rel;
     }
-    EXPECT_EQ(b.runIn(OutputMode::Xps), done);
+    EXPECT_EQ(b.run(OutputMode::Xps), done);
     for (const char* rel : {"批注.xps", "批注旧.xps"}) {
         EXPECT_TRUE(testing::readZip(readAll(b.outPath(QString::fromUtf8(rel))))
                         .contains("[Content_Types].xml"))
@@ -268,13 +237,13 @@ TEST(RealBatchRun, DocumentsWithAReviewCommentInEveryWordMode) {
     }
     writeSetting(b.profile, Key::Wsavehz, "txt");
     writeSetting(b.profile, Key::Wsavely, "2");
-    EXPECT_EQ(b.runIn(OutputMode::Custom), done);
+    EXPECT_EQ(b.run(OutputMode::Custom), done);
     for (const char* rel : {"批注.txt", "批注旧.txt"}) {
         EXPECT_TRUE(
             QString::fromUtf8(readAll(b.outPath(QString::fromUtf8(rel)))).contains(kCommented))
             << rel;
     }
-    EXPECT_EQ(b.runIn(OutputMode::Swf), done);
+    EXPECT_EQ(b.run(OutputMode::Swf), done);
     for (const char* rel : {"批注.swf", "批注旧.swf"}) {
         const testing::SwfFile swf =
             testing::readSwf(QFile::encodeName(b.outPath(QString::fromUtf8(rel))).toStdString());

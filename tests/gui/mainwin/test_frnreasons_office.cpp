@@ -11,7 +11,8 @@
 #include "core/defaults.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeinstance.h"
-#include "engines/office/officesession.h"
+#include "fakes/made_once.h"
+#include "fakes/real_window.h"
 #include "fakes/test_files.h"
 #include "fakes/window_fixture.h"
 #include "gtest/gtest.h"
@@ -31,57 +32,41 @@ struct Sources {
 };
 Sources* sources = nullptr;
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        sources = new Sources;
-        const QString f = sources->root.filePath("源") + "/";
-        sources->folder = f;
-        ASSERT_TRUE(QDir().mkpath(f));
-        {
-            office::OfficeSession session;
-            const QString flat = sources->root.filePath("flat.fodt");
-            ASSERT_TRUE(testing::writeFlatText(flat, {"Good 好文档"}));
-            ASSERT_TRUE(testing::saveThroughWord(flat, f + "good.docx", 16));
-            ASSERT_TRUE(testing::exportThroughWord(flat, f + "c.pdf"));
-        }
-        const QByteArray good = readAll(f + "good.docx");
-        ASSERT_GT(good.size(), 1000);
-        QByteArray noise(8192, '\0');
-        QRandomGenerator gen(18);
-        for (char& c : noise) c = char(gen.bounded(256));
-        const QList<QPair<QString, QByteArray>> files{
-            {"slow.docx", good},
-            {"notes.txt", "Plain notes 纯文本\n"},
-            {"truncated.docx", good.left(good.size() / 2)},
-            {"random.docx", noise},
-            {"locked.docx", readAll(kFiles + "/locked.docx")},
-            {"locked.doc", readAll(kFiles + "/locked.doc")},
-        };
-        for (const auto& [name, bytes] : files) {
-            QFile out(f + name);
-            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-            ASSERT_EQ(out.write(bytes), bytes.size());
-        }
+void makeDocuments() {
+    const QString f = sources->root.filePath("源") + "/";
+    sources->folder = f;
+    ASSERT_TRUE(QDir().mkpath(f));
+    const QString flat = sources->root.filePath("flat.fodt");
+    ASSERT_TRUE(testing::writeFlatText(flat, {"Good 好文档"}));
+    ASSERT_TRUE(testing::saveThroughWord(flat, f + "good.docx", 16));
+    ASSERT_TRUE(testing::exportThroughWord(flat, f + "c.pdf"));
+    const QByteArray good = readAll(f + "good.docx");
+    ASSERT_GT(good.size(), 1000);
+    QByteArray noise(8192, '\0');
+    QRandomGenerator gen(18);
+    for (char& c : noise) c = char(gen.bounded(256));
+    const QList<QPair<QString, QByteArray>> files{
+        {"slow.docx", good},
+        {"notes.txt", "Plain notes 纯文本\n"},
+        {"truncated.docx", good.left(good.size() / 2)},
+        {"random.docx", noise},
+        {"locked.docx", readAll(kFiles + "/locked.docx")},
+        {"locked.doc", readAll(kFiles + "/locked.doc")},
+    };
+    for (const auto& [name, bytes] : files) {
+        QFile out(f + name);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_EQ(out.write(bytes), bytes.size());
     }
-    void TearDown() override {
-        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty());
-        delete sources;
-    }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+}
+const auto* const kEnv =
+    testing::madeOnce(sources, makeDocuments, testing::AfterMaking::EndSession);
 
-struct ReasonBatch : testing::WindowFixture {
-    w_frn w{desktop};
-    QTemporaryDir out;
+struct ReasonBatch : testing::RealOfficeWindow {
     QString readOnly;  // out/ro/, where nothing can be written
 
-    ReasonBatch() : WindowFixture("[gsly]\nawordhz=#txt\n[sdef]\npool=1\n") {
-        w.open(QSize(1280, 768));
+    ReasonBatch() : RealOfficeWindow("[gsly]\nawordhz=#txt\n[sdef]\npool=1\n") {
         w.show();
-        QDir().mkpath(dir.path() + "/pdf");
-        writeSetting(profile, Key::Swftprg, PDF2SWF_PATH);
-        w.sle_2->setText(out.path());
         w.cbx_3->setChecked(true);  // rows with a subfolder write below the output folder
         readOnly = out.path() + "/ro";
         QDir().mkpath(readOnly);
@@ -103,23 +88,7 @@ struct ReasonBatch : testing::WindowFixture {
         }
     }
     // "name:result:reason" of every row.
-    QStringList run(OutputMode mode) {
-        desktop.messages.clear();
-        w.setOutputMode(mode);
-        QTest::mouseClick(w.cb_3, Qt::LeftButton);
-        EXPECT_TRUE(OfficeInstance::runningPids().isEmpty()) << "the run's instances ended";
-        QStringList r;
-        for (int i = 1; i <= w.list().rowCount(); ++i) {
-            r << w.list().cellText(i, "zml") + w.list().cellText(i, "filey") + ":" +
-                     w.list().cellText(i, "jg") + ":" + w.list().cellText(i, "yy");
-        }
-        return r;
-    }
-    QStringList texts() const {
-        QStringList t;
-        for (const auto& m : desktop.messages) t << m.text;
-        return t;
-    }
+    QStringList run(OutputMode mode) { return RealOfficeWindow::run(mode, true); }
 
   private:
     bool locked_ = false;

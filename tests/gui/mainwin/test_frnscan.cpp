@@ -48,11 +48,6 @@ struct ScanWindow : testing::WindowFixture {
         }
         return out;
     }
-    QStringList texts() const {
-        QStringList out;
-        for (const auto& m : desktop.messages) out << m.text;
-        return out;
-    }
 };
 
 TEST(FolderScanButton, CancelledDialogSaysSoAndChangesNothing) {

@@ -13,6 +13,7 @@
 #include "fakes/gui_app.h"
 #include "fakes/qt_print.h"
 #include "fakes/scripted_desktop.h"
+#include "fakes/settings_fixture.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "gui/settings/wconfig.h"
@@ -20,32 +21,7 @@
 namespace quorv {
 namespace {
 
-class WconfigTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        testing::guiApp();
-        app = std::make_unique<QuorvApp>();
-        globals().ap_path = dir.path();
-    }
-    QString profile() const { return profilePathFor(dir.path()); }
-    void writeFile(const QByteArray& text) {
-        QFile f(profile());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QString key(const char* section, const char* name) const {
-        return readIniKey(profile(), section, name, "<missing>");
-    }
-    QStringList messageTexts() const {
-        QStringList out;
-        for (const auto& m : desktop.messages) out << m.title + "/" + m.text;
-        return out;
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<QuorvApp> app;
-    testing::ScriptedDesktop desktop;
-};
+using WconfigTest = testing::SettingsFixture;
 
 TEST_F(WconfigTest, WithoutSettingsFileShowsTheDefaults) {
     wconfig w(desktop);

@@ -7,6 +7,7 @@
 #include "fakes/gui_app.h"
 #include "fakes/qt_print.h"
 #include "fakes/scripted_desktop.h"
+#include "fakes/settings_fixture.h"
 #include "gtest/gtest.h"
 #include "gui/settings/wconfig.h"
 
@@ -15,29 +16,7 @@ namespace {
 
 // The settings window's group for PDF outputs: loaded, saved and restored like the other
 // rows, and a choice that cannot run is refused before anything is written.
-class WconfigPdfTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        testing::guiApp();
-        app = std::make_unique<QuorvApp>();
-        globals().ap_path = dir.path();
-    }
-    QString profile() const { return profilePathFor(dir.path()); }
-    void writeFile(const QByteArray& text) {
-        QFile f(profile());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray fileText() const {
-        QFile f(profile());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QString key(const char* name) const { return readIniKey(profile(), "sdef", name, "<missing>"); }
-
-    QTemporaryDir dir;
-    std::unique_ptr<QuorvApp> app;
-    testing::ScriptedDesktop desktop;
-};
+using WconfigPdfTest = testing::SettingsFixture;
 
 TEST_F(WconfigPdfTest, ChoicesAreSavedShownAgainAndRestoredToNone) {
     writeFile("[sdef]\nsfth=y\n");
@@ -70,11 +49,11 @@ TEST_F(WconfigPdfTest, ChoicesAreSavedShownAgainAndRestoredToNone) {
     // Passwords are kept as the open-password list is: not in plain text.
     EXPECT_FALSE(fileText().contains(QStringLiteral("开门").toUtf8()));
     EXPECT_FALSE(fileText().contains(QStringLiteral("主人").toUtf8()));
-    EXPECT_TRUE(key("pdfdk").startsWith("q1:"));
-    EXPECT_EQ(key("jzfz"), "y");
-    EXPECT_EQ(key("jzdy"), "n");
-    EXPECT_EQ(key("syzw"), "内部资料");
-    EXPECT_EQ(key("hbwj"), "全部合同");
+    EXPECT_TRUE(key("sdef", "pdfdk").startsWith("q1:"));
+    EXPECT_EQ(key("sdef", "jzfz"), "y");
+    EXPECT_EQ(key("sdef", "jzdy"), "n");
+    EXPECT_EQ(key("sdef", "syzw"), "内部资料");
+    EXPECT_EQ(key("sdef", "hbwj"), "全部合同");
 
     wconfig again(desktop);
     const PdfOptions o = again.pdfGroup->options();
@@ -91,8 +70,8 @@ TEST_F(WconfigPdfTest, ChoicesAreSavedShownAgainAndRestoredToNone) {
     EXPECT_FALSE(o.merge.keepParts);
 
     again.cb_1_clicked();
-    EXPECT_EQ(key("pdfdk"), "<missing>");
-    EXPECT_EQ(key("syzw"), "<missing>");
+    EXPECT_EQ(key("sdef", "pdfdk"), "<missing>");
+    EXPECT_EQ(key("sdef", "syzw"), "<missing>");
     EXPECT_FALSE(again.pdfGroup->options().protection.any());
     EXPECT_EQ(again.pdfGroup->openPassword->text(), "");
     EXPECT_FALSE(again.pdfGroup->merge->isChecked());
@@ -122,7 +101,7 @@ TEST_F(WconfigPdfTest, PdfaWithAPasswordIsRefusedAndNothingIsWritten) {
     w.pdfGroup->noPrint->setChecked(false);
     w.cb_6_clicked();
     EXPECT_EQ(desktop.messages.back().text, "保存成功");
-    EXPECT_EQ(key("pdfa"), "2");
+    EXPECT_EQ(key("sdef", "pdfa"), "2");
 }
 
 }  // namespace

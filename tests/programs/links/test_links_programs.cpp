@@ -1,17 +1,11 @@
 // The programs on documents that link outside themselves: quorvbatch draws none of what they
 // link unless --local-links asks for local pictures, and quorvcli, alone and served by
 // quorvoffice, converts them; no request reaches the network from any of them.
-#include <sys/stat.h>
-
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include "core/ini.h"
 #include "fakes/linked_docs.h"
+#include "fakes/office_service.h"
 #include "gtest/gtest.h"
 #include "programs/quorvbatch/batch_run.h"
 #include "programs/quorvbatch/batchoptions.h"
@@ -65,39 +59,23 @@ TEST_F(LinkedPrograms, QuorvbatchDrawsLocalPicturesOnlyWithTheOption) {
 }
 
 TEST_F(LinkedPrograms, QuorvcliAloneAndServedFetchesNothing) {
-    QTemporaryDir runtime;
-    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
-    QProcess service;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    service.setProcessEnvironment(env);
-    service.setWorkingDirectory(runtime.path());
-    service.start(QStringLiteral(QUORVOFFICE_PATH), {"--pool", "1"});
-    ASSERT_TRUE(service.waitForStarted(10000));
-    QElapsedTimer t;
-    t.start();
-    while (!QFileInfo::exists(runtime.filePath("quorvoffice.sock")) && t.elapsed() < 60000) {
-        QThread::msleep(50);
-    }
-    ASSERT_TRUE(QFileInfo::exists(runtime.filePath("quorvoffice.sock")));
+    testing::OfficeService service;
+    ASSERT_TRUE(service.start({"--pool", "1"}));
     // quorvcli takes Word's own names: the Word document and the web page saved as .doc.
     for (const char* name : {"docx.docx", "html.doc"}) {
         SCOPED_TRACE(name);
-        for (const QString& served : {QString(), runtime.path()}) {
-            QTemporaryDir work;
-            const QString swf = work.filePath("swf");
-            QDir().mkpath(swf);
-            writeIniKey(work.filePath("tovk.ini"), "other", "swfpath", swf);
+        for (const QString& served : {QString(), service.runtime.path()}) {
+            testing::CliWork work;
             // The window's setting does not reach quorvcli.
-            writeIniKey(work.filePath("tovk.ini"), "sdef", "bdlj", "y");
+            writeIniKey(work.settings(), "sdef", "bdlj", "y");
             const testing::CliRun r =
-                testing::runCli(work.path(), {src + "/" + name}, 180000, served);
+                testing::runCli(work.dir.path(), {src + "/" + name}, 180000, served);
             EXPECT_EQ(r.status, kCliConverted) << r.err.toStdString();
-            EXPECT_EQ(QDir(swf).entryList(QDir::Files).size(), 1);
+            EXPECT_EQ(work.swfFiles().size(), 1);
         }
     }
-    service.terminate();
-    service.waitForFinished(30000);
+    service.process.terminate();
+    service.process.waitForFinished(30000);
     EXPECT_EQ(listener.connections(), 0);
 }
 

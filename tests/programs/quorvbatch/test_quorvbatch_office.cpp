@@ -21,8 +21,7 @@
 #include "core/ini.h"
 #include "engines/checks/outputchecks.h"
 #include "engines/office/office_docs.h"
-#include "engines/office/officeinstance.h"
-#include "engines/office/officesession.h"
+#include "fakes/made_once.h"
 #include "fakes/pdfa_checks.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
@@ -48,6 +47,14 @@ struct Sources {
     QString docx;   // a good two-page document
     QString kinds;  // one file of each kind, and two that are no document
     QString page;   // a document with a picture
+
+    // The runs report through the event loop, made before the office starts.
+    Sources() {
+        static int argc = 1;
+        static char name[] = "test_quorvbatch_office";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    }
 };
 Sources* sources = nullptr;
 
@@ -83,76 +90,64 @@ bool putBytes(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_quorvbatch_office";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+void makeDocuments() {
+    const QString flat = sources->root.filePath("src.fodt");
+    ASSERT_TRUE(testing::writeFlatText(flat, {"批量 转换", "second page"}));
+    sources->docx = sources->root.filePath("good.docx");
+    const QString doc = sources->root.filePath("good.doc");
+    ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
+    ASSERT_TRUE(testing::saveThroughWord(flat, doc, 0));
 
-        sources = new Sources;
-        office::OfficeSession session;
-        const QString flat = sources->root.filePath("src.fodt");
-        ASSERT_TRUE(testing::writeFlatText(flat, {"批量 转换", "second page"}));
-        sources->docx = sources->root.filePath("good.docx");
-        const QString doc = sources->root.filePath("good.doc");
-        ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
-        ASSERT_TRUE(testing::saveThroughWord(flat, doc, 0));
-        const QString picture = sources->root.filePath("picture.fodt");
-        ASSERT_TRUE(writeFlatTextWithPicture(picture));
-        sources->page = sources->root.filePath("page.docx");
-        ASSERT_TRUE(testing::saveThroughWord(picture, sources->page, 16));
+    const QString picture = sources->root.filePath("picture.fodt");
+    ASSERT_TRUE(writeFlatTextWithPicture(picture));
+    sources->page = sources->root.filePath("page.docx");
+    ASSERT_TRUE(testing::saveThroughWord(picture, sources->page, 16));
 
-        const QString m = sources->mixed = sources->root.filePath("源 文件");
-        ASSERT_TRUE(copyFile(sources->docx, m + "/报告.docx"));
-        ASSERT_TRUE(copyFile(doc, m + "/报告.doc"));
-        ASSERT_TRUE(copyFile(sources->docx, m + "/下级/报告.docx"));
-        // A package cut short, and one LibreOffice saved with a password.
-        ASSERT_TRUE(putBytes(m + "/损坏.docx", readAll(sources->docx).left(2000)));
-        ASSERT_TRUE(copyFile(kFixtures + "/locked.docx", m + "/加密.docx"));
-        ASSERT_TRUE(putBytes(m + "/说明.txt", "纯文本"));
+    const QString m = sources->mixed = sources->root.filePath("源 文件");
+    ASSERT_TRUE(copyFile(sources->docx, m + "/报告.docx"));
+    ASSERT_TRUE(copyFile(doc, m + "/报告.doc"));
+    ASSERT_TRUE(copyFile(sources->docx, m + "/下级/报告.docx"));
+    // A package cut short, and one LibreOffice saved with a password.
+    ASSERT_TRUE(putBytes(m + "/损坏.docx", readAll(sources->docx).left(2000)));
+    ASSERT_TRUE(copyFile(kFixtures + "/locked.docx", m + "/加密.docx"));
+    ASSERT_TRUE(putBytes(m + "/说明.txt", "纯文本"));
 
-        // A workbook printing two pages (its print area; a wide sheet fit to one page) and
-        // three slides of which one is hidden, under Microsoft's and WPS Office's names.
-        const QString k = sources->kinds = sources->root.filePath("各类");
-        QDir().mkpath(k);
-        const QString book = sources->root.filePath("book.fods");
-        ASSERT_TRUE(testing::writeFlatWorkbook(book, "区域内", "区域外", "隐藏表", "一页"));
-        ASSERT_TRUE(testing::saveThroughExcel(book, k + "/报表.xlsx", 51));
-        ASSERT_TRUE(testing::saveThroughExcel(book, sources->root.filePath("报表.xls"), 56));
-        ASSERT_TRUE(copyFile(sources->root.filePath("报表.xls"), k + "/表格.et"));
-        const QString slides = sources->root.filePath("slides.fodp");
-        ASSERT_TRUE(testing::writeFlatSlides(slides, {{"第一页", "微软雅黑", {}, false},
-                                                      {"藏起", "宋体", {}, true},
-                                                      {"第三页", "宋体", "备注", false}}));
-        ASSERT_TRUE(testing::saveThroughPowerPoint(slides, k + "/演示.pptx", 24));
-        ASSERT_TRUE(copyFile(sources->docx, k + "/文档.docx"));
-        // An office system's "Word" notice that is a web page, and random bytes named .doc.
-        ASSERT_TRUE(putBytes(k + "/通知.doc",
-                             "<html><head><meta charset=\"utf-8\"></head><body><p>通知</p>"
-                             "</body></html>"));
-        QByteArray noise(4096, '\0');
-        for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + 13) % 251);
-        ASSERT_TRUE(putBytes(k + "/乱码.doc", noise));
-        ASSERT_TRUE(putBytes(k + "/说明.txt", "纯文本"));
+    // A workbook printing two pages (its print area; a wide sheet fit to one page) and
+    // three slides of which one is hidden, under Microsoft's and WPS Office's names.
+    const QString k = sources->kinds = sources->root.filePath("各类");
+    QDir().mkpath(k);
+    const QString book = sources->root.filePath("book.fods");
+    ASSERT_TRUE(testing::writeFlatWorkbook(book, "区域内", "区域外", "隐藏表", "一页"));
+    ASSERT_TRUE(testing::saveThroughExcel(book, k + "/报表.xlsx", 51));
+    ASSERT_TRUE(testing::saveThroughExcel(book, sources->root.filePath("报表.xls"), 56));
+    ASSERT_TRUE(copyFile(sources->root.filePath("报表.xls"), k + "/表格.et"));
+    const QString slides = sources->root.filePath("slides.fodp");
+    ASSERT_TRUE(testing::writeFlatSlides(slides, {{"第一页", "微软雅黑", {}, false},
+                                                  {"藏起", "宋体", {}, true},
+                                                  {"第三页", "宋体", "备注", false}}));
+    ASSERT_TRUE(testing::saveThroughPowerPoint(slides, k + "/演示.pptx", 24));
+    ASSERT_TRUE(copyFile(sources->docx, k + "/文档.docx"));
+    // An office system's "Word" notice that is a web page, and random bytes named .doc.
+    ASSERT_TRUE(putBytes(k + "/通知.doc",
+                         "<html><head><meta charset=\"utf-8\"></head><body><p>通知</p>"
+                         "</body></html>"));
+    QByteArray noise(4096, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 7919 + 13) % 251);
+    ASSERT_TRUE(putBytes(k + "/乱码.doc", noise));
+    ASSERT_TRUE(putBytes(k + "/说明.txt", "纯文本"));
 
-        const QString n = sources->many = sources->root.filePath("many");
-        for (int i = 0; i < 10; ++i) {
-            ASSERT_TRUE(copyFile(sources->docx, n + QStringLiteral("/d%1.docx").arg(i)));
-        }
-        ASSERT_TRUE(copyFile(doc, n + "/d0.doc"));
-        ASSERT_TRUE(copyFile(sources->docx, n + "/0d0.docx"));
-        ASSERT_TRUE(copyFile(sources->docx, n + "/sub1/d0.docx"));
-        ASSERT_TRUE(copyFile(sources->docx, n + "/sub2/d1.docx"));
-        ASSERT_TRUE(putBytes(n + "/broken.docx", readAll(sources->docx).left(1500)));
+    const QString n = sources->many = sources->root.filePath("many");
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(copyFile(sources->docx, n + QStringLiteral("/d%1.docx").arg(i)));
     }
-    void TearDown() override {
-        EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());
-        delete sources;
-    }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+    ASSERT_TRUE(copyFile(doc, n + "/d0.doc"));
+    ASSERT_TRUE(copyFile(sources->docx, n + "/0d0.docx"));
+    ASSERT_TRUE(copyFile(sources->docx, n + "/sub1/d0.docx"));
+    ASSERT_TRUE(copyFile(sources->docx, n + "/sub2/d1.docx"));
+    ASSERT_TRUE(putBytes(n + "/broken.docx", readAll(sources->docx).left(1500)));
+}
+const auto* const kEnv =
+    testing::madeOnce(sources, makeDocuments, testing::AfterMaking::EndSession);
 
 class Quorvbatch : public ::testing::Test {
   protected:

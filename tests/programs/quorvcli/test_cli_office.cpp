@@ -5,14 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <memory>
 
 #include "cli_run.h"
 #include "convert/automation.h"
 #include "core/ini.h"
 #include "engines/office/office_docs.h"
-#include "engines/office/officeinstance.h"
-#include "engines/office/officesession.h"
+#include "fakes/made_once.h"
 #include "fakes/qt_print.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
@@ -39,34 +37,26 @@ struct Sources {
 };
 Sources* sources = nullptr;
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        sources = new Sources;
-        office::OfficeSession session;
-        const QString flat = sources->root.filePath("src.fodt");
-        ASSERT_TRUE(testing::writeFlatText(flat, {"命令行 转换", "second page"}));
-        sources->folder = sources->root.filePath("源 文件 夹");
-        ASSERT_TRUE(QDir().mkpath(sources->folder));
-        sources->docx = sources->folder + "/报告 一.docx";
-        sources->doc = sources->folder + "/旧 报告.DOC";
-        sources->pdf = sources->folder + "/已有 文档.pdf";
-        ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
-        ASSERT_TRUE(testing::saveThroughWord(flat, sources->doc, 0));
-        ASSERT_TRUE(testing::exportThroughWord(flat, sources->pdf));
-        const QString commented = sources->root.filePath("commented.fodt");
-        ASSERT_TRUE(testing::writeFlatTextWithComment(commented, "已审阅 Reviewed", "请核对"));
-        sources->commentedDocx = sources->folder + "/带批注.docx";
-        sources->commentedDoc = sources->folder + "/带批注旧.doc";
-        ASSERT_TRUE(testing::saveThroughWord(commented, sources->commentedDocx, 16));
-        ASSERT_TRUE(testing::saveThroughWord(commented, sources->commentedDoc, 0));
-    }
-    void TearDown() override {
-        EXPECT_TRUE(office::OfficeInstance::runningPids().isEmpty());
-        delete sources;
-    }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+void makeDocuments() {
+    const QString flat = sources->root.filePath("src.fodt");
+    ASSERT_TRUE(testing::writeFlatText(flat, {"命令行 转换", "second page"}));
+    sources->folder = sources->root.filePath("源 文件 夹");
+    ASSERT_TRUE(QDir().mkpath(sources->folder));
+    sources->docx = sources->folder + "/报告 一.docx";
+    sources->doc = sources->folder + "/旧 报告.DOC";
+    sources->pdf = sources->folder + "/已有 文档.pdf";
+    ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
+    ASSERT_TRUE(testing::saveThroughWord(flat, sources->doc, 0));
+    ASSERT_TRUE(testing::exportThroughWord(flat, sources->pdf));
+    const QString commented = sources->root.filePath("commented.fodt");
+    ASSERT_TRUE(testing::writeFlatTextWithComment(commented, "已审阅 Reviewed", "请核对"));
+    sources->commentedDocx = sources->folder + "/带批注.docx";
+    sources->commentedDoc = sources->folder + "/带批注旧.doc";
+    ASSERT_TRUE(testing::saveThroughWord(commented, sources->commentedDocx, 16));
+    ASSERT_TRUE(testing::saveThroughWord(commented, sources->commentedDoc, 0));
+}
+const auto* const kEnv =
+    testing::madeOnce(sources, makeDocuments, testing::AfterMaking::EndSession);
 
 // A working directory with its settings file, its pdf/ folder and an SWF folder named
 // without a trailing "/".

@@ -4,20 +4,19 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <functional>
 #include <memory>
 
 #include "convert/kind_docs.h"
 #include "core/ini.h"
 #include "engines/office/office_docs.h"
 #include "engines/office/officeclient.h"
-#include "engines/office/officesession.h"
+#include "fakes/made_once.h"
+#include "fakes/office_service.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "pdf2swf/swfreader.h"
@@ -43,98 +42,42 @@ struct Sources {
 };
 Sources* sources = nullptr;
 
-class Env : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        sources = new Sources;
-        office::OfficeSession session;
-        const QString flat = sources->root.filePath("src.fodt");
-        ASSERT_TRUE(testing::writeFlatText(flat, {"服务 转换 Served", "second page"}));
-        sources->docx = sources->root.filePath("报告.docx");
-        ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
-        QStringList pages;
-        for (int i = 0; i < 300; ++i) pages << QStringLiteral("第 %1 页 page").arg(i + 1);
-        const QString longFlat = sources->root.filePath("long.fodt");
-        ASSERT_TRUE(testing::writeFlatText(longFlat, pages));
-        sources->long_ = sources->root.filePath("长文.docx");
-        ASSERT_TRUE(testing::saveThroughWord(longFlat, sources->long_, 16));
-        const QByteArray whole = readAll(sources->docx);
-        sources->damaged = sources->root.filePath("损坏.docx");
-        QFile cut(sources->damaged);
-        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
-        cut.write(whole.left(whole.size() / 2));
-        cut.close();
-        const QString fods = sources->root.filePath("book.fods");
-        ASSERT_TRUE(testing::writeFlatWorkbook(fods, "区域内", "区域外", "隐藏表", "一页"));
-        sources->book = sources->root.filePath("报表.xlsx");
-        ASSERT_TRUE(testing::saveThroughExcel(fods, sources->book, 51));
-        const QString fodp = sources->root.filePath("slides.fodp");
-        ASSERT_TRUE(testing::writeFlatSlides(
-            fodp, {{"第一页", "微软雅黑", {}, false}, {"第二页", "宋体", "备注", false}}));
-        sources->slides = sources->root.filePath("演示.pptx");
-        ASSERT_TRUE(testing::saveThroughPowerPoint(fodp, sources->slides, 24));
-        sources->text = sources->root.filePath("说明.txt");
-        QFile txt(sources->text);
-        ASSERT_TRUE(txt.open(QIODevice::WriteOnly));
-        txt.write("plain\n");
-    }
-    void TearDown() override { delete sources; }
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new Env);
+void makeDocuments() {
+    const QString flat = sources->root.filePath("src.fodt");
+    ASSERT_TRUE(testing::writeFlatText(flat, {"服务 转换 Served", "second page"}));
+    sources->docx = sources->root.filePath("报告.docx");
+    ASSERT_TRUE(testing::saveThroughWord(flat, sources->docx, 16));
+    QStringList pages;
+    for (int i = 0; i < 300; ++i) pages << QStringLiteral("第 %1 页 page").arg(i + 1);
+    const QString longFlat = sources->root.filePath("long.fodt");
+    ASSERT_TRUE(testing::writeFlatText(longFlat, pages));
+    sources->long_ = sources->root.filePath("长文.docx");
+    ASSERT_TRUE(testing::saveThroughWord(longFlat, sources->long_, 16));
+    const QByteArray whole = readAll(sources->docx);
+    sources->damaged = sources->root.filePath("损坏.docx");
+    QFile cut(sources->damaged);
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.left(whole.size() / 2));
+    cut.close();
+    const QString fods = sources->root.filePath("book.fods");
+    ASSERT_TRUE(testing::writeFlatWorkbook(fods, "区域内", "区域外", "隐藏表", "一页"));
+    sources->book = sources->root.filePath("报表.xlsx");
+    ASSERT_TRUE(testing::saveThroughExcel(fods, sources->book, 51));
+    const QString fodp = sources->root.filePath("slides.fodp");
+    ASSERT_TRUE(testing::writeFlatSlides(
+        fodp, {{"第一页", "微软雅黑", {}, false}, {"第二页", "宋体", "备注", false}}));
+    sources->slides = sources->root.filePath("演示.pptx");
+    ASSERT_TRUE(testing::saveThroughPowerPoint(fodp, sources->slides, 24));
+    sources->text = sources->root.filePath("说明.txt");
+    QFile txt(sources->text);
+    ASSERT_TRUE(txt.open(QIODevice::WriteOnly));
+    txt.write("plain\n");
+}
+const auto* const kEnv =
+    testing::madeOnce(sources, makeDocuments, testing::AfterMaking::EndSession);
 
-// quorvoffice in a runtime folder of its own.
-class Service {
-  public:
-    bool start(const QStringList& args = {QStringLiteral("--pool"), QStringLiteral("2")}) {
-        ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(runtime.path());
-        process.start(QStringLiteral(QUORVOFFICE_PATH), args);
-        if (!process.waitForStarted(10000)) return false;
-        // Ready once its instances answer: the socket is there and the pool is full.
-        return waitFor([&] { return QFileInfo::exists(socket()) && offices().size() >= 1; }, 60000);
-    }
-    QString socket() const { return runtime.path() + QStringLiteral("/quorvoffice.sock"); }
-    qint64 pid() const { return process.processId(); }
-    QStringList offices() const { return officesLeftBy(pid()); }
-    static bool waitFor(const std::function<bool()>& done, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (!done()) {
-            if (t.elapsed() > ms) return false;
-            QThread::msleep(50);
-        }
-        return true;
-    }
-    ~Service() {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(30000)) process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-
-    QTemporaryDir runtime;
-    QProcess process;
-};
-
-// A working directory with its settings file and an SWF folder.
-struct Work {
-    QTemporaryDir dir;
-    QString swf = dir.filePath("swf");
-    Work() {
-        QDir().mkpath(swf);
-        writeIniKey(dir.filePath("tovk.ini"), "other", "swfpath", swf);
-    }
-    QStringList swfFiles() const { return QDir(swf).entryList(QDir::Files, QDir::Name); }
-    // Everything in pdf/, hidden entries and folders included.
-    QStringList pdfEntries() const {
-        return QDir(dir.filePath("pdf"))
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
-};
+using Service = testing::OfficeService;
+using Work = testing::CliWork;
 
 // What a caller sees of a run: status, error output, log value without its time stamp,
 // and the SWF files with their frames.

@@ -2,18 +2,9 @@
 // request carries the passwords over the service's socket, a protected source converts the
 // same either way, and no password shows in the service's or the caller's messages or in
 // the log value.
-#include <sys/stat.h>
-
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-
 #include "core/ini.h"
 #include "core/passwords.h"
+#include "fakes/office_service.h"
 #include "fakes/protected_files.h"
 #include "gtest/gtest.h"
 #include "programs/quorvcli/cli_run.h"
@@ -28,33 +19,11 @@ using testing::runCli;
 const QString kFiles = QStringLiteral(PROTECTED_FILES_DIR);
 const QStringList kListed{"erstes", testing::kWordPassword};
 
-struct Work {
-    QTemporaryDir dir;
-    QString swf = dir.filePath("swf");
-    explicit Work(const QStringList& passwords) {
-        QDir().mkpath(swf);
-        writeIniKey(dir.filePath("tovk.ini"), "other", "swfpath", swf);
-        writeOpenPasswords(dir.filePath("tovk.ini"), passwords);
-    }
-    QStringList swfFiles() const { return QDir(swf).entryList(QDir::Files, QDir::Name); }
-};
+using Work = testing::CliWork;
 
 TEST(OfficeServicePasswords, AProtectedSourceConvertsAloneAndServedAndNoPasswordShows) {
-    QTemporaryDir runtime;
-    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
-    QProcess service;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    service.setProcessEnvironment(env);
-    service.setWorkingDirectory(runtime.path());
-    service.start(QStringLiteral(QUORVOFFICE_PATH), {"--pool", "1"});
-    ASSERT_TRUE(service.waitForStarted(10000));
-    QElapsedTimer t;
-    t.start();
-    while (!QFileInfo::exists(runtime.filePath("quorvoffice.sock")) && t.elapsed() < 60000) {
-        QThread::msleep(50);
-    }
-    ASSERT_TRUE(QFileInfo::exists(runtime.filePath("quorvoffice.sock")));
+    testing::OfficeService service;
+    ASSERT_TRUE(service.start({"--pool", "1"}));
 
     QString said;
     for (const char* kind : {"locked-agile.docx", "locked-cryptoapi.doc"}) {
@@ -62,8 +31,8 @@ TEST(OfficeServicePasswords, AProtectedSourceConvertsAloneAndServedAndNoPassword
         const QString source = kFiles + "/" + kind;
         Work alone(kListed), served(kListed), refused({"erstes"});
         const CliRun a = runCli(alone.dir.path(), {source});
-        const CliRun b = runCli(served.dir.path(), {source}, 180000, runtime.path());
-        const CliRun c = runCli(refused.dir.path(), {source}, 180000, runtime.path());
+        const CliRun b = runCli(served.dir.path(), {source}, 180000, service.runtime.path());
+        const CliRun c = runCli(refused.dir.path(), {source}, 180000, service.runtime.path());
         EXPECT_EQ(a.status, kCliConverted) << a.err.toStdString();
         EXPECT_EQ(b.status, kCliConverted) << b.err.toStdString();
         EXPECT_EQ(alone.swfFiles().size(), 1);
@@ -76,9 +45,10 @@ TEST(OfficeServicePasswords, AProtectedSourceConvertsAloneAndServedAndNoPassword
             said += readIniKey(w->dir.filePath("tovk.ini"), "elog", "log", QString());
         }
     }
-    service.terminate();
-    ASSERT_TRUE(service.waitForFinished(60000));
-    said += QString::fromUtf8(service.readAllStandardOutput() + service.readAllStandardError());
+    service.process.terminate();
+    ASSERT_TRUE(service.process.waitForFinished(60000));
+    said += QString::fromUtf8(service.process.readAllStandardOutput() +
+                              service.process.readAllStandardError());
     for (const QString& p : kListed) EXPECT_FALSE(said.contains(p)) << said.toStdString();
 }
 
