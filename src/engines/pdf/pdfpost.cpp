@@ -118,15 +118,17 @@ bool postProcessPdf(const QString& path, const PdfOptions& options, QString* err
     }
     const PdfProtection& protection = options.protection;
     // Not read back here: the row's output check opens the file with the open password
-    // right after, and a file that fails it is removed with its row failed. Each reading
-    // of an AES-256 file pays its key derivation again.
+    // right after, and a file that fails it is removed with its row failed. Not synced:
+    // it replaces an output the office did not sync either, and what a crash of the
+    // machine loses a batch converts again (waiting for the disk cost more than the
+    // rewrite itself when the disk was busy).
     return writePdfAtomically(
         doc, path,
         [&](QPDFWriter& w) {
             w.setPreserveEncryption(false);
             setProtection(w, protection);
         },
-        {}, error);
+        {}, error, false);
 }
 
 }  // namespace quorv::pdf
