@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 
