@@ -9,9 +9,12 @@
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "convert/docbytes.h"
+#include "engines/pdf/pdflock.h"
 
 namespace quorv::checks {
 
@@ -60,6 +63,45 @@ QString packagePath(const QString& folder, const QString& loc) {
 
 QString folderOf(const QString& member) { return member.left(member.lastIndexOf('/') + 1); }
 
+// Encryption that poppler opened with a password, and the key qpdf reads from it. The
+// outputs of a run share their encryption, so poppler's own key derivation (AES-256 makes
+// it slow on purpose, and poppler pays it three times per opening) is needed once: a file
+// with the same entries and that password opens as that one did, and qpdf proves with the
+// key alone that the rest of it reads.
+struct Proven {
+    QString password;
+    pdf::PdfLock lock;
+};
+
+std::mutex provenMutex;
+std::vector<Proven> proven;  // the last proven at the back
+
+std::optional<int> pagesAsProven(const QString& path, const QString& password) {
+    std::vector<pdf::PdfLock> locks;
+    {
+        const std::lock_guard<std::mutex> lock(provenMutex);
+        for (auto it = proven.rbegin(); it != proven.rend(); ++it) {
+            if (it->password == password) locks.push_back(it->lock);
+        }
+    }
+    for (const pdf::PdfLock& lock : locks) {
+        if (const std::optional<int> pages = pdf::pagesUnderLock(path, lock)) return pages;
+    }
+    return std::nullopt;
+}
+
+void rememberProven(const QString& path, const QString& password) {
+    std::optional<pdf::PdfLock> lock = pdf::readPdfLock(path, password);
+    if (!lock) return;
+    const std::lock_guard<std::mutex> guard(provenMutex);
+    for (const Proven& p : proven) {
+        if (p.password == password && p.lock.entries == lock->entries) return;
+    }
+    constexpr size_t kKept = 4;
+    if (proven.size() == kKept) proven.erase(proven.begin());
+    proven.push_back({password, std::move(*lock)});
+}
+
 }  // namespace
 
 bool ofdReads(const QString& path, std::optional<int> pages) {
@@ -98,10 +140,13 @@ int pdfPageCount(const QString& path, const QString& openPassword) {
         return poppler::document::load_from_raw_data(kEmpty, int(sizeof kEmpty - 1));
     }();
     (void)kept;
+    if (const std::optional<int> pages = pagesAsProven(path, openPassword)) return *pages;
     const std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(
         QFile::encodeName(path).toStdString(), std::string(), openPassword.toStdString()));
     if (!doc || doc->is_locked()) return 0;
-    return doc->pages();
+    const int pages = doc->pages();
+    if (pages > 0 && doc->is_encrypted()) rememberProven(path, openPassword);
+    return pages;
 }
 
 bool pdfReads(const QString& path, const QString& openPassword) {

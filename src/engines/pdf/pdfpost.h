@@ -19,7 +19,9 @@ bool postProcessPdf(const QString& path, const PdfOptions& options, QString* err
 
 // Sets AES-256 encryption with the passwords and restrictions of `protection` on a
 // writer (nothing when it asks for none). Without a permissions password the restrictions
-// are locked with a random one, so that the open password alone cannot lift them.
+// are locked with a random one, so that the open password alone cannot lift them. The
+// passwords' keys are derived once per protection in the process: files written with the
+// same protection carry the same encryption entries and file key. Thread-safe.
 void setProtection(QPDFWriter& writer, const PdfProtection& protection);
 
 // The pages of the PDF at `path` opened with `password`, or -1 when it does not open.

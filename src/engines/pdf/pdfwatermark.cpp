@@ -7,12 +7,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <numbers>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quorv::pdf {
 
@@ -167,6 +171,26 @@ Drawing drawText(hb_face_t* face, const QString& text) {
     return d;
 }
 
+// The drawing of `text`, shaped once: the outputs of a run all carry the same mark. A few
+// recent texts are kept for a long-running service; never destroyed, like the face.
+std::shared_ptr<const Drawing> drawingOf(hb_face_t* face, const QString& text) {
+    static std::mutex mutex;
+    static auto* const recent =
+        new std::vector<std::pair<QString, std::shared_ptr<const Drawing>>>;  // last at back
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (const auto& [kept, drawing] : *recent) {
+            if (kept == text) return drawing;
+        }
+    }
+    auto drawing = std::make_shared<const Drawing>(drawText(face, text));
+    const std::lock_guard<std::mutex> lock(mutex);
+    constexpr size_t kKept = 4;
+    if (recent->size() == kKept) recent->erase(recent->begin());
+    recent->emplace_back(text, drawing);
+    return drawing;
+}
+
 struct Box {
     double x0, y0, x1, y1;
 };
@@ -218,7 +242,8 @@ bool stampWatermark(QPDF& doc, const PdfWatermark& wm, QString* error) {
         if (error) *error = QStringLiteral("no face of the family %1").arg(watermarkFamily());
         return false;
     }
-    const Drawing d = drawText(face, text);
+    const std::shared_ptr<const Drawing> drawing = drawingOf(face, text);
+    const Drawing& d = *drawing;
     const double size = std::clamp(wm.size, PdfWatermark::kMinSize, PdfWatermark::kMaxSize);
     const double scale = size / d.upem;
     const double w = d.width * scale, h = d.height * scale;  // points

@@ -15,7 +15,8 @@ namespace quorv::pdf {
 
 bool writePdfAtomically(QPDF& doc, const QString& target,
                         const std::function<void(QPDFWriter&)>& configure,
-                        const std::function<bool(const QString& written)>& accept, QString* error) {
+                        const std::function<bool(const QString& written)>& accept, QString* error,
+                        bool synced) {
     const QFileInfo info(target);
     QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                         QStringLiteral(".XXXXXX"));
@@ -36,7 +37,7 @@ bool writePdfAtomically(QPDF& doc, const QString& target,
         if (error) *error = QString::fromLocal8Bit(e.what());
         return false;
     }
-    if (::fsync(temp.handle()) != 0) {
+    if (synced && ::fsync(temp.handle()) != 0) {
         if (error) *error = QStringLiteral("fsync failed");
         return false;
     }
