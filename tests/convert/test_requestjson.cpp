@@ -100,6 +100,33 @@ TEST(RequestJson, AnOutcomeKeepsItsErrorReportAndReasons) {
     EXPECT_TRUE(back->error->serverDied());
 }
 
+// The caller of the service reports a refused request in the words a run of its own
+// would have given it.
+TEST(RequestJson, ARefusalCrossesInTheWordsOfARunHere) {
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    q.outputBase = "/o/";
+    q.rows = {BatchRow{"a.doc", "/s/", ""}};
+    q.pdfa = 2;
+    q.pdf.protection.openPassword = "开门";
+    BatchRun here(q, {});
+    here.start();
+    ASSERT_TRUE(here.isFinished());
+    const BatchRunResult& local = here.result();
+    ASSERT_EQ(local.refusal, "PDF/A归档格式不能加密，请去掉密码和权限限制");
+    const QByteArray wire = QJsonDocument(runResultToJson(local)).toJson(QJsonDocument::Compact);
+    const std::optional<BatchRunResult> back =
+        runResultFromJson(QJsonDocument::fromJson(wire).object());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->refusal, local.refusal);
+    ASSERT_EQ(back->rows.size(), 1);
+    EXPECT_NE(back->rows[0].result, BatchResult::Success);
+    EXPECT_FALSE(back->error);
+    // A run that was not refused says nothing of one.
+    EXPECT_FALSE(runResultToJson(BatchRunResult{}).contains("refusal"));
+    EXPECT_EQ(runResultFromJson(QJsonObject{{"rows", QJsonArray{}}})->refusal, QString());
+}
+
 TEST(RequestJson, WhatIsNoRequestOrOutcomeIsRefused) {
     EXPECT_FALSE(requestFromJson(QJsonObject{{"mode", "print"}, {"rows", QJsonArray{}}}));
     EXPECT_FALSE(requestFromJson(QJsonObject{{"mode", "pdf"}}));

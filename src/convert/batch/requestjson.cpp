@@ -132,6 +132,7 @@ QJsonObject runResultToJson(const BatchRunResult& r) {
                   {"intermediates", QJsonArray::fromStringList(r.intermediates)},
                   {"outputs", QJsonArray::fromStringList(r.outputs)},
                   {"messages", QJsonArray::fromStringList(r.messages)}};
+    if (!r.refusal.isEmpty()) j.insert("refusal", r.refusal);
     if (r.error) {
         const ErrorRecord& e = r.error->record();
         j.insert("error", QJsonObject{{"number", e.number},
@@ -160,6 +161,7 @@ std::optional<BatchRunResult> runResultFromJson(const QJsonObject& j) {
     for (const QJsonValue& v : j.value("messages").toArray()) r.messages.append(v.toString());
     for (const QJsonValue& v : j.value("outputs").toArray()) r.outputs.append(v.toString());
     r.outputs.resize(r.rows.size());
+    r.refusal = j.value("refusal").toString();
     if (j.value("error").isObject()) {
         const QJsonObject e = j.value("error").toObject();
         const std::optional<FailReason> reason = reasonNumbered(e.value("reason"));

@@ -32,9 +32,9 @@ struct BatchRunResult {
     QStringList intermediates;
     std::optional<RuntimeError> error;
     QStringList messages;  // what the rows logged, where the runner kept it
+    QString refusal;       // why the request was not run at all (requestProblem)
 
     // Known only where the run ran, never sent on.
-    QString refusal;            // why the request was not run at all (requestProblem)
     std::exception_ptr raised;  // the error as the row raised it
     int errorRow = -1;
     bool stopped = false;                      // ended before its last row

@@ -1,11 +1,10 @@
 #include "programs/quorvbatch/batchrun.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -34,10 +33,14 @@ namespace quorv {
 
 namespace {
 
-void printErr(const QString& text) {
-    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
-    std::fflush(stderr);
+// Written and flushed at once, so that a run killed right after leaves whole lines.
+void put(QIODevice* to, const QByteArray& bytes) {
+    if (!to) return;
+    to->write(bytes);
+    if (auto* file = qobject_cast<QFileDevice*>(to)) file->flush();
 }
+
+void say(QIODevice* to, const QString& text) { put(to, (text + QLatin1Char('\n')).toUtf8()); }
 
 // One file of the run, as the scan or the argument list gave it.
 struct Source {
@@ -96,7 +99,8 @@ bool outputReadable(const QString& path, const BatchRequest& q, const QString& s
 
 class Run {
   public:
-    Run(const BatchOptions& o, const GlobalSettings& g) : o_(o), g_(g) {}
+    Run(const BatchOptions& o, const GlobalSettings& g, const BatchStreams& streams)
+        : o_(o), g_(g), streams_(streams) {}
     int exec();
 
   private:
@@ -109,9 +113,11 @@ class Run {
     void progress(bool last);
     JournalEntry entryFor(const Item& item) const;
     bool mergeOutputs(bool interrupted);
+    void printErr(const QString& text) const { say(streams_.err, text); }
 
     const BatchOptions& o_;
     const GlobalSettings& g_;
+    const BatchStreams& streams_;
     QString out_;   // the output folder, ending in "/"
     QString work_;  // this share's private folder inside it
     std::vector<Source> sources_;
@@ -126,7 +132,6 @@ class Run {
     bool anyFailed_ = false;
     bool anyRetryable_ = false;
     QElapsedTimer clock_;
-    bool tty_ = false;
 };
 
 bool Run::addInput(const QString& input, bool listed) {
@@ -170,16 +175,16 @@ bool Run::collect() {
         if (!addInput(input, false)) return false;
     }
     if (!o_.filesFrom.isEmpty()) {
-        QFile list;
-        const bool open = o_.filesFrom == QLatin1String("-")
-                              ? list.open(stdin, QIODevice::ReadOnly)
-                              : (list.setFileName(o_.filesFrom), list.open(QIODevice::ReadOnly));
+        QFile file(o_.filesFrom);
+        QIODevice* list = o_.filesFrom == QLatin1String("-") ? streams_.in : &file;
+        const bool open =
+            list == &file ? file.open(QIODevice::ReadOnly) : list && list->isReadable();
         if (!open) {
             printErr(QStringLiteral("无法读取文件列表：") + o_.filesFrom);
             return false;
         }
-        while (!list.atEnd()) {
-            QString line = QString::fromUtf8(list.readLine());
+        while (!list->atEnd()) {
+            QString line = QString::fromUtf8(list->readLine());
             while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r'))) {
                 line.chop(1);
             }
@@ -213,15 +218,13 @@ void Run::emitLine(const Item& item, const QString& status, const QString& outpu
     }
     o.insert("retryable", failureRetryable(item.reason));
     o.insert("pages", pages > 0 ? QJsonValue(pages) : QJsonValue());
-    const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
-    std::fwrite(line.constData(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    put(streams_.out, QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
     ++done_;
     progress(false);
 }
 
 void Run::progress(bool last) {
-    if (!tty_) return;
+    if (!streams_.errIsTerminal) return;
     const int total = static_cast<int>(items_.size());
     const double minutes = std::max<qint64>(clock_.elapsed(), 1) / 60000.0;
     const double rate = done_ / minutes;
@@ -232,9 +235,7 @@ void Run::progress(bool last) {
                              .arg(rate, 0, 'f', 1)
                              .arg(left / 60)
                              .arg(left % 60, 2, 10, QLatin1Char('0'));
-    std::fputs(text.toUtf8().constData(), stderr);
-    if (last) std::fputs("\n", stderr);
-    std::fflush(stderr);
+    put(streams_.err, (last ? text + QLatin1Char('\n') : text).toUtf8());
 }
 
 // Notes in the journal, before a row's checked output takes its name, where it is going:
@@ -293,15 +294,12 @@ bool Run::mergeOutputs(bool interrupted) {
                         {"pages", m.written ? QJsonValue(m.pages) : QJsonValue()},
                         {"leftOut", QJsonArray::fromStringList(m.leftOut)},
                         {"error", m.error.isEmpty() ? QJsonValue() : QJsonValue(m.error)}};
-    const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
-    std::fwrite(line.constData(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    put(streams_.out, QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
     printErr(m.text());
     return m.written;
 }
 
 int Run::exec() {
-    tty_ = ::isatty(STDERR_FILENO) == 1;
     out_ = QDir::cleanPath(QDir(o_.out).absolutePath());
     if (!out_.endsWith(QLatin1Char('/'))) out_ += QLatin1Char('/');
     if (!collect()) return kBatchRejected;
@@ -434,15 +432,15 @@ int Run::exec() {
     return kBatchAllDone;
 }
 
-int batchOpen(QuorvApp& app, const QStringList& arguments) {
+int batchOpen(QuorvApp& app, const QStringList& arguments, const BatchStreams& streams) {
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::fputs(batchUsage().toUtf8().constData(), stdout);
+        put(streams.out, batchUsage().toUtf8());
         return kBatchAllDone;
     }
     const ParsedOptions parsed = parseBatchOptions(arguments);
     if (!parsed.options) {
-        printErr(QStringLiteral("quorvbatch：") + parsed.error);
-        std::fputs(batchUsage().toUtf8().constData(), stderr);
+        say(streams.err, QStringLiteral("quorvbatch：") + parsed.error);
+        put(streams.err, batchUsage().toUtf8());
         return kBatchRejected;
     }
     app.startCommon();
@@ -450,7 +448,7 @@ int batchOpen(QuorvApp& app, const QStringList& arguments) {
     g.profile = profilePathFor(g.ap_path);
     g.awordhz = readSetting(g.profile, Key::Awordhz, Reader::MainWindow);
     g.sftype = readSetting(g.profile, Key::Sftype, Reader::MainWindow);
-    Run run(*parsed.options, g);
+    Run run(*parsed.options, g, streams);
     return run.exec();
 }
 
@@ -503,9 +501,12 @@ bool failureRetryable(FailReason reason) {
            reason == FailReason::OfficeUnavailable;
 }
 
-int runQuorvbatch(const QStringList& arguments) {
+int runQuorvbatch(const QStringList& arguments, const BatchStreams& streams) {
     QuorvApp app;
-    return app.runProgram([&](QuorvApp& a) { return batchOpen(a, arguments); }, kBatchRuntimeError);
+    app.setReportSink(
+        [&](const QString&, const QString& text) { put(streams.err, text.toUtf8()); });
+    return app.runProgram([&](QuorvApp& a) { return batchOpen(a, arguments, streams); },
+                          kBatchRuntimeError);
 }
 
 }  // namespace quorv

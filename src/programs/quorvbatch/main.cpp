@@ -1,6 +1,10 @@
 // quorvbatch: converts folders of documents without a window and says per file what happened.
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
+#include <cstdio>
 
 #include "engines/office/officebackend.h"
 #include "programs/quorvbatch/batchrun.h"
@@ -11,5 +15,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCoreApplication app(argc, argv);
     quorv::office::installOfficeBackend();
-    return quorv::runQuorvbatch(arguments);
+    // Through the C streams, unbuffered on our side: each write reaches stdio at once and
+    // the run flushes it, in step with what else the process prints there.
+    QFile out, err, in;
+    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    in.open(stdin, QIODevice::ReadOnly);
+    const quorv::BatchStreams streams{&out, &err, &in, ::isatty(STDERR_FILENO) == 1};
+    return quorv::runQuorvbatch(arguments, streams);
 }

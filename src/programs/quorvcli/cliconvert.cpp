@@ -79,7 +79,8 @@ class IntermediateFolder {
 };
 
 // Word to PDF to SWF, or PDF to SWF: a request of one row.
-int cliConvert(const QString& source, const QString& npath, const GlobalSettings& g) {
+int cliConvert(const QString& source, const QString& npath, const GlobalSettings& g,
+               const QString& stamp) {
     const QFileInfo file(source);
     const IntermediateFolder pdfFolder(g.ap_path + QStringLiteral("/pdf/"));
     // An SWF of the same name is kept and the new one numbered; the intermediate PDF
@@ -97,6 +98,12 @@ int cliConvert(const QString& source, const QString& npath, const GlobalSettings
     request.pdfp = pdfFolder.path();
 
     const BatchRunResult run = runRequest(request);
+    // A request the settings make unusable is logged like any other unusable request,
+    // whether it was refused here or by the office service.
+    if (!run.refusal.isEmpty()) {
+        writeLog(g.profile, stamp + run.refusal);
+        return kCliRejected;
+    }
     for (const QString& m : run.messages)
         std::fputs((m + QLatin1Char('\n')).toUtf8().constData(), stderr);
     if (run.error) throw *run.error;
@@ -136,7 +143,7 @@ int cliOpen(QuorvApp& app, const QStringList& arguments) {
     if (!npath.endsWith(QLatin1Char('/'))) npath += QLatin1Char('/');
 
     try {
-        return cliConvert(source, npath, g);
+        return cliConvert(source, npath, g, stamp);
     } catch (const std::exception&) {
         printFailureLine(source);
         throw;

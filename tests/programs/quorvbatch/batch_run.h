@@ -1,8 +1,11 @@
 #pragma once
 
-// Runs the quorvbatch program as a script would: in a working directory of its own, with
-// an argument list, reading its exit status and its JSON lines.
+// Runs quorvbatch as a script would: in a working directory of its own, with an argument
+// list, reading its exit status and its JSON lines; as a process of its own where a test
+// kills it, else inside the test's process with buffers for its streams.
 
+#include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QJsonDocument>
@@ -11,6 +14,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+
+#include "programs/quorvbatch/batchrun.h"
 
 namespace quorv::testing {
 
@@ -30,6 +35,31 @@ inline QList<QJsonObject> jsonLines(const QString& out) {
     return lines;
 }
 
+// The run inside this process, `input` as its standard input; `terminal`: its error
+// stream counts as a person's terminal.
+inline BatchRun runBatchHere(const QString& workdir, const QStringList& args,
+                             const QByteArray& input = QByteArray(), bool terminal = false) {
+    static int argc = 1;
+    static char name[] = "quorvbatch";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    QByteArray inBytes = input;
+    QBuffer out, err, in(&inBytes);
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    in.open(QIODevice::ReadOnly);
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(workdir);
+    BatchRun r;
+    r.status = runQuorvbatch(args, BatchStreams{&out, &err, &in, terminal});
+    QDir::setCurrent(before);
+    r.out = QString::fromUtf8(out.data());
+    r.err = QString::fromUtf8(err.data());
+    r.lines = jsonLines(r.out);
+    return r;
+}
+
+#ifdef QUORVBATCH_PATH
 inline BatchRun runBatch(const QString& workdir, const QStringList& args,
                          const QByteArray& input = QByteArray(), int timeoutMs = 300000) {
     BatchRun r;
@@ -51,6 +81,7 @@ inline BatchRun runBatch(const QString& workdir, const QStringList& args,
     r.lines = jsonLines(r.out);
     return r;
 }
+#endif
 
 // Every file below a folder, hidden ones included, as paths relative to it, sorted.
 inline QStringList filesBelow(const QString& folder) {

@@ -1,5 +1,6 @@
-// quorvbatch's parts that need no office: its command line, how files are dealt to
-// shares, its journal, and the requests it refuses before anything is written.
+// quorvbatch's parts that need no real office: its command line, how files are dealt to
+// shares, its journal, the requests it refuses before anything is written, and what it
+// writes for each file, run inside the test on the fake office.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +8,9 @@
 #include <map>
 
 #include "batch_run.h"
+#include "core/failreason.h"
 #include "engines/checks/outputchecks.h"
+#include "fakes/fake_office.h"
 #include "fakes/test_files.h"
 #include "gtest/gtest.h"
 #include "programs/quorvbatch/batchoptions.h"
@@ -17,7 +20,7 @@
 namespace quorv {
 namespace {
 
-using testing::runBatch;
+using testing::runBatchHere;
 
 BatchOptions parsed(const QStringList& args) {
     const ParsedOptions p = parseBatchOptions(args);
@@ -332,7 +335,7 @@ class QuorvbatchRefused : public ::testing::Test {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     void expectRefused(const QStringList& args, const QString& message) {
-        const testing::BatchRun r = runBatch(work, args);
+        const testing::BatchRun r = runBatchHere(work, args);
         EXPECT_FALSE(r.crashed);
         EXPECT_EQ(r.status, kBatchRejected);
         EXPECT_TRUE(r.err.contains(message)) << r.err.toStdString();
@@ -378,16 +381,153 @@ TEST_F(QuorvbatchRefused, AnOutputFolderThatIsAFile) {
     QFile f(work + "/file");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    const testing::BatchRun r = runBatch(work, {"--out", "file", "in"});
+    const testing::BatchRun r = runBatchHere(work, {"--out", "file", "in"});
     EXPECT_EQ(r.status, kBatchRejected);
     EXPECT_TRUE(r.err.contains("输出目录无法写入")) << r.err.toStdString();
 }
 
 TEST(QuorvbatchHelp, TheUsageGoesToStandardOutput) {
     QTemporaryDir dir;
-    const testing::BatchRun r = runBatch(dir.path(), {"--help"});
+    const testing::BatchRun r = runBatchHere(dir.path(), {"--help"});
     EXPECT_EQ(r.status, kBatchAllDone);
     EXPECT_TRUE(r.out.contains("--shard K/N"));
+    EXPECT_EQ(r.out, batchUsage());
+    EXPECT_EQ(r.err, QString());
+}
+
+// Each refusal as a script reads it: status 1, nothing on standard output, and on standard
+// error exactly one line that says why (with the usage after a command line it cannot use).
+TEST_F(QuorvbatchRefused, EachRefusalSaysExactlyWhyAndWritesNothing) {
+    const QString usage = batchUsage();
+    const QList<std::pair<QStringList, QString>> cases{
+        {{"in"}, "quorvbatch：缺少 --out 输出目录\n" + usage},
+        {{"--jobs", "17", "--out", "out", "in"}, "quorvbatch：--jobs 应为 1 到 16：17\n" + usage},
+        {{"--merge-drop-parts", "--out", "out", "in"},
+         "quorvbatch：--merge-drop-parts 需要 --merge\n" + usage},
+        {{"--out", "out", "in/none.doc"}, "源文件不存在：in/none.doc\n"},
+        {{"--files-from", "none.txt", "--out", "out"}, "无法读取文件列表：none.txt\n"},
+        {{"--mode", "xps", "--pdfa", "2b", "--out", "out", "in"},
+         "quorvbatch：PDF/A 只用于 pdf 输出，不能用于 xps\n"},
+        {{"--pdfa", "1b", "--open-password", "x", "--out", "out", "in"},
+         "quorvbatch：PDF/A归档格式不能加密，请去掉密码和权限限制\n"},
+        {{"--pdfa", "1b", "--watermark", "内部", "--watermark-opacity", "50", "--out", "out", "in"},
+         "quorvbatch：PDF/A-1b不能加半透明水印，请选PDF/A-2b或3b\n"},
+    };
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const testing::BatchRun r = runBatchHere(work, args);
+        EXPECT_EQ(r.status, kBatchRejected);
+        EXPECT_EQ(r.err, message);
+        EXPECT_EQ(r.out, QString());
+        EXPECT_FALSE(QFileInfo::exists(work + "/out"));
+    }
+}
+
+// Runs on the fake office, in a working folder with no settings file: the defaults.
+class QuorvbatchRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        work = dir.path();
+        ASSERT_TRUE(QDir().mkpath(work + "/in"));
+        office.setOutputFor("a.doc", testing::FakeOfficeServer::Output::Whole);
+        put("in/a.doc");
+        put("in/b.pdf", "%PDF-1.4\n");
+    }
+    void put(const QString& name, const QByteArray& bytes = "doc") {
+        QFile f(work + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QString in(const QString& name) const { return work + "/in/" + name; }
+    testing::FakeOfficeServer office;
+    QTemporaryDir dir;
+    QString work;
+};
+
+// The line of each file: every field a script reads, one compact JSON object a line.
+TEST_F(QuorvbatchRun, EachFileGetsOneCompactLineWithItsOutcome) {
+    const testing::BatchRun r =
+        runBatchHere(work, {"--jobs", "1", "--out", "out", in("a.doc"), in("b.pdf")});
+    EXPECT_EQ(r.status, kBatchSomeFailed) << r.err.toStdString();
+    EXPECT_EQ(r.err, QString());
+    ASSERT_EQ(r.lines.size(), 2) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith('\n'));
+    for (const QJsonObject& line : r.lines) {
+        EXPECT_TRUE(r.out.contains(
+            QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) + '\n'));
+    }
+
+    QJsonObject ok = testing::lineOf(r.lines, in("a.doc"));
+    EXPECT_GE(ok.take("ms").toInt(-1), 0);
+    EXPECT_EQ(ok, (QJsonObject{{"source", in("a.doc")},
+                               {"output", work + "/out/a.pdf"},
+                               {"status", "ok"},
+                               {"reason", QJsonValue()},
+                               {"reasonText", QJsonValue()},
+                               {"retryable", false},
+                               {"pages", 1}}));
+    EXPECT_EQ(checks::pdfPageCount(work + "/out/a.pdf"), 1);
+
+    QJsonObject failed = testing::lineOf(r.lines, in("b.pdf"));
+    failed.remove("ms");
+    EXPECT_EQ(failed, (QJsonObject{{"source", in("b.pdf")},
+                                   {"output", QJsonValue()},
+                                   {"status", "failed"},
+                                   {"reason", "wrong-type"},
+                                   {"reasonText", failReasonText(FailReason::WrongType)},
+                                   {"retryable", false},
+                                   {"pages", QJsonValue()}}));
+    // Nothing of the run's own is left but its journal.
+    EXPECT_EQ(testing::filesBelow(work + "/out"),
+              (QStringList{".quorvbatch-journal.jsonl", "a.pdf"}));
+}
+
+TEST_F(QuorvbatchRun, AnOfficeThatCannotStartIsWorthRetrying) {
+    office.setCreateFails(true);
+    const testing::BatchRun r = runBatchHere(work, {"--out", "out", in("a.doc")});
+    EXPECT_EQ(r.status, kBatchSomeRetryable);
+    ASSERT_EQ(r.lines.size(), 1);
+    EXPECT_EQ(r.lines[0].value("reason"), "office-unavailable");
+    EXPECT_EQ(r.lines[0].value("retryable"), true);
+    EXPECT_EQ(r.lines[0].value("output"), QJsonValue());
+}
+
+// The list comes from standard input; blank lines and line ends do not count, a listed
+// file that is gone is reported with the others, and the paths are the working folder's.
+TEST_F(QuorvbatchRun, TheListOfFilesFromReadsStandardInput) {
+    const testing::BatchRun r = runBatchHere(work, {"--files-from", "-", "--out", "out"},
+                                             "in/a.doc\r\n\nin/gone.doc\nin/a.doc\n");
+    EXPECT_EQ(r.status, kBatchSomeFailed) << r.err.toStdString();
+    ASSERT_EQ(r.lines.size(), 2) << r.out.toStdString();
+    EXPECT_EQ(testing::lineOf(r.lines, in("a.doc")).value("status"), "ok");
+    EXPECT_EQ(testing::lineOf(r.lines, in("gone.doc")).value("status").toString(), "failed");
+    EXPECT_TRUE(QFileInfo(work + "/out/a.pdf").isFile());
+}
+
+TEST_F(QuorvbatchRun, ProgressIsShownOnlyOnATerminal) {
+    const testing::BatchRun quiet = runBatchHere(work, {"--out", "quiet", in("a.doc")});
+    EXPECT_EQ(quiet.err, QString());
+    const testing::BatchRun shown = runBatchHere(work, {"--out", "shown", in("a.doc")}, {}, true);
+    EXPECT_EQ(shown.status, kBatchAllDone);
+    EXPECT_TRUE(shown.err.startsWith("\r已完成 1/1，每分钟 ")) << shown.err.toStdString();
+    EXPECT_TRUE(shown.err.endsWith("\n"));
+    // The lines themselves are the same either way.
+    EXPECT_EQ(shown.lines.size(), 1);
+    EXPECT_EQ(shown.out.count('\n'), 1);
+}
+
+// A run that stops at an error (no going on) says so the way the error report says it,
+// on its own error stream, and keeps what it has.
+TEST_F(QuorvbatchRun, ARunTimeErrorIsReportedOnTheErrorStream) {
+    office.failMember("activedocument.exportasfixedformat", kErrCallFailed);
+    const testing::BatchRun r = runBatchHere(work, {"--no-go-on", "--out", "out", in("a.doc")});
+    EXPECT_EQ(r.status, kBatchRuntimeError);
+    EXPECT_TRUE(r.err.contains(QString("错误编号：%1\r\n").arg(kErrCallFailed)))
+        << r.err.toStdString();
+    // The row it stopped at was reported before the error ended the run.
+    ASSERT_EQ(r.lines.size(), 1) << r.out.toStdString();
+    EXPECT_EQ(r.lines[0].value("status").toString(), "failed");
 }
 
 }  // namespace

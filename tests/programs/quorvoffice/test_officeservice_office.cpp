@@ -129,6 +129,36 @@ TEST(OfficeService, AServedRequestConvertsWorkbooksAndPresentations) {
     EXPECT_EQ(pdfPages(out.filePath("演示.pdf")), 2);
 }
 
+// A request the service refuses comes back with the words a run here gives it, and
+// nothing is written.
+TEST(OfficeService, ARefusedRequestComesBackInTheWordsOfARunHere) {
+    Service service;
+    ASSERT_TRUE(service.start({"--pool", "1"}));
+    QTemporaryDir out;
+    BatchRequest q;
+    q.mode = BatchMode::Pdf;
+    q.outputBase = out.path() + "/";
+    q.sfth = "y";
+    q.pdfa = 2;
+    q.pdf.protection.openPassword = "开门";
+    const QFileInfo f(sources->docx);
+    q.rows.append(BatchRow{f.fileName(), f.absolutePath() + "/", {}});
+    BatchRun here(q, {});
+    here.start();
+    ASSERT_TRUE(here.isFinished());
+    ASSERT_FALSE(here.result().refusal.isEmpty());
+
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(service.runtime.path()));
+    const ServiceAnswer answer = runOnOfficeService(q, 10000);
+    qputenv("XDG_RUNTIME_DIR", saved);
+    ASSERT_EQ(answer.state, ServiceAnswer::State::Done);
+    EXPECT_EQ(answer.result.refusal, here.result().refusal);
+    EXPECT_EQ(answer.result.rows.size(), 1);
+    EXPECT_FALSE(answer.result.error);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
 TEST(OfficeService, CallsEndTheSameWithTheServiceAndWithout) {
     Service service;
     ASSERT_TRUE(service.start());
