@@ -29,7 +29,6 @@
 namespace quorv::pdf2ofd {
 
 using pdf2swf::Deadline;
-using pdf2swf::inQuotes;
 using pdf2swf::PartialOutput;
 
 namespace {

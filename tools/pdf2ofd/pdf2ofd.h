@@ -3,30 +3,20 @@
 #include <string>
 #include <vector>
 
+#include "../common/toolframe.h"
+
 namespace quorv::pdf2ofd {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using tools::inQuotes;
+using tools::kDefaultTimeoutSeconds;
+using tools::kExitFailed;
+using tools::kExitOk;
+using tools::kExitUsage;
 
-// As for the SWF tool: ten minutes cover documents of thousands of pages, while a damaged
-// file that makes the PDF library loop cannot hold up a batch for good. 0 means no limit.
-constexpr int kDefaultTimeoutSeconds = 600;
+// The tool takes only the options every tool takes.
+struct Options : tools::CommonOptions {};
 
-struct Options {
-    std::string input;
-    std::string output;
-    double timeoutSeconds = kDefaultTimeoutSeconds;  // 0: no limit
-    // With this set, a limit that passes anywhere ends the whole process at once (after
-    // removing the unfinished file); otherwise the limit is checked between pages.
-    bool stopProcessOnTimeout = false;
-    bool help = false;
-};
-
-struct ParsedCommandLine {
-    Options options;
-    std::string error;  // empty when the command line is usable
-};
+using ParsedCommandLine = tools::ParsedCommandLine<Options>;
 
 // Parses the arguments after the program name.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);

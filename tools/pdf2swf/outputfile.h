@@ -14,8 +14,6 @@
 
 namespace quorv::pdf2swf {
 
-inline std::string inQuotes(const std::string& path) { return "'" + path + "'"; }
-
 using Clock = std::chrono::steady_clock;
 
 class Deadline {

@@ -3,42 +3,32 @@
 #include <string>
 #include <vector>
 
+#include "../common/toolframe.h"
+
 namespace quorv::pdf2swf {
 
 // Pages are rendered at this resolution unless a page is too large for the player's
 // bitmap limits, in which case that page alone is rendered smaller.
 constexpr double kRenderDpi = 96.0;
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using tools::inQuotes;
+using tools::kDefaultTimeoutSeconds;
+using tools::kExitFailed;
+using tools::kExitOk;
+using tools::kExitUsage;
+using tools::kMaxTimeoutSeconds;
 
 constexpr int kDefaultFlashVersion = 9;
 constexpr int kMaxFlashVersion = 50;
 
-// A conversion still running after this many seconds is stopped and fails; ten minutes
-// cover documents of thousands of pages, while a damaged file that makes the renderer
-// loop forever cannot hold up a batch for good. 0 means no limit.
-constexpr int kDefaultTimeoutSeconds = 600;
-constexpr int kMaxTimeoutSeconds = 999999;
-
-struct Options {
-    std::string input;
-    std::string output;
+// The renderer cannot be interrupted inside a page, so in-process the time limit is only
+// checked between pages; with stopProcessOnTimeout it ends the process wherever it is.
+struct Options : tools::CommonOptions {
     int flashVersion = kDefaultFlashVersion;
     std::string languageDir;  // accepted for compatibility; fonts come from fontconfig
-    double timeoutSeconds = kDefaultTimeoutSeconds;  // 0: no limit
-    // The renderer cannot be interrupted inside a page, so in-process the limit is only
-    // checked between pages. With this set, a limit that passes anywhere ends the whole
-    // process at once (after removing the unfinished file), as the program does.
-    bool stopProcessOnTimeout = false;
-    bool help = false;
 };
 
-struct ParsedCommandLine {
-    Options options;
-    std::string error;  // empty when the command line is usable
-};
+using ParsedCommandLine = tools::ParsedCommandLine<Options>;
 
 // Parses the arguments after the program name.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
