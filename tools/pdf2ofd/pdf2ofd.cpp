@@ -10,7 +10,6 @@
 #include <PDFDoc.h>
 #include <PDFDocEncoding.h>
 #include <Page.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +19,7 @@
 #include <memory>
 #include <mutex>
 
-#include "../pdf2swf/outputfile.h"
+#include "../common/outputfile.h"
 #include "fonts.h"
 #include "package.h"
 #include "pagewriter.h"
@@ -28,8 +27,8 @@
 
 namespace quorv::pdf2ofd {
 
-using pdf2swf::Deadline;
-using pdf2swf::PartialOutput;
+using tools::Deadline;
+using tools::PartialOutput;
 
 namespace {
 
@@ -183,10 +182,9 @@ bool hasEndMarker(const std::string& path) {
 }  // namespace
 
 int convert(const Options& options, std::string& error, std::vector<std::string>& notes) {
-    if (!pdf2swf::checkInput(options.input, error)) return kExitFailed;
+    if (!tools::checkInput(options.input, error)) return kExitFailed;
     const Deadline deadline(options.timeoutSeconds);
-    const std::string lateMessage =
-        pdf2swf::timeLimitMessage(options.input, options.timeoutSeconds);
+    const std::string lateMessage = tools::timeLimitMessage(options.input, options.timeoutSeconds);
     PartialOutput partial(deadline, options.stopProcessOnTimeout, lateMessage, kTool);
     setUpPoppler();
     bool rebuilt = false;
@@ -246,25 +244,12 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
     fonts.saveCache();
 
     std::vector<char> buffer(1 << 16);
-    const int fd = partial.create(options.output, error);
-    if (fd < 0) return kExitFailed;
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        error = "cannot write " + inQuotes(partial.path()) + ": " + std::strerror(errno);
-        ::close(fd);
-        partial.discard();
-        return kExitFailed;
-    }
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    std::FILE* file = partial.open(options.output, buffer, error);
+    if (!file) return kExitFailed;
     ZipWriter zip(file);
     bool ok = writePackage(package, zip);
     if (!ok) error = "cannot write the OFD file: " + std::string(std::strerror(errno));
-    if (std::fclose(file) != 0 && ok) {
-        error = "cannot write the OFD file: " + std::string(std::strerror(errno));
-        ok = false;
-    }
-    if (ok) ok = partial.commit(options.output, error);
-    if (!ok) partial.discard();
+    ok = partial.finish(file, ok, options.output, "the OFD file", error);
     return ok ? kExitOk : kExitFailed;
 }
 

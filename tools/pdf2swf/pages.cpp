@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "pdf2swf.h"
 #include "swfwriter.h"
 
 namespace quorv::pdf2swf {

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <string>
 
-#include "outputfile.h"
+#include "../common/outputfile.h"
 
 namespace quorv::pdf2swf {
+
+using tools::Deadline;
 
 constexpr int kMaxPages = 32767;  // two character ids per page, 16 bits each
 

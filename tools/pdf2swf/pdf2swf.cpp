@@ -4,20 +4,19 @@
 
 #include <poppler-document.h>
 #include <poppler-global.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <vector>
 
-#include "outputfile.h"
+#include "../common/outputfile.h"
 #include "pages.h"
 #include "swfwriter.h"
 
 namespace quorv::pdf2swf {
+
+using tools::PartialOutput;
 
 namespace {
 
@@ -34,10 +33,10 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
         version = swf::kMinBitmapVersion;
     }
 
-    if (!checkInput(options.input, error)) return kExitFailed;
+    if (!tools::checkInput(options.input, error)) return kExitFailed;
     const Deadline deadline(options.timeoutSeconds);
-    const std::string lateMessage = timeLimitMessage(options.input, options.timeoutSeconds);
-    PartialOutput partial(deadline, options.stopProcessOnTimeout, lateMessage);
+    const std::string lateMessage = tools::timeLimitMessage(options.input, options.timeoutSeconds);
+    PartialOutput partial(deadline, options.stopProcessOnTimeout, lateMessage, "quorv-pdf2swf");
     poppler::set_debug_error_function(silencePoppler, nullptr);
     std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(options.input));
     if (deadline.passed()) {
@@ -64,16 +63,8 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
 
     // Allocated before the temporary file exists, so that failing here leaves nothing.
     std::vector<char> buffer(1 << 20);
-    const int fd = partial.create(options.output, error);
-    if (fd < 0) return kExitFailed;
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        error = "cannot write " + inQuotes(partial.path()) + ": " + std::strerror(errno);
-        ::close(fd);
-        partial.discard();
-        return kExitFailed;
-    }
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    std::FILE* file = partial.open(options.output, buffer, error);
+    if (!file) return kExitFailed;
 
     bool ok = false;
     try {
@@ -81,12 +72,7 @@ int convert(const Options& options, std::string& error, std::vector<std::string>
     } catch (const std::exception& e) {
         error = std::string("conversion failed: ") + e.what();
     }
-    if (std::fclose(file) != 0 && ok) {
-        error = "cannot write the SWF file: " + std::string(std::strerror(errno));
-        ok = false;
-    }
-    if (ok) ok = partial.commit(options.output, error);
-    if (!ok) partial.discard();
+    ok = partial.finish(file, ok, options.output, "the SWF file", error);
     return ok ? kExitOk : kExitFailed;
 }
 

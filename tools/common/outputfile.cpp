@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace quorv::pdf2swf {
+namespace quorv::tools {
 
 namespace {
 
@@ -173,6 +173,32 @@ bool PartialOutput::commit(const std::string& output, std::string& error) {
     return true;
 }
 
+std::FILE* PartialOutput::open(const std::string& output, std::vector<char>& buffer,
+                               std::string& error) {
+    const int fd = create(output, error);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+        error = "cannot write " + inQuotes(path_) + ": " + std::strerror(errno);
+        ::close(fd);
+        discard();
+        return nullptr;
+    }
+    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    return file;
+}
+
+bool PartialOutput::finish(std::FILE* file, bool ok, const std::string& output,
+                           const std::string& what, std::string& error) {
+    if (std::fclose(file) != 0 && ok) {
+        error = "cannot write " + what + ": " + std::string(std::strerror(errno));
+        ok = false;
+    }
+    if (ok) ok = commit(output, error);
+    if (!ok) discard();
+    return ok;
+}
+
 void PartialOutput::discard() {
     {
         std::lock_guard lock(mutex_);
@@ -184,4 +210,4 @@ void PartialOutput::discard() {
     releaseSignals();
 }
 
-}  // namespace quorv::pdf2swf
+}  // namespace quorv::tools

@@ -6,13 +6,15 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "pdf2swf.h"
+#include "toolframe.h"
 
-namespace quorv::pdf2swf {
+namespace quorv::tools {
 
 using Clock = std::chrono::steady_clock;
 
@@ -49,7 +51,7 @@ class PartialOutput {
     // `tool` names the program in the message printed when the deadline ends the process
     // and in the temporary file's name.
     PartialOutput(const Deadline& deadline, bool stopProcess, std::string lateMessage,
-                  std::string tool = "quorv-pdf2swf");
+                  std::string tool);
     // Removes a file that was created and neither committed nor discarded.
     ~PartialOutput();
     PartialOutput(const PartialOutput&) = delete;
@@ -64,6 +66,15 @@ class PartialOutput {
     bool commit(const std::string& output, std::string& error);
     // Removes the temporary file.
     void discard();
+
+    // create(), opened for writing through `buffer`, which must outlive the file. Returns
+    // null with `error` set, leaving nothing behind.
+    std::FILE* open(const std::string& output, std::vector<char>& buffer, std::string& error);
+    // Closes `file` and, when the writing went well (`ok`), commits; otherwise, or when that
+    // fails, discards. `what` names the file in the reason of a failed close ("the SWF
+    // file"). False with `error` set on failure.
+    bool finish(std::FILE* file, bool ok, const std::string& output, const std::string& what,
+                std::string& error);
 
   private:
     void watch(Clock::time_point at);
@@ -80,4 +91,4 @@ class PartialOutput {
     std::thread thread_;
 };
 
-}  // namespace quorv::pdf2swf
+}  // namespace quorv::tools
