@@ -14,15 +14,13 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUrl>
 #include <cstdio>
-#include <thread>
 
+#include "common/benchclick.h"
 #include "common/benchdocx.h"
 #include "convert/automation.h"
 #include "convert/batch/run.h"
@@ -31,7 +29,6 @@
 #include "core/pdfoptions.h"
 #include "core/quorvapp.h"
 #include "engines/office/officebackend.h"
-#include "engines/office/officepool.h"
 #include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
@@ -40,63 +37,28 @@ namespace {
 
 using namespace quorv;
 
-// One click on "开始输出" over every file, timed from the click to the handler's return
-// (the office instance's start and end included). `warm`: the instances were readied
-// when the rows came, as the window does, and are running at the click (not timed).
-bool measureOurs(const QStringList& files, const QString& outDir, int pool, double* seconds,
-                 bool warm = false, const PdfOptions& pdf = {}) {
-    testing::ScriptedDesktop desktop;
-    w_frn w(desktop);
-    w.open(QSize(1280, 768));
-    writeSetting(globals().profile, Key::Pool, QString::number(pool));
-    writePdfOptions(globals().profile, pdf);
-    testing::setRows(w, files);
-    w.sle_2->setText(outDir);
-    w.setOutputMode(OutputMode::Pdf);
-    if (warm) {
-        warmWorkerOffices(pool);
-        for (int i = 0; i < 600 && office::OfficePool::shared().idleCount() < pool; ++i) {
-            QThread::msleep(50);
-        }
-    }
-    QElapsedTimer t;
-    t.start();
-    w.cb_3_clicked();
-    *seconds = t.nsecsElapsed() / 1e9;
-    warmWorkerOffices(0);
-    const int done = testing::rowsWith(w, QStringLiteral("成功"));
-    if (done != files.size() || desktop.messages.empty() ||
-        desktop.messages.back().text != QStringLiteral("转换结束")) {
-        for (const auto& m : desktop.messages) {
-            std::fprintf(stderr, "message: %s\n", m.text.toLocal8Bit().constData());
-        }
-        std::fprintf(stderr, "rows converted: %d of %d\n", done, int(files.size()));
-        return false;
-    }
-    return true;
-}
-
 // The default pool, readied, with the PDF options off and on, the same files each time.
 int measurePdfOptions(const QStringList& files, const QString& tmp, int rounds) {
     const int pool = defaultPoolSize();
+    const PdfOptions off;
     PdfOptions on;
     on.protection = {QStringLiteral("开门123"), QStringLiteral("权限456"), true, true, true};
     on.watermark.text = QStringLiteral("内部资料");
     double bestOff = 0, bestOn = 0;
     for (int round = 0; round < rounds; ++round) {
-        const QString off = tmp + QStringLiteral("/off%1").arg(round);
+        const QString without = tmp + QStringLiteral("/off%1").arg(round);
         const QString with = tmp + QStringLiteral("/on%1").arg(round);
-        QDir().mkpath(off);
+        QDir().mkpath(without);
         QDir().mkpath(with);
         double offSec = 0, onSec = 0;
         // Alternating which goes first keeps a warming machine from favouring one side.
         const bool offFirst = round % 2 == 0;
-        if (offFirst && !measureOurs(files, off, pool, &offSec, true)) return 1;
-        if (!measureOurs(files, with, pool, &onSec, true, on)) return 1;
-        if (!offFirst && !measureOurs(files, off, pool, &offSec, true)) return 1;
+        if (offFirst && !bench::measureClick(files, without, pool, &offSec, true, &off)) return 1;
+        if (!bench::measureClick(files, with, pool, &onSec, true, &on)) return 1;
+        if (!offFirst && !bench::measureClick(files, without, pool, &offSec, true, &off)) return 1;
         std::printf("round %d: off %.3f s, on %.3f s\n", round + 1, offSec, onSec);
-        if (round == 0 || offSec < bestOff) bestOff = offSec;
-        if (round == 0 || onSec < bestOn) bestOn = onSec;
+        bench::keepBest(round, bestOff, offSec);
+        bench::keepBest(round, bestOn, onSec);
     }
     std::printf("files %d, rounds %d, pool %d\n", int(files.size()), rounds, pool);
     std::printf("pdf options off %.3f s\n", bestOff);
@@ -150,45 +112,28 @@ int main(int argc, char** argv) {
     // on the machine from deciding the ratio.
     double best1 = 0, bestPool = 0, bestWarm = 0, bestHalves = 0, bestTheirs = 0;
     for (int round = 0; round < rounds; ++round) {
-        for (const QString& d : {ours, ours1, oursWarm, theirs, halves}) {
-            QDir(d).removeRecursively();
-            QDir().mkpath(d);
-        }
+        const QStringList dirs{ours, ours1, oursWarm, theirs, halves};
+        bench::emptyFolders(dirs);
         double one = 0, mine = 0, warm = 0;
-        if (!measureOurs(files, ours1, 1, &one)) return 1;
-        if (!measureOurs(files, ours, pool, &mine)) return 1;
-        if (!measureOurs(files, oursWarm, pool, &warm, true)) return 1;
-        QElapsedTimer t;
-        t.start();
-        std::thread other(
-            [&] { bench::runSoffice(profileB, files.mid(files.size() / 2), halves); });
-        bench::runSoffice(profileA, files.mid(0, files.size() / 2), halves);
-        other.join();
-        const double halvesSec = t.nsecsElapsed() / 1e9;
-        t.restart();
-        if (!bench::runSoffice(profile, files, theirs)) std::fprintf(stderr, "soffice failed\n");
-        const double theirsSec = t.nsecsElapsed() / 1e9;
-        for (const QString& d : {ours, ours1, oursWarm, theirs, halves}) {
-            if (bench::countPdfs(d) != n) {
-                std::fprintf(stderr, "missing PDFs in %s: %d\n", qPrintable(d),
-                             bench::countPdfs(d));
-                return 1;
-            }
-        }
+        if (!bench::measureClick(files, ours1, 1, &one)) return 1;
+        if (!bench::measureClick(files, ours, pool, &mine)) return 1;
+        if (!bench::measureClick(files, oursWarm, pool, &warm, true)) return 1;
+        const bench::SofficeTimes soffice =
+            bench::timeSoffice(files, profileA, profileB, halves, profile, theirs);
+        const double halvesSec = soffice.halves;
+        const double theirsSec = soffice.all;
+        if (!bench::allPdfsMade(dirs, n)) return 1;
         if (rounds > 1) {
             std::printf(
                 "round %d: pool 1 %.3f s, pool %d %.3f s, ready %.3f s, halves %.3f s, soffice "
                 "%.3f s\n",
                 round + 1, one, pool, mine, warm, halvesSec, theirsSec);
         }
-        const auto keep = [round](double& best, double v) {
-            if (round == 0 || v < best) best = v;
-        };
-        keep(best1, one);
-        keep(bestPool, mine);
-        keep(bestWarm, warm);
-        keep(bestHalves, halvesSec);
-        keep(bestTheirs, theirsSec);
+        bench::keepBest(round, best1, one);
+        bench::keepBest(round, bestPool, mine);
+        bench::keepBest(round, bestWarm, warm);
+        bench::keepBest(round, bestHalves, halvesSec);
+        bench::keepBest(round, bestTheirs, theirsSec);
     }
 
     std::printf("files %d, rounds %d\n", n, rounds);

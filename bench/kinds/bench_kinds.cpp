@@ -10,13 +10,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cstdio>
-#include <thread>
 
+#include "common/benchclick.h"
 #include "common/benchdocx.h"
 #include "convert/automation.h"
 #include "convert/batch/run.h"
@@ -25,7 +23,6 @@
 #include "core/globals.h"
 #include "core/quorvapp.h"
 #include "engines/office/officebackend.h"
-#include "engines/office/officepool.h"
 #include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
@@ -76,37 +73,6 @@ QStringList makeSources(const QString& workDir, const QString& srcDir, int n) {
     return files;
 }
 
-// One click on "开始输出" over every file with the instances readied when the rows came
-// (not timed), timed from the click to the handler's return.
-bool measureOurs(const QStringList& files, const QString& outDir, int pool, double* seconds) {
-    testing::ScriptedDesktop desktop;
-    w_frn w(desktop);
-    w.open(QSize(1280, 768));
-    writeSetting(globals().profile, Key::Pool, QString::number(pool));
-    testing::setRows(w, files);
-    w.sle_2->setText(outDir);
-    w.setOutputMode(OutputMode::Pdf);
-    warmWorkerOffices(pool);
-    for (int i = 0; i < 600 && office::OfficePool::shared().idleCount() < pool; ++i) {
-        QThread::msleep(50);
-    }
-    QElapsedTimer t;
-    t.start();
-    w.cb_3_clicked();
-    *seconds = t.nsecsElapsed() / 1e9;
-    warmWorkerOffices(0);
-    const int done = testing::rowsWith(w, QStringLiteral("成功"));
-    if (done != files.size() || desktop.messages.empty() ||
-        desktop.messages.back().text != QStringLiteral("转换结束")) {
-        for (const auto& m : desktop.messages) {
-            std::fprintf(stderr, "message: %s\n", m.text.toLocal8Bit().constData());
-        }
-        std::fprintf(stderr, "rows converted: %d of %d\n", done, int(files.size()));
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,39 +115,23 @@ int main(int argc, char** argv) {
 
     double bestOurs = 0, bestHalves = 0, bestTheirs = 0;
     for (int round = 0; round < rounds; ++round) {
-        for (const QString& d : {ours, theirs, halves}) {
-            QDir(d).removeRecursively();
-            QDir().mkpath(d);
-        }
+        const QStringList dirs{ours, theirs, halves};
+        bench::emptyFolders(dirs);
+        // The instances readied when the rows came (not timed), as the window does.
         double mine = 0;
-        if (!measureOurs(files, ours, pool, &mine)) return 1;
-        QElapsedTimer t;
-        t.start();
-        std::thread other(
-            [&] { bench::runSoffice(profileB, files.mid(files.size() / 2), halves); });
-        bench::runSoffice(profileA, files.mid(0, files.size() / 2), halves);
-        other.join();
-        const double halvesSec = t.nsecsElapsed() / 1e9;
-        t.restart();
-        if (!bench::runSoffice(profile, files, theirs)) std::fprintf(stderr, "soffice failed\n");
-        const double theirsSec = t.nsecsElapsed() / 1e9;
-        for (const QString& d : {ours, theirs, halves}) {
-            if (bench::countPdfs(d) != files.size()) {
-                std::fprintf(stderr, "missing PDFs in %s: %d\n", qPrintable(d),
-                             bench::countPdfs(d));
-                return 1;
-            }
-        }
+        if (!bench::measureClick(files, ours, pool, &mine, true)) return 1;
+        const bench::SofficeTimes soffice =
+            bench::timeSoffice(files, profileA, profileB, halves, profile, theirs);
+        const double halvesSec = soffice.halves;
+        const double theirsSec = soffice.all;
+        if (!bench::allPdfsMade(dirs, int(files.size()))) return 1;
         if (rounds > 1) {
             std::printf("round %d: pool %d %.3f s, halves %.3f s, soffice %.3f s\n", round + 1,
                         pool, mine, halvesSec, theirsSec);
         }
-        const auto keep = [round](double& best, double v) {
-            if (round == 0 || v < best) best = v;
-        };
-        keep(bestOurs, mine);
-        keep(bestHalves, halvesSec);
-        keep(bestTheirs, theirsSec);
+        bench::keepBest(round, bestOurs, mine);
+        bench::keepBest(round, bestHalves, halvesSec);
+        bench::keepBest(round, bestTheirs, theirsSec);
     }
 
     std::printf("workbooks %d, presentations %d, rounds %d\n", n, n, rounds);
