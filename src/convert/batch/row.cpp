@@ -150,7 +150,7 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
     if (q.mode == BatchMode::Find) return findInRow(q, filey1, state);
     const QString folder = batchOutputFolder(q, row);
     makeFolder(q.outputBase, folder);
-    const WordOptions word{q.awordhz, q.sfth, q.pdfa, q.passwords};
+    const WordOptions word{q.awordhz, q.pdfa, q.passwords};
     const bool replace = q.sfth == QLatin1String("y");
     RowOutcome out;
     // Every output is written into a part folder beside its target, checked there and only
@@ -248,8 +248,7 @@ RowOutcome runBatchRow(const BatchRequest& q, const BatchRow& row, RowWorker& st
             auto tool = [&](const QString& pdf) {
                 const auto [into, why] = partOf(part, pdf, folder);
                 if (into.isEmpty()) return ConvertOutcome::failed(why);
-                return ofd ? pdf2ofd1(pdf, into, false, q.ofdTool)
-                           : pdf2swf1(pdf, into, false, q.swf);
+                return ofd ? pdf2ofd1(pdf, into, q.ofdTool) : pdf2swf1(pdf, into, q.swf);
             };
             auto convertPdf = [&](const QString& pdf) {
                 take(tool(pdf), outKind, pdf, part, replace, {}, state.placing);
