@@ -86,16 +86,16 @@ void Dw1View::placeReasonBesideResult() {
     if (h->visualIndex(yy) != want) h->moveSection(h->visualIndex(yy), want);
 }
 
-QString Dw1View::widthsText() const {
+int Dw1View::zoomPercent() const {
     bool ok = false;
     const int z = zoom_.toInt(&ok);
-    return columnWidthsText(widths_, ok ? z : 100);
+    return ok && z > 0 ? z : 100;
 }
 
+QString Dw1View::widthsText() const { return columnWidthsText(widths_, zoomPercent()); }
+
 void Dw1View::setWidthsText(const QString& text) {
-    bool ok = false;
-    const int z = zoom_.toInt(&ok);
-    const std::vector<int> stored = parseColumnWidths(text, ok ? z : 100);
+    const std::vector<int> stored = parseColumnWidths(text, zoomPercent());
     for (size_t c = 0; c < stored.size() && c < widths_.size(); ++c) {
         if (stored[c] > 0) widths_[c] = stored[c];
     }
@@ -148,9 +148,7 @@ void Dw1View::setZoom(const QString& zoom) {
 }
 
 void Dw1View::applyZoom() {
-    bool ok = false;
-    int z = zoom_.toInt(&ok);
-    if (!ok || z <= 0) z = 100;
+    const int z = zoomPercent();
     QFont f = baseFont_;
     f.setPointSizeF(std::max(1.0, baseFont_.pointSizeF() * z / 100.0));
     setFont(f);

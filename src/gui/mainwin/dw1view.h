@@ -50,6 +50,8 @@ class Dw1View : public QTableView {
 
   private:
     void applyZoom();
+    // The zoom as a percentage; 100 when it is not a usable number.
+    int zoomPercent() const;
     QString objectAt(const QModelIndex& index) const;
     void restoreWidths();
     void placeReasonBesideResult();
