@@ -180,13 +180,8 @@ void Dw1View::mousePressEvent(QMouseEvent* event) {
 void Dw1View::mouseReleaseEvent(QMouseEvent*) {}
 void Dw1View::mouseMoveEvent(QMouseEvent*) {}
 
-void Dw1View::dragEnterEvent(QDragEnterEvent* event) {
-    if (localPaths(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-}
+// Entering is moving onto the list: the same files are taken.
+void Dw1View::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void Dw1View::dragMoveEvent(QDragMoveEvent* event) {
     if (localPaths(event->mimeData()).isEmpty()) {
