@@ -77,9 +77,8 @@ void Dw1View::setModel(QAbstractItemModel* m) {
 // The reason is read with the result, so it is shown right after it, where a list of the
 // usual width still has it in view; the columns keep their order in the list itself.
 void Dw1View::placeReasonBesideResult() {
-    const auto& shown = FileListModel::shownColumns();
-    const int jg = int(std::find(shown.begin(), shown.end(), Frn1Column::jg) - shown.begin());
-    const int yy = int(std::find(shown.begin(), shown.end(), Frn1Column::yy) - shown.begin());
+    const int jg = viewColumn(Frn1Column::jg);
+    const int yy = viewColumn(Frn1Column::yy);
     QHeaderView* h = horizontalHeader();
     if (yy >= h->count() || jg >= h->count()) return;
     const int want = h->visualIndex(jg) + 1;
@@ -111,10 +110,12 @@ void Dw1View::restoreWidths() {
     fitPathColumn();
 }
 
-int Dw1View::pathColumn() {
+int Dw1View::viewColumn(Frn1Column column) {
     const auto& shown = FileListModel::shownColumns();
-    return int(std::find(shown.begin(), shown.end(), Frn1Column::ypath) - shown.begin());
+    return int(std::find(shown.begin(), shown.end(), column) - shown.begin());
 }
+
+int Dw1View::pathColumn() { return viewColumn(Frn1Column::ypath); }
 
 void Dw1View::fitPathColumn() {
     const int path = pathColumn();
