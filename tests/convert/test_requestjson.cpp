@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 
 #include "convert/batch/requestjson.h"
+#include "fakes/pdf_options_checks.h"
 #include "gtest/gtest.h"
 
 namespace quorv {
@@ -62,17 +63,7 @@ TEST(RequestJson, ThePdfOptionsArriveWholeAndNoPasswordCrossesAsPlainText) {
     EXPECT_FALSE(wire.contains("权限pw")) << wire.constData();
     const std::optional<BatchRequest> r = requestFromJson(QJsonDocument::fromJson(wire).object());
     ASSERT_TRUE(r);
-    const PdfOptions& b = r->pdf;
-    EXPECT_EQ(b.protection.openPassword, "开门 123");
-    EXPECT_EQ(b.protection.permissionsPassword, "权限pw");
-    EXPECT_TRUE(b.protection.noPrint && !b.protection.noCopy && b.protection.noChange);
-    EXPECT_EQ(b.watermark.text, "内部资料");
-    EXPECT_EQ(b.watermark.size, 60);
-    EXPECT_EQ(b.watermark.opacity, 80);
-    EXPECT_FALSE(b.watermark.tiled);
-    EXPECT_TRUE(b.merge.on);
-    EXPECT_EQ(b.merge.fileName, "合同");
-    EXPECT_FALSE(b.merge.keepParts);
+    testing::expectSamePdfOptions(r->pdf, p);
 }
 
 TEST(RequestJson, AnOutcomeKeepsItsErrorReportAndReasons) {

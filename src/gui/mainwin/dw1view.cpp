@@ -77,25 +77,24 @@ void Dw1View::setModel(QAbstractItemModel* m) {
 // The reason is read with the result, so it is shown right after it, where a list of the
 // usual width still has it in view; the columns keep their order in the list itself.
 void Dw1View::placeReasonBesideResult() {
-    const auto& shown = FileListModel::shownColumns();
-    const int jg = int(std::find(shown.begin(), shown.end(), Frn1Column::jg) - shown.begin());
-    const int yy = int(std::find(shown.begin(), shown.end(), Frn1Column::yy) - shown.begin());
+    const int jg = viewColumn(Frn1Column::jg);
+    const int yy = viewColumn(Frn1Column::yy);
     QHeaderView* h = horizontalHeader();
     if (yy >= h->count() || jg >= h->count()) return;
     const int want = h->visualIndex(jg) + 1;
     if (h->visualIndex(yy) != want) h->moveSection(h->visualIndex(yy), want);
 }
 
-QString Dw1View::widthsText() const {
+int Dw1View::zoomPercent() const {
     bool ok = false;
     const int z = zoom_.toInt(&ok);
-    return columnWidthsText(widths_, ok ? z : 100);
+    return ok && z > 0 ? z : 100;
 }
 
+QString Dw1View::widthsText() const { return columnWidthsText(widths_, zoomPercent()); }
+
 void Dw1View::setWidthsText(const QString& text) {
-    bool ok = false;
-    const int z = zoom_.toInt(&ok);
-    const std::vector<int> stored = parseColumnWidths(text, ok ? z : 100);
+    const std::vector<int> stored = parseColumnWidths(text, zoomPercent());
     for (size_t c = 0; c < stored.size() && c < widths_.size(); ++c) {
         if (stored[c] > 0) widths_[c] = stored[c];
     }
@@ -111,10 +110,12 @@ void Dw1View::restoreWidths() {
     fitPathColumn();
 }
 
-int Dw1View::pathColumn() {
+int Dw1View::viewColumn(Frn1Column column) {
     const auto& shown = FileListModel::shownColumns();
-    return int(std::find(shown.begin(), shown.end(), Frn1Column::ypath) - shown.begin());
+    return int(std::find(shown.begin(), shown.end(), column) - shown.begin());
 }
+
+int Dw1View::pathColumn() { return viewColumn(Frn1Column::ypath); }
 
 void Dw1View::fitPathColumn() {
     const int path = pathColumn();
@@ -148,9 +149,7 @@ void Dw1View::setZoom(const QString& zoom) {
 }
 
 void Dw1View::applyZoom() {
-    bool ok = false;
-    int z = zoom_.toInt(&ok);
-    if (!ok || z <= 0) z = 100;
+    const int z = zoomPercent();
     QFont f = baseFont_;
     f.setPointSizeF(std::max(1.0, baseFont_.pointSizeF() * z / 100.0));
     setFont(f);
@@ -182,13 +181,8 @@ void Dw1View::mousePressEvent(QMouseEvent* event) {
 void Dw1View::mouseReleaseEvent(QMouseEvent*) {}
 void Dw1View::mouseMoveEvent(QMouseEvent*) {}
 
-void Dw1View::dragEnterEvent(QDragEnterEvent* event) {
-    if (localPaths(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-}
+// Entering is moving onto the list: the same files are taken.
+void Dw1View::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void Dw1View::dragMoveEvent(QDragMoveEvent* event) {
     if (localPaths(event->mimeData()).isEmpty()) {

@@ -6,6 +6,8 @@
 
 namespace quorv {
 
+enum class Frn1Column;
+
 // The view of the file list. It never selects or edits by itself: clicks and double-clicks
 // go out as signals with the list row (from 1; 0 when not on a row) and the name of what
 // is under the pointer, and the list's own selection is drawn by the model.
@@ -50,10 +52,14 @@ class Dw1View : public QTableView {
 
   private:
     void applyZoom();
+    // The zoom as a percentage; 100 when it is not a usable number.
+    int zoomPercent() const;
     QString objectAt(const QModelIndex& index) const;
     void restoreWidths();
     void placeReasonBesideResult();
     void fitPathColumn();
+    // The view column of a list column; the column count when it is not shown.
+    static int viewColumn(Frn1Column column);
     static int pathColumn();
     QString zoom_ = QStringLiteral("100");
     std::vector<int> widths_;  // current column widths, kept across model resets

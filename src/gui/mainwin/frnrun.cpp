@@ -4,6 +4,9 @@
 
 namespace quorv {
 
+namespace {
+
+// The text a run's notice shows.
 QString batchNoticeText(BatchNotice notice) {
     switch (notice) {
         case BatchNotice::ExcelUnavailable:
@@ -11,6 +14,8 @@ QString batchNoticeText(BatchNotice notice) {
     }
     return QString();
 }
+
+}  // namespace
 
 BatchRunResult runInWindow(
     w_frn& w, const BatchRequest& request,

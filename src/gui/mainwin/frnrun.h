@@ -19,7 +19,4 @@ BatchRunResult runInWindow(
     const std::function<void(int index, BatchResult result, const QString& reason)>& onRow,
     const RunCallbacks& more = {});
 
-// The text a run's notice shows.
-QString batchNoticeText(BatchNotice notice);
-
 }  // namespace quorv

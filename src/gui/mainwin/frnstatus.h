@@ -25,8 +25,6 @@ class RunStatus {
 
     bool running() const { return state_ == State::Running; }
     int done() const { return succeeded_ + failed_; }
-    int succeeded() const { return succeeded_; }
-    int failed() const { return failed_; }
     // How many failed rows gave each reason.
     const std::map<QString, int>& reasons() const { return reasons_; }
 

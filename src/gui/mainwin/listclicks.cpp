@@ -45,8 +45,14 @@ void openRowSourceFile(const FileListModel& list, int row, Desktop& desktop) {
         desktop.messageBox(title, QStringLiteral("文件名不能为空"));
         return;
     }
-    if (!QFileInfo(path).isFile()) {
-        desktop.messageBox(title, QStringLiteral("你要打开的文件不存在"));
+    openExistingPath(desktop, path, false);
+}
+
+void openExistingPath(Desktop& desktop, const QString& path, bool folder) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || (folder ? !info.isDir() : !info.isFile())) {
+        desktop.messageBox(QStringLiteral("提示"), folder ? QStringLiteral("文件夹不存在")
+                                                          : QStringLiteral("你要打开的文件不存在"));
         return;
     }
     if (!desktop.openFile(path)) {

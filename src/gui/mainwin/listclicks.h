@@ -28,5 +28,8 @@ class Dw1Clicks {
 // A double-click on `row` (0 or less when not on a data row): opens the row's source file
 // with the desktop's default program, or says why it cannot.
 void openRowSourceFile(const FileListModel& list, int row, Desktop& desktop);
+// Opens a file (or, with `folder`, a folder) with the desktop's default program, or says
+// that it is gone or that nothing opened it.
+void openExistingPath(Desktop& desktop, const QString& path, bool folder);
 
 }  // namespace quorv

@@ -1,29 +1,8 @@
 #include "gui/mainwin/rowmenu.h"
 
-#include <QFileInfo>
-
 #include "gui/mainwin/listclicks.h"
 
 namespace quorv {
-
-namespace {
-
-const QString kPrompt = QStringLiteral("提示");
-
-void openPath(Desktop& desktop, const QString& path, bool folder) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || (folder ? !info.isDir() : !info.isFile())) {
-        desktop.messageBox(kPrompt, folder ? QStringLiteral("文件夹不存在")
-                                           : QStringLiteral("你要打开的文件不存在"));
-        return;
-    }
-    if (!desktop.openFile(path)) {
-        desktop.messageBox(QStringLiteral("操作提示"),
-                           QStringLiteral("程序执行非法操作!请对该文件进行正确关联。 \r\n") + path);
-    }
-}
-
-}  // namespace
 
 std::vector<RowMenuEntry> rowMenuEntries(const FileListModel& list, int row) {
     const frn1* r = list.rowData(row);
@@ -46,10 +25,10 @@ void runRowAction(const FileListModel& list, int row, RowAction action, Desktop&
             openRowSourceFile(list, row, desktop);
             break;
         case RowAction::OpenOutput:
-            openPath(desktop, r->output, false);
+            openExistingPath(desktop, r->output, false);
             break;
         case RowAction::OpenFolder:
-            openPath(desktop, r->ypath.trimmed(), true);
+            openExistingPath(desktop, r->ypath.trimmed(), true);
             break;
         case RowAction::CopyPath:
             desktop.copyText(r->ypath + r->filey);

@@ -30,6 +30,18 @@ const QString kPrompt = QStringLiteral("提示");
 
 QFont controlFont() { return uiFont(kFrnFontPoints); }
 
+void scaleGeometry(QWidget* w, double radio) {
+    const QRect g = w->geometry();
+    w->setGeometry(scaleCut(g.x(), radio), scaleCut(g.y(), radio), scaleCut(g.width(), radio),
+                   scaleCut(g.height(), radio));
+}
+
+void scaleFont(QWidget* w, double radio) {
+    QFont f = w->font();
+    f.setPointSize(std::max(1, scaleCut(f.pointSize(), radio)));
+    w->setFont(f);
+}
+
 QWidget* createControl(const ControlDesign& c, QWidget* parent) {
     const QString caption = QString::fromUtf8(c.caption);
     switch (c.kind) {
@@ -372,29 +384,18 @@ void w_frn::f_resize(QSize screen) {
     resize(scaleCut(width(), radio), scaleCut(height(), radio));
     for (size_t i = 0; i < controls_.size(); ++i) {
         QWidget* w = controls_[i];
-        const QRect g = w->geometry();
-        const int width = scaleCut(g.width(), radio);
-        const int x = scaleCut(g.x(), radio);
-        const int y = scaleCut(g.y(), radio);
-        const int height = scaleCut(g.height(), radio);
-        w->setGeometry(x, y, width, height);
+        scaleGeometry(w, radio);
         const ControlKind kind = frnControls()[i].kind;
         if (kind == ControlKind::Grid) {
             dw_1->setZoom(zoomText(radio));
         } else if (kindScalesFont(kind)) {
-            QFont f = w->font();
-            f.setPointSize(std::max(1, scaleCut(f.pointSize(), radio)));
-            w->setFont(f);
+            scaleFont(w, radio);
         }
     }
     // The status line and its box scale as the text controls do.
     for (QWidget* w : {static_cast<QWidget*>(statusLine), static_cast<QWidget*>(failedOnly)}) {
-        const QRect g = w->geometry();
-        w->setGeometry(scaleCut(g.x(), radio), scaleCut(g.y(), radio), scaleCut(g.width(), radio),
-                       scaleCut(g.height(), radio));
-        QFont f = w->font();
-        f.setPointSize(std::max(1, scaleCut(f.pointSize(), radio)));
-        w->setFont(f);
+        scaleGeometry(w, radio);
+        scaleFont(w, radio);
     }
     recordLayoutBase();
     if (wasVisible) show();

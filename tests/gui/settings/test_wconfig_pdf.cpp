@@ -5,6 +5,7 @@
 #include "core/globals.h"
 #include "core/quorvapp.h"
 #include "fakes/gui_app.h"
+#include "fakes/pdf_options_checks.h"
 #include "fakes/qt_print.h"
 #include "fakes/scripted_desktop.h"
 #include "fakes/settings_fixture.h"
@@ -56,18 +57,11 @@ TEST_F(WconfigPdfTest, ChoicesAreSavedShownAgainAndRestoredToNone) {
     EXPECT_EQ(key("sdef", "hbwj"), "全部合同");
 
     wconfig again(desktop);
-    const PdfOptions o = again.pdfGroup->options();
-    EXPECT_EQ(o.protection.openPassword, "开门 1");
-    EXPECT_EQ(o.protection.permissionsPassword, "主人");
-    EXPECT_FALSE(o.protection.noPrint);
-    EXPECT_TRUE(o.protection.noCopy);
-    EXPECT_EQ(o.watermark.text, "内部资料");
-    EXPECT_EQ(o.watermark.size, 60);
-    EXPECT_EQ(o.watermark.opacity, 25);
-    EXPECT_FALSE(o.watermark.tiled);
-    EXPECT_TRUE(o.merge.on);
-    EXPECT_EQ(o.merge.fileName, "全部合同");
-    EXPECT_FALSE(o.merge.keepParts);
+    PdfOptions chosen;
+    chosen.protection = {"开门 1", "主人", false, true, false};
+    chosen.watermark = {"内部资料", 60, 25, false};
+    chosen.merge = {true, "全部合同", false};
+    testing::expectSamePdfOptions(again.pdfGroup->options(), chosen);
 
     again.cb_1_clicked();
     EXPECT_EQ(key("sdef", "pdfdk"), "<missing>");
