@@ -4,10 +4,11 @@
 
 namespace quorv::office {
 
-// Registers the Word and Excel servers under "Word.Application" and "Excel.Application"
-// and installs the backend: each batch worker holds an office session drawing on the
-// program's pool, outputs pass the checks of engines/checks, and, when `warmAhead`, the
-// pool is readied ahead of a run.
+// Registers the Word, Excel and PowerPoint servers under "Word.Application",
+// "Excel.Application" and "PowerPoint.Application", and installs the backend: each batch
+// worker holds an office session drawing on the program's pool, outputs pass the checks of
+// engines/checks, PDF outputs are watermarked, protected and merged by engines/pdf, and,
+// when `warmAhead`, the pool is readied ahead of a run.
 void installOfficeBackend(bool warmAhead = true);
 
 }  // namespace quorv::office

@@ -72,17 +72,6 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
     }
     auto doc = std::make_shared<LoadedDocument>();
     doc->path = path;
-    QString url = path;
-    if (d->access == LinkAccess::None) {
-        // Nothing beside the source is in the folder it is read from: a relative link
-        // finds nothing, whatever the sandbox sees.
-        doc->staged = d->exchangeFolder("in");
-        url = doc->staged.isEmpty() ? QString() : stage(path, doc->staged);
-        if (url.isEmpty()) {
-            if (!doc->staged.isEmpty()) QDir(doc->staged).removeRecursively();
-            fail(what + QStringLiteral(": cannot be read"), FailReason::Damaged);
-        }
-    }
     // The staged copy goes whenever the document does not stay loaded.
     struct Unstage {
         LoadedDocument& doc;
@@ -91,6 +80,14 @@ DocumentRef OfficeInstance::load(const QString& path, bool readOnly, const QStri
             if (!keep && !doc.staged.isEmpty()) QDir(doc.staged).removeRecursively();
         }
     } unstage{*doc};
+    QString url = path;
+    if (d->access == LinkAccess::None) {
+        // Nothing beside the source is in the folder it is read from: a relative link
+        // finds nothing, whatever the sandbox sees.
+        doc->staged = d->exchangeFolder("in");
+        url = doc->staged.isEmpty() ? QString() : stage(path, doc->staged);
+        if (url.isEmpty()) fail(what + QStringLiteral(": cannot be read"), FailReason::Damaged);
+    }
     try {
         doc->component = d->guarded(what, [&] {
             const css::beans::PropertyValue values[] = {

@@ -35,6 +35,12 @@ struct Host {
         return opened.back();
     }
 
+    // Closes one document of this caller's (a document's, workbook's or presentation's close).
+    void close(const DocumentRef& doc) {
+        office().close(doc);
+        opened.removeAll(doc);
+    }
+
     void closeAll() {
         if (instance) {
             for (const DocumentRef& doc : opened) instance->close(doc);
@@ -229,8 +235,7 @@ class WordDocument : public DispatchObject {
             return Variant();
         });
         addMember("close", {P::Any}, 0, [h, doc](const VariantList&) {
-            h->office().close(doc);
-            h->opened.removeAll(doc);
+            h->close(doc);
             return Variant();
         });
     }
@@ -425,8 +430,7 @@ class ExcelWorkbook : public DispatchObject {
             return Variant();
         });
         addMember("close", {P::Any}, 0, [h, book](const VariantList&) {
-            h->office().close(book);
-            h->opened.removeAll(book);
+            h->close(book);
             return Variant();
         });
     }
@@ -557,8 +561,7 @@ class Presentation : public DispatchObject {
             return Variant();
         });
         addMember("close", {}, 0, [h, show](const VariantList&) {
-            h->office().close(show);
-            h->opened.removeAll(show);
+            h->close(show);
             return Variant();
         });
     }
