@@ -2,55 +2,20 @@
 // one-line reason and leaves neither the output nor its temporary file; a success leaves
 // exactly the output, a ZIP package whose members are all named in its central directory
 // and that holds OFD.xml and a content file for every page the document lists.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "pdf2ofd.h"
+#include "toolfuzz.h"
+
+const char* const quorv::fuzz::kConverter = "pdf2ofd";
 
 namespace {
 
-constexpr double kTimeLimitSeconds = 3;
-constexpr double kTeardownSeconds = 2;
-
-[[noreturn]] void finding(const char* what, const std::string& detail = std::string()) {
-    std::fprintf(stderr, "fuzz_pdf2ofd: %s %s\n", what, detail.c_str());
-    std::abort();
-}
-
-const std::string& scratchDir() {
-    static const std::string dir = [] {
-        const std::string base = "/tmp/quorv-fuzz-pdf2ofd-" + std::to_string(getpid());
-        if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) finding("cannot create", base);
-        // The faces the converter remembers go beside, not into the user's home.
-        ::setenv("XDG_CACHE_HOME", (base + "-cache").c_str(), 1);
-        return base;
-    }();
-    return dir;
-}
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) finding("cannot list", dir);
-    while (const dirent* e = ::readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.insert(n);
-    }
-    ::closedir(d);
-    return names;
-}
+using quorv::fuzz::finding;
 
 unsigned get16(const std::string& s, size_t at) {
     if (at + 2 > s.size()) finding("ZIP structure runs past the end");
@@ -86,42 +51,27 @@ std::set<std::string> checkZip(const std::string& path) {
 
 }  // namespace
 
+// The faces the converter remembers go beside the scratch folder, not into the user's home.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    ::setenv("XDG_CACHE_HOME", (quorv::fuzz::scratchDir() + "-cache").c_str(), 1);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string dir = scratchDir();
-    const std::string in = dir + "/in.pdf";
-    const std::string out = dir + "/out.ofd";
-    {
-        std::FILE* f = std::fopen(in.c_str(), "wb");
-        if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
-            finding("cannot write", in);
-        }
-    }
-    ::unlink(out.c_str());
+    namespace fuzz = quorv::fuzz;
+    fuzz::Run run = fuzz::startRun(data, size, "out.ofd");
     quorv::pdf2ofd::Options options;
-    options.input = in;
-    options.output = out;
-    options.timeoutSeconds = kTimeLimitSeconds;
-    std::string error;
-    std::vector<std::string> notes;
-    const auto start = std::chrono::steady_clock::now();
-    const int status = quorv::pdf2ofd::convert(options, error, notes);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (status == quorv::pdf2ofd::kExitOk && seconds > kTimeLimitSeconds + kTeardownSeconds) {
-        finding("succeeded after its time limit", std::to_string(seconds) + " s");
-    }
-    const std::set<std::string> files = filesIn(dir);
-    if (status == quorv::pdf2ofd::kExitOk) {
-        if (!error.empty()) finding("success with an error", error);
-        if (files != std::set<std::string>{"in.pdf", "out.ofd"}) finding("stray files");
-        const std::set<std::string> names = checkZip(out);
+    options.input = run.input;
+    options.output = run.output;
+    options.timeoutSeconds = fuzz::kTimeLimitSeconds;
+    fuzz::convertTimed(run, [&](std::string& error, std::vector<std::string>& notes) {
+        return quorv::pdf2ofd::convert(options, error, notes);
+    });
+    if (fuzz::checkLeftovers(run, "out.ofd")) {
+        const std::set<std::string> names = checkZip(run.output);
         if (!names.count("OFD.xml") || !names.count("Doc_0/Document.xml") ||
             !names.count("Doc_0/Pages/Page_0/Content.xml"))
             finding("package lacks its main parts");
-    } else {
-        if (status != quorv::pdf2ofd::kExitFailed) finding("odd status", std::to_string(status));
-        if (error.empty() || error.find('\n') != std::string::npos) finding("bad reason", error);
-        if (files != std::set<std::string>{"in.pdf"}) finding("files left after failure", error);
     }
-    return seconds > kTimeLimitSeconds ? -1 : 0;
+    return fuzz::verdict(run);
 }

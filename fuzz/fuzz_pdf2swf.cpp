@@ -4,54 +4,22 @@
 // are all shown. A run that goes past its time limit fails; no success comes late.
 // In process the renderer is not interrupted inside a page (the program itself ends at
 // the limit wherever it is), so a page that never ends shows up as libFuzzer's timeout.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "pdf2swf.h"
+#include "toolfuzz.h"
+
+const char* const quorv::fuzz::kConverter = "pdf2swf";
 
 namespace {
 
-constexpr double kTimeLimitSeconds = 3;
-// Closing the document after the output is in place is not bounded by the limit.
-constexpr double kTeardownSeconds = 2;
-
-[[noreturn]] void finding(const char* what, const std::string& detail = std::string()) {
-    std::fprintf(stderr, "fuzz_pdf2swf: %s %s\n", what, detail.c_str());
-    std::abort();
-}
-
-const std::string& scratchDir() {
-    static const std::string dir = [] {
-        std::string d = "/tmp/quorv-fuzz-pdf2swf-" + std::to_string(getpid());
-        if (::mkdir(d.c_str(), 0700) != 0 && errno != EEXIST) finding("cannot create", d);
-        return d;
-    }();
-    return dir;
-}
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) finding("cannot list", dir);
-    while (const dirent* e = ::readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.insert(n);
-    }
-    ::closedir(d);
-    return names;
-}
+using quorv::fuzz::finding;
 
 // Bytes of the SWF file after its first eight, inflated when the file is compressed.
 class SwfBody {
@@ -168,53 +136,27 @@ void checkSwf(const std::string& path, int version) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string dir = scratchDir();
-    const std::string in = dir + "/in.pdf";
-    const std::string out = dir + "/out.swf";
-    {
-        std::FILE* f = std::fopen(in.c_str(), "wb");
-        if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
-            finding("cannot write", in);
-        }
-    }
-    ::unlink(out.c_str());
+    namespace fuzz = quorv::fuzz;
+    fuzz::Run run = fuzz::startRun(data, size, "out.swf");
 
     // The length picks the version, so that every kind of file gets written: version 1
     // (raised to 2), uncompressed, compressed, and large bitmaps from version 10 on.
     static constexpr int kVersions[] = {9, 5, 10, 1};
     quorv::pdf2swf::Options options;
-    options.input = in;
-    options.output = out;
+    options.input = run.input;
+    options.output = run.output;
     options.flashVersion = kVersions[size % 4];
-    options.timeoutSeconds = kTimeLimitSeconds;
+    options.timeoutSeconds = fuzz::kTimeLimitSeconds;
     const int written = std::max(options.flashVersion, 2);
 
-    std::string error;
-    std::vector<std::string> notes;
-    const auto start = std::chrono::steady_clock::now();
-    const int status = quorv::pdf2swf::convert(options, error, notes);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (status == quorv::pdf2swf::kExitOk && seconds > kTimeLimitSeconds + kTeardownSeconds) {
-        finding("succeeded after its time limit", std::to_string(seconds) + " s");
+    fuzz::convertTimed(run, [&](std::string& error, std::vector<std::string>& notes) {
+        return quorv::pdf2swf::convert(options, error, notes);
+    });
+    if (run.seconds > fuzz::kTimeLimitSeconds + fuzz::kTeardownSeconds &&
+        run.error.find("time limit") == std::string::npos) {
+        std::fprintf(stderr, "fuzz_pdf2swf: %.1f s, failed for another reason: %s\n", run.seconds,
+                     run.error.c_str());
     }
-    if (seconds > kTimeLimitSeconds + kTeardownSeconds &&
-        error.find("time limit") == std::string::npos) {
-        std::fprintf(stderr, "fuzz_pdf2swf: %.1f s, failed for another reason: %s\n", seconds,
-                     error.c_str());
-    }
-
-    const std::set<std::string> files = filesIn(dir);
-    if (status == quorv::pdf2swf::kExitOk) {
-        if (!error.empty()) finding("success with an error", error);
-        if (files != std::set<std::string>{"in.pdf", "out.swf"}) finding("stray files");
-        checkSwf(out, written);
-    } else {
-        if (status != quorv::pdf2swf::kExitFailed) finding("odd status", std::to_string(status));
-        if (error.empty() || error.find('\n') != std::string::npos) finding("bad reason", error);
-        if (files != std::set<std::string>{"in.pdf"}) finding("files left after failure", error);
-    }
-    // A file that keeps the renderer busy past the limit is checked, but not kept to breed
-    // more of its kind: a corpus of them would spend the fuzzing time inside poppler.
-    return seconds > kTimeLimitSeconds ? -1 : 0;
+    if (fuzz::checkLeftovers(run, "out.swf")) checkSwf(run.output, written);
+    return fuzz::verdict(run);
 }

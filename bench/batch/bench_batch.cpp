@@ -12,7 +12,6 @@
 //                               a tiled Chinese watermark); last line "pdf_options_ratio
 //                               <on / off>"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -27,8 +26,6 @@
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "core/pdfoptions.h"
-#include "core/quorvapp.h"
-#include "engines/office/officebackend.h"
 #include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
@@ -71,24 +68,15 @@ int measurePdfOptions(const QStringList& files, const QString& tmp, int rounds) 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qtApp(argc, argv);
-    QuorvApp app;
-    app.setReportSink([](const QString&, const QString& text) {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    });
-    office::installOfficeBackend();
+    bench::ClickBenchApp app(argc, argv);
     const bool pdfOptions = argc > 1 && QString::fromLocal8Bit(argv[1]) == "--pdf-options";
     if (pdfOptions) {
         --argc;
         ++argv;
     }
-    const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 200;
-    const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
-    if (n <= 0 || rounds <= 0) {
-        std::fprintf(stderr, "usage: bench_batch [--pdf-options] [N [ROUNDS]]\n");
-        return 2;
-    }
+    int n = 0, rounds = 0;
+    const char* usage = "usage: bench_batch [--pdf-options] [N [ROUNDS]]";
+    if (!bench::readCounts(argc, argv, 200, 1, usage, n, rounds)) return 2;
     QTemporaryDir tmp;
     globals().ap_path = tmp.path();
     const QString src = tmp.filePath(QStringLiteral("src"));

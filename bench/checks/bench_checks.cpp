@@ -63,10 +63,8 @@ double runBatch(const QStringList& files, const QString& outDir, const Mode& m) 
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 40;
-    const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 5;
-    if (n <= 0 || rounds <= 0) {
-        std::fprintf(stderr, "usage: bench_checks [N [ROUNDS]]\n");
+    int n = 0, rounds = 0;
+    if (!bench::readCounts(argc, argv, 40, 5, "usage: bench_checks [N [ROUNDS]]", n, rounds)) {
         return 2;
     }
     QTemporaryDir tmp;

@@ -5,6 +5,7 @@
 // the check that every side made its PDFs, and the best time over the rounds. The
 // benchmark links the scripted desktop of the tests.
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QString>
@@ -19,11 +20,36 @@
 #include "core/defaults.h"
 #include "core/globals.h"
 #include "core/pdfoptions.h"
+#include "core/quorvapp.h"
+#include "engines/office/officebackend.h"
 #include "engines/office/officepool.h"
 #include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
 
 namespace quorv::bench {
+
+// Offscreen unless the caller's environment says otherwise; set before Qt starts.
+struct OffscreenByDefault {
+    OffscreenByDefault() {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+};
+
+// What the click needs before anything: the Qt application, the program's state with its
+// reports on standard error, and the real office backend.
+class ClickBenchApp : OffscreenByDefault {
+  public:
+    ClickBenchApp(int& argc, char** argv) : qt_(argc, argv) {
+        app_.setReportSink([](const QString&, const QString& text) {
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        });
+        office::installOfficeBackend();
+    }
+
+  private:
+    QApplication qt_;
+    QuorvApp app_;
+};
 
 // One click on "开始输出" over every file in PDF mode, timed from the click to the
 // handler's return (the office instances' start and end included). `warm`: the instances

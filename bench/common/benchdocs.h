@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <cstdio>
 
 namespace quorv::bench {
 
@@ -54,6 +55,17 @@ inline bool runSoffice(const QString& profile, const QStringList& files, const Q
 
 inline int countPdfs(const QString& dir) {
     return int(QDir(dir).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
+}
+
+// Reads the benchmark's "[N [ROUNDS]]" from argv[1] and argv[2]. False, after printing
+// `usage` on standard error, when either is not a positive number.
+inline bool readCounts(int argc, char** argv, int defaultN, int defaultRounds, const char* usage,
+                       int& n, int& rounds) {
+    n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : defaultN;
+    rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : defaultRounds;
+    if (n > 0 && rounds > 0) return true;
+    std::fprintf(stderr, "%s\n", usage);
+    return false;
 }
 
 }  // namespace quorv::bench

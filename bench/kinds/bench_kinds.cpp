@@ -8,7 +8,6 @@
 //   bench_kinds [N [ROUNDS]]   (defaults 100 and 1; with more rounds the best of each
 //                               counts)
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,8 +20,6 @@
 #include "convert/kind_docs.h"
 #include "core/defaults.h"
 #include "core/globals.h"
-#include "core/quorvapp.h"
-#include "engines/office/officebackend.h"
 #include "engines/office/officesession.h"
 #include "fakes/batch_rows.h"
 #include "fakes/scripted_desktop.h"
@@ -76,17 +73,9 @@ QStringList makeSources(const QString& workDir, const QString& srcDir, int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qtApp(argc, argv);
-    QuorvApp app;
-    app.setReportSink([](const QString&, const QString& text) {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    });
-    office::installOfficeBackend();
-    const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100;
-    const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
-    if (n <= 0 || rounds <= 0) {
-        std::fprintf(stderr, "usage: bench_kinds [N [ROUNDS]]\n");
+    bench::ClickBenchApp app(argc, argv);
+    int n = 0, rounds = 0;
+    if (!bench::readCounts(argc, argv, 100, 1, "usage: bench_kinds [N [ROUNDS]]", n, rounds)) {
         return 2;
     }
     QTemporaryDir tmp;

@@ -72,10 +72,8 @@ bool measureOurs(const QStringList& files, const QString& outDir, OursTimes* tim
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 50;
-    const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
-    if (n <= 0 || rounds <= 0) {
-        std::fprintf(stderr, "usage: bench_office [N [ROUNDS]]\n");
+    int n = 0, rounds = 0;
+    if (!bench::readCounts(argc, argv, 50, 1, "usage: bench_office [N [ROUNDS]]", n, rounds)) {
         return 2;
     }
     QTemporaryDir tmp;

@@ -41,10 +41,9 @@ int runQuorvbatch(const QString& workDir, const QStringList& args) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 200;
-    const int rounds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
-    if (n <= 0 || rounds <= 0) {
-        std::fprintf(stderr, "usage: bench_quorvbatch [N [ROUNDS]]\n");
+    int n = 0, rounds = 0;
+    if (!quorv::bench::readCounts(argc, argv, 200, 1, "usage: bench_quorvbatch [N [ROUNDS]]", n,
+                                  rounds)) {
         return 2;
     }
     QTemporaryDir tmp;

@@ -40,6 +40,24 @@ void writeOutline(std::string& out, const std::vector<OutlineNode>& nodes,
 
 }  // namespace
 
+void appendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xe0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else {
+        out.push_back(static_cast<char>(0xf0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    }
+}
+
 std::string xmlEscape(const std::string& s) {
     std::string out;
     out.reserve(s.size());

@@ -3,6 +3,7 @@
 // The OFD package as this tool writes it: one document, its pages' content, the fonts and
 // pictures they use, the outline and the document information.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,8 @@ struct Package {
     int nextId() { return ++lastId; }
 };
 
+// Appends the character `c` encoded as UTF-8.
+void appendUtf8(std::string& out, uint32_t c);
 // Text for XML content and attribute values; characters XML 1.0 cannot hold are dropped.
 std::string xmlEscape(const std::string& utf8);
 // A length in millimetres, to a thousandth at most and without trailing zeros.

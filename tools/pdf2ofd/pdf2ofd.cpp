@@ -48,19 +48,7 @@ std::string utf8(const std::vector<Unicode>& text) {
     std::string out;
     for (Unicode c : text) {
         if (c < 0x20 && c != '\t') c = ' ';
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out += {static_cast<char>(0xc0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3f))};
-        } else if (c < 0x10000) {
-            out +=
-                {static_cast<char>(0xe0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3f)),
-                 static_cast<char>(0x80 | (c & 0x3f))};
-        } else if (c < 0x110000) {
-            out +=
-                {static_cast<char>(0xf0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3f)),
-                 static_cast<char>(0x80 | ((c >> 6) & 0x3f)), static_cast<char>(0x80 | (c & 0x3f))};
-        }
+        if (c < 0x110000) appendUtf8(out, c);
     }
     return out;
 }

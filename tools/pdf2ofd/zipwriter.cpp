@@ -40,6 +40,19 @@ std::string deflateBytes(std::string_view data, bool raw, int level) {
     return rc == Z_STREAM_END ? out : std::string();
 }
 
+void ZipWriter::putSharedFields(std::string& out, const Entry& e) {
+    put16(out, 20);
+    put16(out, kUtf8Names);
+    put16(out, e.method);
+    put16(out, 0);
+    put16(out, kDosDate);
+    put32(out, e.crc);
+    put32(out, e.compressedSize);
+    put32(out, e.size);
+    put16(out, static_cast<uint32_t>(e.name.size()));
+    put16(out, 0);
+}
+
 bool ZipWriter::write(const void* data, size_t size) {
     if (ok_ && size > 0 && std::fwrite(data, 1, size, file_) != size) ok_ = false;
     offset_ += size;
@@ -67,16 +80,7 @@ bool ZipWriter::add(const std::string& name, std::string_view data, bool compres
 
     std::string h;
     put32(h, 0x04034b50);
-    put16(h, 20);
-    put16(h, kUtf8Names);
-    put16(h, e.method);
-    put16(h, 0);
-    put16(h, kDosDate);
-    put32(h, e.crc);
-    put32(h, e.compressedSize);
-    put32(h, e.size);
-    put16(h, static_cast<uint32_t>(name.size()));
-    put16(h, 0);
+    putSharedFields(h, e);
     h += name;
     write(h.data(), h.size());
     write(body.data(), body.size());
@@ -90,16 +94,7 @@ bool ZipWriter::finish() {
         std::string h;
         put32(h, 0x02014b50);
         put16(h, 20);
-        put16(h, 20);
-        put16(h, kUtf8Names);
-        put16(h, e.method);
-        put16(h, 0);
-        put16(h, kDosDate);
-        put32(h, e.crc);
-        put32(h, e.compressedSize);
-        put32(h, e.size);
-        put16(h, static_cast<uint32_t>(e.name.size()));
-        put16(h, 0);
+        putSharedFields(h, e);
         put16(h, 0);
         put16(h, 0);
         put16(h, 0);

@@ -29,6 +29,9 @@ class ZipWriter {
         uint16_t method = 0;
         uint32_t offset = 0;
     };
+    // The fields the local header and the central directory both hold, from "version
+    // needed" to the extra field's length.
+    static void putSharedFields(std::string& out, const Entry& e);
     bool write(const void* data, size_t size);
 
     std::FILE* file_;
