@@ -3,12 +3,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <functional>
+#include <mutex>
 
 #include "fakes/output_files.h"
 
 namespace quorv::testing {
 
 struct FakeOfficeServer::State {
+    // The workers of a pool call at once; one call, connect or release at a time.
+    std::recursive_mutex mutex;
     QList<Call> calls;
     QMap<QString, int> failures;
     QMap<QString, int> deaths;
@@ -87,6 +90,7 @@ class Node : public DispatchObject {
         : s_(std::move(s)), prefix_(std::move(prefix)), prefixText_(std::move(prefixText)) {}
 
     Variant invoke(Access access, const QString& member, const VariantList& args) override {
+        const std::lock_guard lock(s_->state->mutex);
         const QString path = prefix_.isEmpty() ? member : prefix_ + QLatin1Char('.') + member;
         QString text = prefixText_.isEmpty() ? member : prefixText_ + QLatin1Char('.') + member;
         QStringList shown;
@@ -346,10 +350,14 @@ class AppNode : public Node {
                 return Variant();
             });
         }
-        if (owner_) ++s_->state->live;
+        if (owner_) {
+            const std::lock_guard lock(s_->state->mutex);
+            ++s_->state->live;
+        }
     }
     ~AppNode() override {
         if (!owner_) return;
+        const std::lock_guard lock(s_->state->mutex);
         --s_->state->live;
         s_->release();
     }
@@ -370,11 +378,13 @@ class FakeServer : public AutomationServer {
   public:
     FakeServer(std::shared_ptr<State> state, bool word) : state_(std::move(state)), word_(word) {}
     std::shared_ptr<AutomationObject> attach() override {
+        const std::lock_guard lock(state_->mutex);
         if (!state_->attachAvailable) return nullptr;
         ++state_->attaches;
         return make();
     }
     std::shared_ptr<AutomationObject> create() override {
+        const std::lock_guard lock(state_->mutex);
         if (state_->createFails) return nullptr;
         if (state_->createFailsFor.contains(word_ ? QStringLiteral("word")
                                                   : QStringLiteral("excel"))) {
